@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing need on Debian 12 (run as root). Installs only
+# what is missing, so a second run is quick.
+set -euo pipefail
+packages=(cmake ninja-build g++ clang clang-format libclang-rt-14-dev
+          qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev
+          libdbd-xbase-perl perl xvfb xauth imagemagick ffmpeg fonts-dejavu-core)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

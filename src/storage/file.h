@@ -1,0 +1,60 @@
+#pragma once
+// The file seam: everything the engine reads or writes goes through File and FileSystem, so
+// tests can run on memory, fail the n-th write, or corrupt bytes.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace welarik {
+
+enum class OpenMode { ReadOnly, ReadWrite };
+
+// Exclusive: nobody else (another process, or another open in this one) may open the file
+// while it is open here; the lock dies with the process. Shared: others may open it shared.
+enum class ShareMode { Shared, Exclusive };
+
+class File
+{
+public:
+    virtual ~File() = default;
+    virtual const std::string &path() const = 0;
+    virtual uint64_t size() const = 0;
+    // Reads up to n bytes at offset; returns how many were read (fewer only at end of file).
+    // Throws IoError when the system call fails.
+    virtual size_t readAt(uint64_t offset, void *buffer, size_t n) = 0;
+    // Writes all n bytes at offset, growing the file as needed. Throws IoError.
+    virtual void writeAt(uint64_t offset, const void *buffer, size_t n) = 0;
+    virtual void truncate(uint64_t size) = 0;
+    // Hands written data to the system (not a durability barrier against power loss).
+    virtual void flush() = 0;
+
+    // Reads exactly n bytes or throws CorruptFileError naming the file ("truncated").
+    void readExact(uint64_t offset, void *buffer, size_t n);
+};
+
+class FileSystem
+{
+public:
+    virtual ~FileSystem() = default;
+    // Throws OpenError (missing, locked elsewhere, no permission) naming the path.
+    virtual std::unique_ptr<File> open(const std::string &path, OpenMode mode, ShareMode share)
+        = 0;
+    // Creates or empties a file and opens it for writing with the given share mode.
+    virtual std::unique_ptr<File> create(const std::string &path, ShareMode share) = 0;
+    virtual bool exists(const std::string &path) = 0;
+    virtual void remove(const std::string &path) = 0;
+    // The existing file in the same folder whose name equals path's name in any letter case
+    // (an exact match wins); nullopt when there is none. Catalogues come from Windows.
+    virtual std::optional<std::string> resolve(const std::string &path) = 0;
+
+    // The real file system (POSIX, flock-based locks).
+    static FileSystem &real();
+};
+
+// Replaces the extension of path ("FILMY.DBF" + ".MDX" -> "FILMY.MDX").
+std::string withExtension(const std::string &path, const std::string &extension);
+
+} // namespace welarik
