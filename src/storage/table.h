@@ -1,0 +1,170 @@
+#pragma once
+// The table component: one dBase table with a current record, a selected index tag (or record
+// order), a filter with an on/off switch, edit states, events, and data links through which
+// data-aware controls follow it. Every window of the program works on these components.
+//
+// Promises callers rely on:
+// - setFileName(same path) changes nothing, even while open; open() on an open table and
+//   close() on a closed one change nothing; a failed open() throws and leaves the table closed.
+// - setIndexName(""): record order; the current record stays current; an unknown tag throws
+//   IndexError and the previous order stays.
+// - first/last/next/prior move in the selected order and only over records that pass the
+//   filter (while filtering is on); deleted records are never visible.
+// - recordCount() counts the visible records; it is cached, so it is cheap to call often.
+// - Reads of an empty field give "", 0, false. Writes only in edit or insert state (else
+//   StateError); a text longer than a character field is cut to the field's width.
+// - edit() on an empty table starts an insertion. post() writes the record or throws and stays
+//   in its edit state with the typed values; after a post the record stands at its place in the
+//   selected order and stays current; one that no longer passes the filter leaves the view and
+//   a neighbour becomes current. cancel() discards and is harmless in browse state.
+// - deleteRecord() deletes the current record; throws StateError on an empty table.
+// - setIndexName, setFilter and setFiltered first end a pending edit (posted if a field
+//   changed, cancelled otherwise); setFilter while filtering is on, and setFiltered, move to
+//   the first record.
+
+#include "errors.h"
+#include "field.h"
+#include "file.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace welarik {
+
+class Table;
+
+enum class TableState { Inactive, Browse, Edit, Insert };
+
+// Observer of one table, the seam under the data-aware controls.
+class DataLink
+{
+public:
+    virtual ~DataLink() = default;
+    // Called while the table opens, before it counts as open: throw FieldError (naming the
+    // control and the field) to veto the opening; the table then stays closed.
+    virtual void checkFields(Table &) {}
+    virtual void opened(Table &) {}
+    virtual void closed(Table &) {}
+    // The current record changed (navigation), the data changed (post, delete, order, filter:
+    // rows may have moved), or the state changed (edit, insert, browse).
+    virtual void recordMoved(Table &) {}
+    virtual void dataChanged(Table &) {}
+    virtual void stateChanged(Table &) {}
+    // Called at the start of post(): write any pending typed text into the record.
+    virtual void updateRecord(Table &) {}
+};
+
+class TableEngine; // the file layer behind an open table (DBF + DBT + MDX)
+
+class Table
+{
+public:
+    explicit Table(std::string name = {}, FileSystem &fs = FileSystem::real());
+    ~Table();
+    Table(const Table &) = delete;
+    Table &operator=(const Table &) = delete;
+
+    const std::string &name() const { return m_name; }
+
+    // --- binding, opening
+    void setFileName(const std::string &path); // StateError when another path while open
+    const std::string &fileName() const { return m_fileName; }
+    void setExclusive(bool exclusive);
+    bool exclusive() const { return m_exclusive; }
+    void setReadOnly(bool readOnly);
+    bool readOnly() const { return m_readOnly; }
+    // Restricts the fields the component sees to these character fields; opening fails with
+    // FieldError when one is missing or not a character field. Empty: all fields.
+    void setDeclaredCharFields(std::vector<std::string> names);
+    void open();
+    void close();
+    bool isOpen() const;
+
+    // --- order
+    void setIndexName(const std::string &tag);
+    const std::string &indexName() const { return m_indexName; }
+    std::vector<std::string> tagNames() const; // of the open table
+    // The first field named in a tag's key expression ("UPPER(T_PL)" -> "T_PL"), or "".
+    std::string tagFieldName(const std::string &tag) const;
+
+    // --- navigation
+    void first();
+    void last();
+    void next();
+    void prior();
+    bool bof() const;
+    bool eof() const;
+    // Physical record number of the current record (1-based), 0 when there is none.
+    uint32_t recNo() const;
+    // Makes the record current if it is visible; returns false (and stays) otherwise.
+    bool gotoRecord(uint32_t recno);
+    int recordCount() const;
+    bool isEmpty() const;
+    // Selected tag: the first visible record whose key starts with / is at least the key made
+    // from text (upper-cased when the tag's expression is UPPER(...)); false when none.
+    bool findNearest(const std::string &text);
+
+    // --- positional view for grids: the visible records in the selected order.
+    int rowCount() const;                       // == recordCount()
+    uint32_t recordAtRow(int row) const;        // 0 when out of range
+    int rowOfRecord(uint32_t recno) const;      // -1 when not visible
+    int currentRow() const;                     // -1 when none
+
+    // --- fields of the current record (or the record being edited)
+    const FieldList &fields() const;
+    bool hasField(const std::string &name) const;
+    const FieldDesc &fieldByName(const std::string &name) const; // FieldError when absent
+    std::string asString(const std::string &field) const; // through the text hook, if any
+    std::string rawString(const std::string &field) const; // stored text, no hook
+    int64_t asInteger(const std::string &field) const;
+    bool asBoolean(const std::string &field) const;
+    // The same reads on any record without moving (for grids and lists).
+    std::string asStringOf(uint32_t recno, const std::string &field) const;
+    void setString(const std::string &field, const std::string &value);
+    void setInteger(const std::string &field, int64_t value);
+    void setBoolean(const std::string &field, bool value);
+    void setFieldTextHook(const std::string &field, std::function<std::string(Table &)> hook);
+
+    // --- states
+    TableState state() const { return m_state; }
+    bool modified() const { return m_modified; }
+    void edit();
+    void insert();
+    void post();
+    void cancel();
+    void deleteRecord();
+
+    // --- filter: "FIELD=number", "FIELD='text'" or "" (no filter)
+    void setFilter(const std::string &expression);
+    const std::string &filter() const { return m_filter; }
+    void setFiltered(bool on);
+    bool filtered() const { return m_filtered; }
+
+    // --- events, run after each such change
+    std::function<void(Table &)> afterOpen;
+    std::function<void(Table &)> afterClose;
+    std::function<void(Table &)> afterDelete;
+
+    // --- data links
+    void addLink(DataLink *link);
+    void removeLink(DataLink *link);
+
+private:
+    struct Impl;
+    std::string m_name;
+    FileSystem &m_fs;
+    std::string m_fileName;
+    std::string m_indexName;
+    std::string m_filter;
+    bool m_exclusive = true;
+    bool m_readOnly = false;
+    bool m_filtered = false;
+    bool m_modified = false;
+    TableState m_state = TableState::Inactive;
+    std::unique_ptr<Impl> d;
+};
+
+} // namespace welarik
