@@ -3,7 +3,7 @@
 // memo file (.DBT, when the table has memo fields) and its production index (.MDX, when the
 // table has tags), opened, read and changed together. The table component (table.h) builds
 // its states, order and filter on top of this class; the command-line tool and the demo
-// catalogue use it directly.
+// catalogue use it directly. Filters over raw records are in filter.h.
 //
 // On-disk invariants and the order of writes
 // -------------------------------------------
@@ -258,24 +258,6 @@ public:
 private:
     explicit TableEngine(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> d;
-};
-
-// A filter over records: "FIELD=number" or "FIELD='text'" (text compared with trailing
-// blanks ignored; a blank number counts as 0), or "" (every record). Parsing throws
-// StateError naming the expression when it is not of that form or names no field.
-class RecordFilter
-{
-public:
-    RecordFilter() = default;
-    static RecordFilter parse(const TableEngine &engine, const std::string &expression);
-    bool empty() const { return m_field < 0; }
-    bool matches(const TableEngine &engine, const uint8_t *record) const;
-
-private:
-    int m_field = -1;
-    bool m_numeric = false;
-    double m_number = 0;
-    std::string m_text; // in the table's code page, trailing blanks removed
 };
 
 } // namespace welarik
