@@ -53,7 +53,9 @@ public:
     virtual void recordMoved(Table &) {}
     virtual void dataChanged(Table &) {}
     virtual void stateChanged(Table &) {}
-    // Called at the start of post(): write any pending typed text into the record.
+    // Called at the start of post(): write any pending typed text into the record. Writes made
+    // here do not send dataChanged (the other controls have not written theirs yet); throwing
+    // here aborts the post, which leaves the table in its edit state.
     virtual void updateRecord(Table &) {}
 };
 
@@ -103,25 +105,33 @@ public:
     bool gotoRecord(uint32_t recno);
     int recordCount() const;
     bool isEmpty() const;
-    // Selected tag: the first visible record whose key starts with / is at least the key made
-    // from text (upper-cased when the tag's expression is UPPER(...)); false when none.
+    // Selected tag: makes current the first visible record whose key is at least the key made
+    // from text (upper-cased when the tag's expression is UPPER(...)); false (and the current
+    // record stays) when there is none or no tag is selected.
     bool findNearest(const std::string &text);
+    // Selected tag: makes current the first visible record whose key begins with the key made
+    // from text; false (and the current record stays) when none does.
+    bool findPrefix(const std::string &text);
 
     // --- positional view for grids: the visible records in the selected order.
-    int rowCount() const;                       // == recordCount()
-    uint32_t recordAtRow(int row) const;        // 0 when out of range
-    int rowOfRecord(uint32_t recno) const;      // -1 when not visible
-    int currentRow() const;                     // -1 when none
+    int rowCount() const;                  // == recordCount()
+    uint32_t recordAtRow(int row) const;   // 0 when out of range
+    int rowOfRecord(uint32_t recno) const; // -1 when not visible
+    int currentRow() const;                // -1 when none
 
     // --- fields of the current record (or the record being edited)
     const FieldList &fields() const;
     bool hasField(const std::string &name) const;
     const FieldDesc &fieldByName(const std::string &name) const; // FieldError when absent
-    std::string asString(const std::string &field) const; // through the text hook, if any
+    // Reads give a character field's text without the blanks that pad it to its width; a
+    // field name the table lacks throws FieldError; with no current record they give "", 0,
+    // false.
+    std::string asString(const std::string &field) const;  // through the text hook, if any
     std::string rawString(const std::string &field) const; // stored text, no hook
     int64_t asInteger(const std::string &field) const;
     bool asBoolean(const std::string &field) const;
-    // The same reads on any record without moving (for grids and lists).
+    // The same reads on any record without moving (for grids and lists); a text hook runs
+    // with the table's reads pointed at that record.
     std::string asStringOf(uint32_t recno, const std::string &field) const;
     void setString(const std::string &field, const std::string &value);
     void setInteger(const std::string &field, int64_t value);

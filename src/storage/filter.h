@@ -1,0 +1,74 @@
+#pragma once
+// Filter expressions of the table component. The grammar is small on purpose:
+//
+//   expression := ""                      no filter: every record passes
+//              |  FIELD "=" number        numeric field equals the number
+//              |  FIELD "=" quoted-text   character field equals the text
+//   number     := ["-" | "+"] digits ["." digits]
+//   quoted-text:= "'" any characters but "'" "'"  (or the same between double quotes);
+//                 nothing is escaped, so a text cannot hold its own quote character.
+//
+// Blanks are allowed around the field name, the "=" and the value. Field names are matched
+// without regard to letter case.
+//
+// Matching rules (evaluated on the raw record bytes, so a scan of the whole table decodes
+// nothing):
+// - Character fields: the stored value with its trailing blanks removed must equal the text
+//   (with its own trailing blanks removed) byte for byte, so the comparison respects letter
+//   case and a field listing "Dramat, Komedia" does not pass "GATUNEK='Dramat'". A text that
+//   the table's code page cannot store passes no record.
+// - Numeric fields (N, F): the stored number must equal the literal; a blank value counts as 0,
+//   so records never given a value pass "FIELD=0".
+// - Any other pairing (a number against a character field, a text against a numeric field, a
+//   logical, date or memo field) does not fit the table and raises FieldError when compiled.
+
+#include "codepage.h"
+#include "field.h"
+
+#include <cstdint>
+#include <string>
+
+namespace welarik {
+
+struct FilterExpr
+{
+    enum class Kind { None, Number, Text };
+    Kind kind = Kind::None;
+    std::string field; // as written
+    std::string text;  // Kind::Text: the quoted text (UTF-8), trailing blanks removed
+    double number = 0; // Kind::Number
+};
+
+// Parses expression; throws StateError naming the expression when it does not parse.
+FilterExpr parseFilter(const std::string &expression);
+
+// A parsed filter bound to one table's field layout and code page.
+class CompiledFilter
+{
+public:
+    CompiledFilter() = default; // passes every record
+    // Throws FieldError when the field is absent or its type does not fit the value.
+    CompiledFilter(const FilterExpr &expr,
+                   const FieldList &fields,
+                   CodePage codePage,
+                   const std::string &tableFile = {});
+
+    bool isNone() const { return m_kind == FilterExpr::Kind::None; }
+    // record: the raw record buffer (byte 0 the deletion flag), at least recordSize bytes.
+    // The deletion flag is not looked at.
+    bool matches(const uint8_t *record) const;
+
+private:
+    FilterExpr::Kind m_kind = FilterExpr::Kind::None;
+    uint32_t m_offset = 0;
+    uint32_t m_length = 0;
+    std::string m_bytes;     // Text: the value in the code page
+    bool m_encodable = true; // Text: false when the code page cannot store it
+    double m_number = 0;
+};
+
+// Numeric value of the ASCII text of a dBase numeric field; blanks (or nothing) read as 0.
+// Returns false when the bytes are not a number.
+bool parseDbaseNumber(const char *bytes, size_t length, double &value);
+
+} // namespace welarik

@@ -1,0 +1,970 @@
+#include "table.h"
+
+#include "filter.h"
+#include "tableengine.h"
+
+#include <algorithm>
+#include <map>
+#include <optional>
+
+namespace welarik {
+
+namespace {
+
+std::string upperAscii(std::string s)
+{
+    for (char &c : s) {
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    }
+    return s;
+}
+
+} // namespace
+
+struct Table::Impl
+{
+    explicit Impl(Table &table)
+        : q(table)
+    {}
+
+    Table &q;
+    std::unique_ptr<TableEngine> engine;
+    FieldList fields;             // what callers see (the declared subset, or all)
+    std::vector<int> engineField; // per entry of fields: the engine's field index
+    std::vector<std::string> declared;
+    std::map<std::string, std::function<std::string(Table &)>> hooks; // by upper-case name
+    std::vector<DataLink *> links;
+
+    int tag = -1; // engine tag index; -1: record order
+    std::optional<TagCursor> cursor;
+    CompiledFilter filter; // compiled m_filter (kept even while filtering is off)
+
+    // visible[recno - 1]: the record is live and passes the filter in force. Built lazily by
+    // one scan, then kept up to date by post and delete; count is the number of ones.
+    std::vector<uint8_t> visible;
+    bool visibleValid = false;
+    int count = 0;
+
+    // The visible records in the selected order, and the inverse map; built on demand for
+    // grids and kept until the data, order or filter change.
+    mutable std::vector<uint32_t> rows;
+    mutable std::vector<int> rowOf; // by recno; -1 when not visible
+    mutable bool rowsValid = false;
+
+    uint32_t recno = 0; // current record, 0 when none
+    bool bof = true;
+    bool eof = true;
+    RecordBuffer current;                       // bytes of the current record (browse state)
+    RecordBuffer edited;                        // the record being edited or inserted
+    uint32_t insertReturn = 0;                  // the current record before insert(), for cancel()
+    const RecordBuffer *readOverride = nullptr; // asStringOf: reads go to this record
+    bool inUpdateRecord = false;
+
+    bool isOpen() const { return engine != nullptr; }
+    const std::string &file() const { return q.m_fileName; }
+
+    bool filterInForce() const { return q.m_filtered && !filter.isNone(); }
+
+    // --- notifications
+    template<typename Fn>
+    void notify(Fn fn)
+    {
+        const std::vector<DataLink *> copy = links;
+        for (DataLink *link : copy) {
+            if (std::find(links.begin(), links.end(), link) != links.end())
+                (link->*fn)(q);
+        }
+    }
+
+    // --- visibility
+    bool passes(const uint8_t *record) const
+    {
+        return record[0] != '*' && (!filterInForce() || filter.matches(record));
+    }
+
+    void ensureVisible()
+    {
+        if (visibleValid && visible.size() == engine->recordCount())
+            return;
+        if (!visibleValid) {
+            visible.clear();
+            count = 0;
+        }
+        // A shared table may have grown by another user's appends: scan only the tail.
+        const uint32_t from = static_cast<uint32_t>(visible.size()) + 1;
+        visible.reserve(engine->recordCount());
+        engine->scan(
+            [this](uint32_t, const uint8_t *record) {
+                const bool ok = passes(record);
+                visible.push_back(ok ? 1 : 0);
+                count += ok ? 1 : 0;
+                return true;
+            },
+            from);
+        visibleValid = true;
+        rowsValid = false;
+    }
+
+    bool isVisible(uint32_t r)
+    {
+        ensureVisible();
+        return r >= 1 && r <= visible.size() && visible[r - 1] != 0;
+    }
+
+    void setVisible(uint32_t r, bool ok)
+    {
+        if (!visibleValid)
+            return; // the next scan sees it
+        if (r > visible.size())
+            visible.resize(r, 0);
+        uint8_t &slot = visible[r - 1];
+        if (slot != 0 && !ok)
+            --count;
+        else if (slot == 0 && ok)
+            ++count;
+        slot = ok ? 1 : 0;
+        rowsValid = false;
+    }
+
+    void invalidateAll()
+    {
+        visibleValid = false;
+        visible.clear();
+        count = 0;
+        rowsValid = false;
+    }
+
+    // --- positioning
+    void loadCurrent()
+    {
+        if (recno != 0)
+            engine->readRecord(recno, current);
+        else
+            current.clear();
+    }
+
+    // Puts the tag cursor on the entry of record r (whose bytes are given).
+    void placeCursor(uint32_t r, const uint8_t *record)
+    {
+        if (tag < 0 || !cursor)
+            return;
+        cursor->seekEntry(engine->keyOf(tag, record), r);
+    }
+
+    // Moves the cursor (or the record number) from its place to the next visible record in
+    // direction dir; includeHere also considers the entry it stands on.
+    uint32_t stepVisible(int dir, bool includeHere, uint32_t from)
+    {
+        ensureVisible();
+        if (tag < 0) {
+            int64_t r = includeHere ? static_cast<int64_t>(from) : static_cast<int64_t>(from) + dir;
+            const int64_t n = static_cast<int64_t>(visible.size());
+            for (; r >= 1 && r <= n; r += dir) {
+                if (visible[static_cast<size_t>(r - 1)] != 0)
+                    return static_cast<uint32_t>(r);
+            }
+            return 0;
+        }
+        bool on = cursor->valid();
+        if (on && includeHere && isVisible(cursor->recno()))
+            return cursor->recno();
+        for (;;) {
+            on = dir > 0 ? cursor->next() : cursor->prior();
+            if (!on)
+                return 0;
+            if (isVisible(cursor->recno()))
+                return cursor->recno();
+        }
+    }
+
+    void setCurrent(uint32_t r)
+    {
+        recno = r;
+        loadCurrent();
+        if (r != 0)
+            placeCursor(r, current.data());
+    }
+
+    void moveFirst()
+    {
+        ensureVisible();
+        uint32_t r = 0;
+        if (tag < 0) {
+            r = stepVisible(+1, true, 1);
+        } else if (cursor->first()) {
+            r = stepVisible(+1, true, 0);
+        }
+        setCurrent(r);
+        bof = true;
+        eof = r == 0;
+    }
+
+    void moveLast()
+    {
+        ensureVisible();
+        uint32_t r = 0;
+        if (tag < 0) {
+            r = stepVisible(-1, true, static_cast<uint32_t>(visible.size()));
+        } else if (cursor->last()) {
+            r = stepVisible(-1, true, 0);
+        }
+        setCurrent(r);
+        eof = true;
+        bof = r == 0;
+    }
+
+    void moveBy(int dir)
+    {
+        if (recno == 0) {
+            bof = eof = true;
+            return;
+        }
+        if (tag >= 0)
+            placeCursor(recno, current.data());
+        const uint32_t r = stepVisible(dir, false, recno);
+        if (r == 0) {
+            // At the end of the view: stay on the record, and say so.
+            if (tag >= 0)
+                placeCursor(recno, current.data());
+            (dir > 0 ? eof : bof) = true;
+            return;
+        }
+        setCurrent(r);
+        bof = eof = false;
+    }
+
+    // After the current record left the view (post, delete): make a neighbour current, the
+    // next one after the place the record had, or the one before when none follows.
+    void moveToNeighbour(uint32_t oldRecno, const std::optional<std::string> &oldKey)
+    {
+        uint32_t r = 0;
+        if (tag < 0) {
+            r = stepVisible(+1, false, oldRecno);
+            if (r == 0)
+                r = stepVisible(-1, false, oldRecno);
+        } else {
+            if (oldKey && cursor->seekEntry(*oldKey, oldRecno))
+                r = stepVisible(+1, true, 0);
+            if (r == 0) {
+                if (!oldKey || !cursor->seekEntry(*oldKey, oldRecno))
+                    cursor->last();
+                if (cursor->valid())
+                    r = stepVisible(-1, true, 0);
+            }
+        }
+        setCurrent(r);
+        bof = eof = r == 0;
+    }
+
+    // --- rows for grids
+    void ensureRows() const
+    {
+        auto *self = const_cast<Impl *>(this);
+        self->ensureVisible();
+        if (rowsValid)
+            return;
+        rows.clear();
+        rows.reserve(static_cast<size_t>(count));
+        if (tag < 0) {
+            for (size_t i = 0; i < visible.size(); ++i) {
+                if (visible[i] != 0)
+                    rows.push_back(static_cast<uint32_t>(i + 1));
+            }
+        } else {
+            TagCursor walk = engine->cursor(tag);
+            for (bool on = walk.first(); on; on = walk.next()) {
+                const uint32_t r = walk.recno();
+                if (r >= 1 && r <= visible.size() && visible[r - 1] != 0)
+                    rows.push_back(r);
+            }
+        }
+        rowOf.assign(visible.size() + 1, -1);
+        for (size_t i = 0; i < rows.size(); ++i)
+            rowOf[rows[i]] = static_cast<int>(i);
+        rowsValid = true;
+    }
+
+    // --- fields
+    int fieldSlot(const std::string &name) const { return findField(fields, name); }
+
+    int engineFieldOf(const std::string &name) const
+    {
+        const int slot = fieldSlot(name);
+        if (slot < 0)
+            throw FieldError(file(), q.m_name + ": field " + name + " not found");
+        return engineField[static_cast<size_t>(slot)];
+    }
+
+    const RecordBuffer *readBuffer() const
+    {
+        if (readOverride)
+            return readOverride;
+        if (q.m_state == TableState::Edit || q.m_state == TableState::Insert)
+            return &edited;
+        if (recno == 0 || current.empty())
+            return nullptr;
+        return &current;
+    }
+
+    RecordBuffer &writeBuffer()
+    {
+        if (q.m_state != TableState::Edit && q.m_state != TableState::Insert)
+            throw StateError(file(), q.m_name + ": not in edit or insert state");
+        return edited;
+    }
+
+    void fieldWritten()
+    {
+        q.m_modified = true;
+        if (!inUpdateRecord)
+            notify(&DataLink::dataChanged);
+    }
+
+    void setState(TableState state)
+    {
+        if (q.m_state == state)
+            return;
+        q.m_state = state;
+        notify(&DataLink::stateChanged);
+    }
+
+    void compileFilter(const std::string &expression)
+    {
+        filter = CompiledFilter(parseFilter(expression), fields, engine->codePage(), file());
+    }
+
+    void openFields()
+    {
+        const FieldList &all = engine->fields();
+        fields.clear();
+        engineField.clear();
+        if (declared.empty()) {
+            fields = all;
+            for (size_t i = 0; i < all.size(); ++i)
+                engineField.push_back(static_cast<int>(i));
+            return;
+        }
+        for (const std::string &name : declared) {
+            const int i = engine->fieldIndex(name);
+            if (i < 0)
+                throw FieldError(file(), q.m_name + ": field " + name + " not found");
+            if (all[static_cast<size_t>(i)].type != 'C')
+                throw FieldError(file(),
+                                 q.m_name + ": field " + name + " is not a character field");
+            fields.push_back(all[static_cast<size_t>(i)]);
+            engineField.push_back(i);
+        }
+    }
+
+    void selectTag(const std::string &name)
+    {
+        if (name.empty()) {
+            tag = -1;
+            cursor.reset();
+            return;
+        }
+        const int index = engine->tagIndex(name);
+        if (index < 0)
+            throw IndexError(file(), q.m_name + ": index tag " + name + " not found");
+        TagCursor fresh = engine->cursor(index); // IndexError when the tag cannot be used
+        tag = index;
+        cursor.emplace(std::move(fresh));
+    }
+
+    void reset()
+    {
+        engine.reset();
+        cursor.reset();
+        tag = -1;
+        fields.clear();
+        engineField.clear();
+        filter = CompiledFilter();
+        invalidateAll();
+        rows.clear();
+        rowOf.clear();
+        recno = 0;
+        bof = eof = true;
+        current.clear();
+        edited.clear();
+        q.m_modified = false;
+        q.m_state = TableState::Inactive;
+    }
+
+    // Ends an edit before the order, filter or position changes: posted if a field changed.
+    void finishEdit()
+    {
+        if (q.m_state != TableState::Edit && q.m_state != TableState::Insert)
+            return;
+        if (q.m_modified)
+            q.post();
+        else
+            q.cancel();
+    }
+
+    void requireOpen(const char *what) const
+    {
+        if (!isOpen())
+            throw StateError(file(), q.m_name + ": " + what + " needs an open table");
+    }
+};
+
+Table::Table(std::string name, FileSystem &fs)
+    : m_name(std::move(name))
+    , m_fs(fs)
+    , d(std::make_unique<Impl>(*this))
+{}
+
+Table::~Table()
+{
+    // Not close(): no events from a destructor.
+    d->reset();
+}
+
+// --- binding, opening
+
+void Table::setFileName(const std::string &path)
+{
+    if (path == m_fileName)
+        return;
+    if (isOpen())
+        throw StateError(m_fileName, m_name + ": cannot bind an open table to another file");
+    m_fileName = path;
+}
+
+void Table::setExclusive(bool exclusive)
+{
+    if (isOpen() && exclusive != m_exclusive)
+        throw StateError(m_fileName, m_name + ": cannot change the exclusive flag while open");
+    m_exclusive = exclusive;
+}
+
+void Table::setReadOnly(bool readOnly)
+{
+    if (isOpen() && readOnly != m_readOnly)
+        throw StateError(m_fileName, m_name + ": cannot change the read-only flag while open");
+    m_readOnly = readOnly;
+}
+
+void Table::setDeclaredCharFields(std::vector<std::string> names)
+{
+    if (isOpen())
+        throw StateError(m_fileName, m_name + ": cannot change the declared fields while open");
+    d->declared = std::move(names);
+}
+
+void Table::open()
+{
+    if (isOpen())
+        return;
+    if (m_fileName.empty())
+        throw OpenError({}, m_name + ": no file name");
+    try {
+        d->engine = TableEngine::open(m_fs,
+                                      m_fileName,
+                                      m_readOnly ? OpenMode::ReadOnly : OpenMode::ReadWrite,
+                                      m_exclusive ? ShareMode::Exclusive : ShareMode::Shared);
+        d->openFields();
+        d->selectTag(m_indexName);
+        d->compileFilter(m_filter);
+        for (DataLink *link : std::vector<DataLink *>(d->links))
+            link->checkFields(*this);
+        m_state = TableState::Browse;
+        m_modified = false;
+        d->moveFirst();
+    } catch (...) {
+        d->reset();
+        throw;
+    }
+    d->notify(&DataLink::opened);
+    if (afterOpen)
+        afterOpen(*this);
+}
+
+void Table::close()
+{
+    if (!isOpen())
+        return;
+    d->reset();
+    d->notify(&DataLink::closed);
+    if (afterClose)
+        afterClose(*this);
+}
+
+bool Table::isOpen() const
+{
+    return d->isOpen();
+}
+
+// --- order
+
+void Table::setIndexName(const std::string &tag)
+{
+    if (!isOpen()) {
+        m_indexName = tag;
+        return;
+    }
+    d->finishEdit();
+    d->selectTag(tag); // throws before anything changed
+    m_indexName = tag;
+    d->rowsValid = false;
+    if (d->recno != 0)
+        d->placeCursor(d->recno, d->current.data());
+    d->notify(&DataLink::dataChanged);
+}
+
+std::vector<std::string> Table::tagNames() const
+{
+    std::vector<std::string> names;
+    if (isOpen()) {
+        for (const TagInfo &info : d->engine->tags())
+            names.push_back(info.name);
+    }
+    return names;
+}
+
+std::string Table::tagFieldName(const std::string &tag) const
+{
+    if (!isOpen())
+        return {};
+    const int index = d->engine->tagIndex(tag);
+    if (index < 0)
+        return {};
+    return d->engine->tags()[static_cast<size_t>(index)].firstField;
+}
+
+// --- navigation
+
+void Table::first()
+{
+    d->requireOpen("first");
+    d->finishEdit();
+    d->moveFirst();
+    d->notify(&DataLink::recordMoved);
+}
+
+void Table::last()
+{
+    d->requireOpen("last");
+    d->finishEdit();
+    d->moveLast();
+    d->notify(&DataLink::recordMoved);
+}
+
+void Table::next()
+{
+    d->requireOpen("next");
+    d->finishEdit();
+    d->moveBy(+1);
+    d->notify(&DataLink::recordMoved);
+}
+
+void Table::prior()
+{
+    d->requireOpen("prior");
+    d->finishEdit();
+    d->moveBy(-1);
+    d->notify(&DataLink::recordMoved);
+}
+
+bool Table::bof() const
+{
+    return d->bof;
+}
+
+bool Table::eof() const
+{
+    return d->eof;
+}
+
+uint32_t Table::recNo() const
+{
+    return m_state == TableState::Insert ? 0 : d->recno;
+}
+
+bool Table::gotoRecord(uint32_t recno)
+{
+    if (!isOpen() || !d->isVisible(recno))
+        return false;
+    d->finishEdit();
+    if (!d->isVisible(recno)) // the post may have moved it out of the view
+        return false;
+    d->setCurrent(recno);
+    d->bof = d->eof = false;
+    d->notify(&DataLink::recordMoved);
+    return true;
+}
+
+int Table::recordCount() const
+{
+    if (!isOpen())
+        return 0;
+    const_cast<Impl &>(*d).ensureVisible();
+    return d->count;
+}
+
+bool Table::isEmpty() const
+{
+    return recordCount() <= 0;
+}
+
+bool Table::findNearest(const std::string &text)
+{
+    if (!isOpen() || d->tag < 0)
+        return false;
+    d->finishEdit();
+    const std::string key = d->engine->keyPrefix(d->tag, text);
+    if (!d->cursor->nearest(key)) {
+        d->placeCursor(d->recno, d->current.data());
+        return false;
+    }
+    const uint32_t r = d->stepVisible(+1, true, 0);
+    if (r == 0) {
+        if (d->recno != 0)
+            d->placeCursor(d->recno, d->current.data());
+        return false;
+    }
+    d->setCurrent(r);
+    d->bof = d->eof = false;
+    d->notify(&DataLink::recordMoved);
+    return true;
+}
+
+bool Table::findPrefix(const std::string &text)
+{
+    if (!isOpen() || d->tag < 0)
+        return false;
+    d->finishEdit();
+    const std::string prefix = d->engine->keyPrefix(d->tag, text);
+    uint32_t found = 0;
+    for (bool on = d->cursor->seek(prefix); on; on = d->cursor->next()) {
+        if (d->cursor->key().compare(0, prefix.size(), prefix) != 0)
+            break;
+        if (d->isVisible(d->cursor->recno())) {
+            found = d->cursor->recno();
+            break;
+        }
+    }
+    if (found == 0) {
+        if (d->recno != 0)
+            d->placeCursor(d->recno, d->current.data());
+        return false;
+    }
+    d->setCurrent(found);
+    d->bof = d->eof = false;
+    d->notify(&DataLink::recordMoved);
+    return true;
+}
+
+// --- rows
+
+int Table::rowCount() const
+{
+    return recordCount();
+}
+
+uint32_t Table::recordAtRow(int row) const
+{
+    if (!isOpen() || row < 0)
+        return 0;
+    d->ensureRows();
+    return static_cast<size_t>(row) < d->rows.size() ? d->rows[static_cast<size_t>(row)] : 0;
+}
+
+int Table::rowOfRecord(uint32_t recno) const
+{
+    if (!isOpen())
+        return -1;
+    d->ensureRows();
+    return recno < d->rowOf.size() ? d->rowOf[recno] : -1;
+}
+
+int Table::currentRow() const
+{
+    if (m_state == TableState::Insert || d->recno == 0)
+        return -1;
+    return rowOfRecord(d->recno);
+}
+
+// --- fields
+
+const FieldList &Table::fields() const
+{
+    return d->fields;
+}
+
+bool Table::hasField(const std::string &name) const
+{
+    return d->fieldSlot(name) >= 0;
+}
+
+const FieldDesc &Table::fieldByName(const std::string &name) const
+{
+    const int slot = d->fieldSlot(name);
+    if (slot < 0)
+        throw FieldError(m_fileName, m_name + ": field " + name + " not found");
+    return d->fields[static_cast<size_t>(slot)];
+}
+
+std::string Table::asString(const std::string &field) const
+{
+    d->engineFieldOf(field); // FieldError when absent
+    const auto hook = d->hooks.find(upperAscii(field));
+    if (hook != d->hooks.end() && hook->second)
+        return hook->second(const_cast<Table &>(*this));
+    return rawString(field);
+}
+
+std::string Table::rawString(const std::string &field) const
+{
+    const int index = d->engineFieldOf(field);
+    const RecordBuffer *record = d->readBuffer();
+    if (!record)
+        return {};
+    std::string text = d->engine->fieldText(*record, index);
+    if (d->engine->fields()[static_cast<size_t>(index)].type == 'C') {
+        while (!text.empty() && text.back() == ' ')
+            text.pop_back();
+    }
+    return text;
+}
+
+int64_t Table::asInteger(const std::string &field) const
+{
+    const int index = d->engineFieldOf(field);
+    const RecordBuffer *record = d->readBuffer();
+    return record ? d->engine->fieldInteger(record->data(), index) : 0;
+}
+
+bool Table::asBoolean(const std::string &field) const
+{
+    const int index = d->engineFieldOf(field);
+    const RecordBuffer *record = d->readBuffer();
+    return record ? d->engine->fieldLogical(record->data(), index).value_or(false) : false;
+}
+
+std::string Table::asStringOf(uint32_t recno, const std::string &field) const
+{
+    d->engineFieldOf(field); // FieldError when absent
+    if (recno == 0 || recno > d->engine->recordCount())
+        return {};
+    RecordBuffer record;
+    d->engine->readRecord(recno, record);
+    const RecordBuffer *saved = d->readOverride;
+    d->readOverride = &record;
+    try {
+        std::string text = asString(field);
+        d->readOverride = saved;
+        return text;
+    } catch (...) {
+        d->readOverride = saved;
+        throw;
+    }
+}
+
+void Table::setString(const std::string &field, const std::string &value)
+{
+    const int index = d->engineFieldOf(field);
+    d->engine->setFieldText(d->writeBuffer(), index, value);
+    d->fieldWritten();
+}
+
+void Table::setInteger(const std::string &field, int64_t value)
+{
+    const int index = d->engineFieldOf(field);
+    d->engine->setFieldInteger(d->writeBuffer(), index, value);
+    d->fieldWritten();
+}
+
+void Table::setBoolean(const std::string &field, bool value)
+{
+    const int index = d->engineFieldOf(field);
+    d->engine->setFieldLogical(d->writeBuffer(), index, value);
+    d->fieldWritten();
+}
+
+void Table::setFieldTextHook(const std::string &field, std::function<std::string(Table &)> hook)
+{
+    if (hook)
+        d->hooks[upperAscii(field)] = std::move(hook);
+    else
+        d->hooks.erase(upperAscii(field));
+}
+
+// --- states
+
+void Table::edit()
+{
+    d->requireOpen("edit");
+    if (m_state == TableState::Edit || m_state == TableState::Insert)
+        return;
+    if (m_readOnly)
+        throw StateError(m_fileName, m_name + ": the table is read-only");
+    if (d->recno == 0 || isEmpty()) {
+        insert();
+        return;
+    }
+    d->edited = d->current;
+    m_modified = false;
+    d->setState(TableState::Edit);
+}
+
+void Table::insert()
+{
+    d->requireOpen("insert");
+    if (m_readOnly)
+        throw StateError(m_fileName, m_name + ": the table is read-only");
+    d->finishEdit();
+    d->insertReturn = d->recno;
+    d->edited = d->engine->blankRecord();
+    m_modified = false;
+    d->setState(TableState::Insert);
+    d->notify(&DataLink::dataChanged);
+}
+
+void Table::post()
+{
+    if (m_state != TableState::Edit && m_state != TableState::Insert)
+        return;
+    // Controls write their pending text first; their writes must not make the other controls
+    // reload (and lose what was typed into them) before those have written theirs.
+    d->inUpdateRecord = true;
+    try {
+        d->notify(&DataLink::updateRecord);
+    } catch (...) {
+        d->inUpdateRecord = false;
+        throw;
+    }
+    d->inUpdateRecord = false;
+
+    const bool inserting = m_state == TableState::Insert;
+    std::optional<std::string> oldKey;
+    uint32_t r = d->recno;
+    if (inserting) {
+        r = d->engine->append(d->edited); // throws: state and typed values stay
+    } else {
+        if (d->tag >= 0)
+            oldKey = d->engine->keyOf(d->tag, d->current.data());
+        d->engine->update(r, d->edited);
+    }
+    d->ensureVisible();
+    d->setVisible(r, d->passes(d->edited.data()));
+    d->current = d->edited;
+    d->edited.clear();
+    m_modified = false;
+    m_state = TableState::Browse;
+
+    if (d->isVisible(r)) {
+        d->recno = r;
+        d->placeCursor(r, d->current.data());
+        d->bof = d->eof = false;
+    } else if (inserting) {
+        // A new record outside the view: back to where the insertion started.
+        const uint32_t back = d->insertReturn;
+        if (back != 0 && d->isVisible(back)) {
+            d->setCurrent(back);
+            d->bof = d->eof = false;
+        } else {
+            d->moveFirst();
+        }
+    } else {
+        d->moveToNeighbour(r, oldKey);
+    }
+    d->notify(&DataLink::stateChanged);
+    d->notify(&DataLink::dataChanged);
+    d->notify(&DataLink::recordMoved);
+}
+
+void Table::cancel()
+{
+    if (m_state != TableState::Edit && m_state != TableState::Insert)
+        return;
+    const bool inserting = m_state == TableState::Insert;
+    d->edited.clear();
+    m_modified = false;
+    m_state = TableState::Browse;
+    if (inserting && d->insertReturn != d->recno)
+        d->setCurrent(d->isVisible(d->insertReturn) ? d->insertReturn : 0);
+    d->notify(&DataLink::stateChanged);
+    d->notify(&DataLink::dataChanged);
+}
+
+void Table::deleteRecord()
+{
+    d->requireOpen("delete");
+    if (m_readOnly)
+        throw StateError(m_fileName, m_name + ": the table is read-only");
+    if (m_state == TableState::Edit || m_state == TableState::Insert)
+        cancel();
+    if (d->recno == 0 || isEmpty())
+        throw StateError(m_fileName, m_name + ": cannot delete from an empty table");
+    const uint32_t r = d->recno;
+    std::optional<std::string> key;
+    if (d->tag >= 0)
+        key = d->engine->keyOf(d->tag, d->current.data());
+    d->engine->markDeleted(r);
+    d->setVisible(r, false);
+    d->moveToNeighbour(r, key);
+    d->notify(&DataLink::dataChanged);
+    d->notify(&DataLink::recordMoved);
+    if (afterDelete)
+        afterDelete(*this);
+}
+
+// --- filter
+
+void Table::setFilter(const std::string &expression)
+{
+    if (!isOpen()) {
+        parseFilter(expression); // StateError when it does not parse
+        m_filter = expression;
+        return;
+    }
+    d->finishEdit();
+    CompiledFilter compiled(parseFilter(expression),
+                            d->fields,
+                            d->engine->codePage(),
+                            m_fileName); // throws before anything changed
+    const bool wasInForce = d->filterInForce();
+    d->filter = std::move(compiled);
+    m_filter = expression;
+    if (!m_filtered)
+        return;
+    if (wasInForce || d->filterInForce())
+        d->invalidateAll();
+    d->moveFirst();
+    d->notify(&DataLink::dataChanged);
+    d->notify(&DataLink::recordMoved);
+}
+
+void Table::setFiltered(bool on)
+{
+    if (!isOpen()) {
+        m_filtered = on;
+        return;
+    }
+    d->finishEdit();
+    if (on != m_filtered) {
+        m_filtered = on;
+        if (!d->filter.isNone())
+            d->invalidateAll();
+    }
+    d->moveFirst();
+    d->notify(&DataLink::dataChanged);
+    d->notify(&DataLink::recordMoved);
+}
+
+// --- data links
+
+void Table::addLink(DataLink *link)
+{
+    if (link && std::find(d->links.begin(), d->links.end(), link) == d->links.end())
+        d->links.push_back(link);
+}
+
+void Table::removeLink(DataLink *link)
+{
+    d->links.erase(std::remove(d->links.begin(), d->links.end(), link), d->links.end());
+}
+
+} // namespace welarik
