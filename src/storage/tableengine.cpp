@@ -1,0 +1,1044 @@
+#include "tableengine.h"
+
+#include "coding.h"
+#include "dbf.h"
+#include "dbt.h"
+#include "filter.h"
+#include "mdx.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+
+namespace welarik {
+
+namespace {
+
+std::string baseName(const std::string &path)
+{
+    const size_t slash = path.find_last_of('/');
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const size_t dot = name.find_last_of('.');
+    return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+// The companion's name in the letter case of the table's extension ("x.dbf" -> "x.dbt").
+std::string companionName(const std::string &dbfPath, const char *upperExtension)
+{
+    std::string ext = upperExtension;
+    const size_t dot = dbfPath.find_last_of('.');
+    if (dot != std::string::npos && dot + 1 < dbfPath.size()
+        && std::islower(static_cast<unsigned char>(dbfPath[dot + 1]))) {
+        for (char &c : ext)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return withExtension(dbfPath, ext);
+}
+
+// Reads records for the index layer through a chunk cache, so walks in record order cost one
+// read per chunk.
+class ChunkReader
+{
+public:
+    explicit ChunkReader(const DbfFile &dbf)
+        : m_dbf(dbf)
+        , m_perChunk(std::max<uint32_t>(1, dbf.recordsPerChunk()))
+    {}
+    void operator()(uint32_t recno, std::vector<uint8_t> &record)
+    {
+        const uint32_t length = m_dbf.recordLength();
+        if (recno < m_first || recno >= m_first + m_loaded) {
+            m_buffer.resize(size_t(m_perChunk) * length);
+            m_first = recno;
+            m_loaded = m_dbf.readRecords(recno, m_perChunk, m_buffer.data());
+            if (m_loaded == 0)
+                throw StateError(m_dbf.path(),
+                                 "record " + std::to_string(recno) + " does not exist");
+        }
+        const uint8_t *p = m_buffer.data() + size_t(recno - m_first) * length;
+        record.assign(p, p + length);
+    }
+
+private:
+    const DbfFile &m_dbf;
+    uint32_t m_perChunk;
+    std::vector<uint8_t> m_buffer;
+    uint32_t m_first = 0;
+    uint32_t m_loaded = 0;
+};
+
+} // namespace
+
+bool CheckReport::sound() const
+{
+    return faults() == 0;
+}
+
+int CheckReport::faults() const
+{
+    return static_cast<int>(std::count_if(
+        findings.begin(), findings.end(), [](const CheckFinding &f) { return f.fault; }));
+}
+
+int CheckReport::notes() const
+{
+    return static_cast<int>(findings.size()) - faults();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Cursor: over the tag's tree, or over entries sorted in memory (an index left half written,
+// opened read-only, whose tree cannot be trusted and may not be rebuilt on disk).
+
+struct TagCursor::Impl
+{
+    MdxTag *tag = nullptr;
+    MdxCursor cursor;
+    std::shared_ptr<const std::vector<IndexEntry>> entries; // in-memory order
+    char keyType = 'C';
+    bool descending = false;
+    size_t pos = 0;
+    bool memValid = false;
+    std::string memKey;
+
+    bool valid() const { return tag ? cursor.valid() : memValid; }
+    bool setMem(size_t p)
+    {
+        memValid = p < entries->size();
+        pos = p;
+        memKey = memValid ? (*entries)[p].key : std::string();
+        return memValid;
+    }
+    // Tag-order comparison of a stored key with a probe (a C probe compares over its length).
+    int compare(const std::string &stored, const std::string &probe, bool prefix) const
+    {
+        int c;
+        if (keyType == 'C' && prefix) {
+            const size_t n = std::min(stored.size(), probe.size());
+            c = stored.compare(0, n, probe, 0, n);
+            if (c == 0 && stored.size() < probe.size())
+                c = -1;
+        } else {
+            c = compareKeys(keyType, stored, probe);
+        }
+        return descending ? -c : c;
+    }
+    size_t lowerBound(const std::string &probe, bool prefix) const
+    {
+        auto it = std::partition_point(entries->begin(), entries->end(), [&](const IndexEntry &e) {
+            return compare(e.key, probe, prefix) < 0;
+        });
+        return size_t(it - entries->begin());
+    }
+};
+
+TagCursor::TagCursor(std::unique_ptr<Impl> impl)
+    : d(std::move(impl))
+{}
+TagCursor::TagCursor(TagCursor &&) noexcept = default;
+TagCursor &TagCursor::operator=(TagCursor &&) noexcept = default;
+TagCursor::~TagCursor() = default;
+
+bool TagCursor::first()
+{
+    if (d->tag) {
+        d->cursor = d->tag->first();
+        return d->cursor.valid();
+    }
+    return d->setMem(0);
+}
+
+bool TagCursor::last()
+{
+    if (d->tag) {
+        d->cursor = d->tag->last();
+        return d->cursor.valid();
+    }
+    return d->entries->empty() ? d->setMem(d->entries->size()) : d->setMem(d->entries->size() - 1);
+}
+
+bool TagCursor::next()
+{
+    if (d->tag)
+        return d->cursor.valid() && d->cursor.next();
+    if (!d->memValid)
+        return false;
+    return d->setMem(d->pos + 1);
+}
+
+bool TagCursor::prior()
+{
+    if (d->tag)
+        return d->cursor.valid() && d->cursor.prior();
+    if (!d->memValid || d->pos == 0) {
+        d->memValid = false;
+        return false;
+    }
+    return d->setMem(d->pos - 1);
+}
+
+bool TagCursor::seek(const std::string &prefix)
+{
+    if (d->tag) {
+        d->cursor = d->tag->seek(prefix);
+        if (d->cursor.valid() && d->tag->matches(d->cursor, prefix))
+            return true;
+        d->cursor = MdxCursor();
+        return false;
+    }
+    const size_t p = d->lowerBound(prefix, true);
+    if (d->setMem(p) && d->compare(d->memKey, prefix, true) == 0)
+        return true;
+    d->memValid = false;
+    return false;
+}
+
+bool TagCursor::nearest(const std::string &key)
+{
+    if (d->tag) {
+        d->cursor = d->tag->seek(key);
+        return d->cursor.valid();
+    }
+    return d->setMem(d->lowerBound(key, true));
+}
+
+bool TagCursor::seekEntry(const std::string &key, uint32_t recno)
+{
+    if (d->tag) {
+        MdxCursor exact = d->tag->find(key, recno);
+        if (exact.valid()) {
+            d->cursor = exact;
+            return true;
+        }
+        d->cursor = d->tag->seek(key);
+        while (d->cursor.valid() && compareKeys(d->keyType, d->cursor.key(), key) == 0
+               && d->cursor.recno() < recno)
+            d->cursor.next();
+        return d->cursor.valid();
+    }
+    size_t p = d->lowerBound(key, false);
+    while (p < d->entries->size() && compareKeys(d->keyType, (*d->entries)[p].key, key) == 0
+           && (*d->entries)[p].recno < recno)
+        ++p;
+    return d->setMem(p);
+}
+
+bool TagCursor::valid() const
+{
+    return d->valid();
+}
+
+uint32_t TagCursor::recno() const
+{
+    if (d->tag)
+        return d->cursor.recno();
+    return d->memValid ? (*d->entries)[d->pos].recno : 0;
+}
+
+const std::string &TagCursor::key() const
+{
+    return d->tag ? d->cursor.key() : d->memKey;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+struct TableEngine::Impl
+{
+    FileSystem *fs = nullptr;
+    std::string path;
+    std::unique_ptr<DbfFile> dbf;
+    std::unique_ptr<MemoFile> memo;
+    std::unique_ptr<MdxFile> mdx;
+    std::vector<TagInfo> tags;
+    bool writable = false;
+    bool missingMemo = false;  // memo fields but no memo file
+    bool missingIndex = false; // header promises an index that is not there
+    bool crashedAtOpen = false;
+    bool foreignChecked = false;
+    bool bulk = false;
+    // Read-only open of a half-written index: each tag's entries sorted in memory, on demand.
+    std::vector<std::shared_ptr<const std::vector<IndexEntry>>> memoryOrder;
+
+    void requireWritable() const
+    {
+        if (!writable)
+            throw StateError(path, "the table is open for reading only");
+    }
+    void requireEvaluable() const
+    {
+        if (!mdx)
+            return;
+        for (size_t i = 0; i < mdx->tagCount(); ++i) {
+            MdxTag &t = mdx->tag(i);
+            if (!t.evaluable())
+                throw IndexError(mdx->path(),
+                                 "tag " + t.name() + ": key expression \"" + t.expressionText()
+                                     + "\" cannot be evaluated, so the table cannot be changed");
+        }
+    }
+    void requireSize(const RecordBuffer &record) const
+    {
+        if (record.size() != dbf->recordLength())
+            throw FieldError(path,
+                             "record buffer of " + std::to_string(record.size())
+                                 + " bytes, the table's records have "
+                                 + std::to_string(dbf->recordLength()));
+    }
+
+    // Keys of every tag for all records, in one pass over the table.
+    std::vector<std::vector<IndexEntry>> collectEntries(const std::vector<size_t> &which) const
+    {
+        std::vector<std::vector<IndexEntry>> out(which.size());
+        for (auto &v : out)
+            v.reserve(dbf->recordCount());
+        const size_t length = dbf->recordLength();
+        DbfScanner scanner(*dbf);
+        while (const uint8_t *record = scanner.next()) {
+            for (size_t k = 0; k < which.size(); ++k)
+                out[k].push_back({mdx->tag(which[k]).keyFor(record, length), scanner.recno()});
+        }
+        return out;
+    }
+
+    // Rebuilds the given tags (evaluable ones) inside one write sequence.
+    void rebuild(std::vector<size_t> which)
+    {
+        which.erase(std::remove_if(which.begin(),
+                                   which.end(),
+                                   [&](size_t i) { return !mdx->tag(i).evaluable(); }),
+                    which.end());
+        if (which.empty())
+            return;
+        mdx->markWriting();
+        auto entries = collectEntries(which);
+        for (size_t k = 0; k < which.size(); ++k)
+            mdx->tag(which[k]).build(std::move(entries[k]));
+        mdx->markClean();
+    }
+
+    std::vector<size_t> allTags() const
+    {
+        std::vector<size_t> v;
+        for (size_t i = 0; mdx && i < mdx->tagCount(); ++i)
+            v.push_back(i);
+        return v;
+    }
+
+    // Tags whose structure or keys disagree with the records.
+    std::vector<size_t> unsoundTags()
+    {
+        std::vector<size_t> bad;
+        for (size_t i = 0; mdx && i < mdx->tagCount(); ++i) {
+            MdxTag &t = mdx->tag(i);
+            if (!t.evaluable())
+                continue;
+            ChunkReader reader(*dbf);
+            TagReport report;
+            try {
+                report = t.check(dbf->recordCount(), std::ref(reader));
+            } catch (const CorruptFileError &) {
+                report.health = TagHealth::Faulty;
+            }
+            if (report.health != TagHealth::Sound)
+                bad.push_back(i);
+        }
+        return bad;
+    }
+
+    // Before the first write of the session: an index another program wrote is checked tag by
+    // tag; what disagrees with our keys is rebuilt.
+    void prepareIndex()
+    {
+        if (!mdx || foreignChecked)
+            return;
+        foreignChecked = true;
+        if (mdx->markAtOpen() == EngineMark::Absent) {
+            auto bad = unsoundTags();
+            if (!bad.empty())
+                rebuild(bad);
+            else {
+                mdx->markWriting(); // writes our signature
+                mdx->markClean();
+            }
+        }
+    }
+
+    void loadTags()
+    {
+        tags.clear();
+        if (!mdx)
+            return;
+        for (size_t i = 0; i < mdx->tagCount(); ++i) {
+            MdxTag &t = mdx->tag(i);
+            TagInfo info;
+            info.name = t.name();
+            info.expression = t.expressionText();
+            info.keyType = t.keyType();
+            info.keyLength = t.keyLength();
+            info.descending = t.descending();
+            info.unique = t.unique();
+            info.evaluable = t.evaluable();
+            info.upperCase = t.expression().upperCased();
+            info.firstField = t.firstField();
+            tags.push_back(info);
+        }
+        memoryOrder.assign(tags.size(), nullptr);
+    }
+
+    MdxTag &tagAt(int tag) const
+    {
+        if (!mdx || tag < 0 || size_t(tag) >= mdx->tagCount())
+            throw IndexError(path, "no tag number " + std::to_string(tag));
+        return mdx->tag(size_t(tag));
+    }
+};
+
+TableEngine::TableEngine(std::unique_ptr<Impl> impl)
+    : d(std::move(impl))
+{}
+
+TableEngine::~TableEngine()
+{
+    try {
+        close();
+    } catch (const StorageError &) {
+        // Closing after a failed write: the files stay as the last successful write left them.
+    }
+}
+
+std::unique_ptr<TableEngine>
+TableEngine::open(FileSystem &fs, const std::string &dbfPath, OpenMode mode, ShareMode share)
+{
+    auto d = std::make_unique<Impl>();
+    d->fs = &fs;
+    const auto resolved = fs.resolve(dbfPath);
+    d->path = resolved ? *resolved : dbfPath;
+    d->dbf = DbfFile::open(fs, d->path, mode, share);
+    d->writable = mode == OpenMode::ReadWrite;
+
+    if (d->dbf->hasMemoFields()) {
+        const auto memoPath = fs.resolve(withExtension(d->path, ".DBT"));
+        if (!memoPath)
+            throw OpenError(withExtension(d->path, ".DBT"),
+                            "the memo file of the table is missing");
+        d->memo
+            = MemoFile::open(fs, *memoPath, memoStyleForVersion(d->dbf->version()), mode, share);
+    }
+    const auto mdxPath = fs.resolve(withExtension(d->path, ".MDX"));
+    if (mdxPath) {
+        d->mdx = MdxFile::open(fs, *mdxPath, mode, share, d->dbf->fields(), d->dbf->codePage());
+    } else if (d->dbf->hasProductionIndex()) {
+        d->missingIndex = true;
+    }
+    d->loadTags();
+
+    if (d->mdx && d->mdx->markAtOpen() == EngineMark::Writing) {
+        d->crashedAtOpen = true;
+        if (d->writable) {
+            d->foreignChecked = true;
+            d->rebuild(d->allTags());
+        }
+    }
+    return std::unique_ptr<TableEngine>(new TableEngine(std::move(d)));
+}
+
+std::unique_ptr<TableEngine> TableEngine::create(FileSystem &fs,
+                                                 const std::string &dbfPath,
+                                                 int level,
+                                                 uint8_t ldid,
+                                                 const FieldList &fields,
+                                                 const std::vector<TagDefinition> &tags,
+                                                 ShareMode share)
+{
+    DbfCreateSpec spec;
+    spec.level = level;
+    spec.ldid = ldid;
+    spec.fields = fields;
+    auto dbf = DbfFile::create(fs, dbfPath, spec, share);
+    const std::string memoPath = companionName(dbfPath, ".DBT");
+    const std::string mdxPath = companionName(dbfPath, ".MDX");
+    for (const std::string &old : {memoPath, mdxPath}) {
+        if (auto existing = fs.resolve(old))
+            fs.remove(*existing);
+    }
+    if (dbf->hasMemoFields()) {
+        const MemoStyle style = memoStyleForVersion(dbf->version());
+        MemoFile::create(fs,
+                         memoPath,
+                         style,
+                         style == MemoStyle::DbaseIII ? kMemoBlockIII : kMemoBlockIVDefault,
+                         baseName(dbfPath),
+                         share);
+    }
+    if (!tags.empty()) {
+        std::vector<TagSpec> specs;
+        for (const TagDefinition &t : tags)
+            specs.push_back({t.name, t.expression, t.unique, t.descending});
+        MdxFile::create(
+            fs, mdxPath, share, baseName(dbfPath), ldid, dbf->fields(), dbf->codePage(), specs);
+        dbf->setProductionIndex(true);
+    }
+    dbf->flush();
+    dbf.reset();
+    return open(fs, dbfPath, OpenMode::ReadWrite, share);
+}
+
+void TableEngine::close()
+{
+    if (!d->dbf)
+        return;
+    if (d->bulk)
+        endBulk();
+    if (d->mdx && d->writable)
+        d->mdx->flush();
+    if (d->memo && d->writable)
+        d->memo->flush();
+    if (d->writable)
+        d->dbf->flush();
+    d->mdx.reset();
+    d->memo.reset();
+    d->dbf.reset();
+}
+
+const std::string &TableEngine::path() const
+{
+    return d->path;
+}
+int TableEngine::level() const
+{
+    return d->dbf->level();
+}
+uint8_t TableEngine::versionByte() const
+{
+    return d->dbf->version();
+}
+uint8_t TableEngine::ldid() const
+{
+    return d->dbf->ldid();
+}
+CodePage TableEngine::codePage() const
+{
+    return d->dbf->codePage();
+}
+const FieldList &TableEngine::fields() const
+{
+    return d->dbf->fields();
+}
+int TableEngine::fieldIndex(const std::string &name) const
+{
+    return d->dbf->fieldIndex(name);
+}
+uint32_t TableEngine::recordLength() const
+{
+    return d->dbf->recordLength();
+}
+uint32_t TableEngine::recordCount() const
+{
+    return d->dbf->recordCount();
+}
+bool TableEngine::writable() const
+{
+    return d->writable;
+}
+bool TableEngine::hasMemo() const
+{
+    return d->memo != nullptr;
+}
+bool TableEngine::hasIndex() const
+{
+    return d->mdx != nullptr;
+}
+
+void TableEngine::readRecord(uint32_t recno, RecordBuffer &out) const
+{
+    out.resize(d->dbf->recordLength());
+    d->dbf->readRecord(recno, out.data());
+}
+
+RecordBuffer TableEngine::blankRecord() const
+{
+    return d->dbf->blankRecord();
+}
+
+void TableEngine::scan(const std::function<bool(uint32_t, const uint8_t *)> &visit,
+                       uint32_t first) const
+{
+    DbfScanner scanner(*d->dbf, first);
+    while (const uint8_t *record = scanner.next()) {
+        if (!visit(scanner.recno(), record))
+            return;
+    }
+}
+
+// --- field codec
+
+std::string TableEngine::fieldText(const RecordBuffer &record, int field) const
+{
+    d->requireSize(record);
+    return fieldText(record.data(), field);
+}
+
+std::string TableEngine::fieldText(const uint8_t *record, int field) const
+{
+    const FieldDesc &f = fields().at(size_t(field));
+    const FieldCodec &codec = d->dbf->codec();
+    switch (f.type) {
+    case 'C':
+        return codec.text(f, record);
+    case 'N':
+    case 'F':
+        return codec.numberText(f, record);
+    case 'L': {
+        const auto v = codec.logical(f, record);
+        return v ? (*v ? "T" : "F") : "";
+    }
+    case 'D': {
+        const auto v = codec.date(f, record);
+        if (!v)
+            return {};
+        char text[16];
+        std::snprintf(
+            text, sizeof text, "%04d%02d%02d", v->year % 10000, v->month % 100, v->day % 100);
+        return text;
+    }
+    case 'M':
+    case 'B':
+    case 'G': {
+        const uint32_t block = codec.memoBlock(f, record);
+        if (block == 0)
+            return {};
+        if (!d->memo)
+            throw CorruptFileError(d->path, "field " + f.name + " points into a missing memo file");
+        return toUtf8(codePage(), d->memo->read(block));
+    }
+    case 'I':
+    case '+': {
+        const auto v = codec.long32(f, record);
+        return v ? std::to_string(*v) : "";
+    }
+    case 'O': {
+        const auto v = codec.doubleValue(f, record);
+        if (!v)
+            return {};
+        char text[40];
+        std::snprintf(text, sizeof text, "%.15g", *v);
+        return text;
+    }
+    case '@': {
+        const auto v = codec.timestamp(f, record);
+        if (!v)
+            return {};
+        char text[40];
+        std::snprintf(text, sizeof text, "%.0f", *v);
+        return text;
+    }
+    default:
+        return codec.text(f, record);
+    }
+}
+
+void TableEngine::setFieldText(RecordBuffer &record, int field, const std::string &utf8)
+{
+    d->requireSize(record);
+    const FieldDesc &f = fields().at(size_t(field));
+    const FieldCodec &codec = d->dbf->codec();
+    uint8_t *rec = record.data();
+    switch (f.type) {
+    case 'N':
+    case 'F': {
+        if (utf8.find_first_not_of(' ') == std::string::npos) {
+            codec.setNumber(f, rec, std::nullopt);
+            return;
+        }
+        double value = 0;
+        if (!parseDbaseNumber(utf8.data(), utf8.size(), value) || !std::isfinite(value))
+            throw FieldError(d->path, "field " + f.name + ": \"" + utf8 + "\" is not a number");
+        if (f.decimals == 0 && std::floor(value) == value && std::fabs(value) < 9.0e15)
+            codec.setInteger(f, rec, static_cast<int64_t>(value));
+        else
+            codec.setNumber(f, rec, value);
+        return;
+    }
+    case 'L': {
+        if (utf8.empty() || utf8 == " " || utf8 == "?") {
+            codec.setLogical(f, rec, std::nullopt);
+            return;
+        }
+        const char c = static_cast<char>(std::toupper(static_cast<unsigned char>(utf8[0])));
+        if (utf8.size() == 1 && (c == 'T' || c == 'Y'))
+            codec.setLogical(f, rec, true);
+        else if (utf8.size() == 1 && (c == 'F' || c == 'N'))
+            codec.setLogical(f, rec, false);
+        else
+            throw FieldError(d->path, "field " + f.name + ": \"" + utf8 + "\" is not T or F");
+        return;
+    }
+    case 'D': {
+        if (utf8.find_first_not_of(' ') == std::string::npos) {
+            codec.setDate(f, rec, std::nullopt);
+            return;
+        }
+        DbfDate date;
+        if (utf8.size() != 8 || utf8.find_first_not_of("0123456789") != std::string::npos)
+            throw FieldError(d->path, "field " + f.name + ": \"" + utf8 + "\" is not YYYYMMDD");
+        date.year = std::stoi(utf8.substr(0, 4));
+        date.month = std::stoi(utf8.substr(4, 2));
+        date.day = std::stoi(utf8.substr(6, 2));
+        codec.setDate(f, rec, date);
+        return;
+    }
+    case 'M':
+    case 'B':
+    case 'G': {
+        if (utf8.empty()) {
+            codec.setMemoBlock(f, rec, 0);
+            return;
+        }
+        if (!d->memo)
+            throw FieldError(d->path, "field " + f.name + ": the table has no memo file");
+        d->requireWritable();
+        std::string bytes;
+        std::string bad;
+        if (!fromUtf8(codePage(), utf8, bytes, bad))
+            throw EncodingError(d->path,
+                                "field " + f.name + ": the character \"" + bad
+                                    + "\" has no place in " + codePageName(codePage()));
+        codec.setMemoBlock(f, rec, d->memo->write(bytes));
+        return;
+    }
+    default:
+        codec.setText(f, rec, utf8);
+    }
+}
+
+int64_t TableEngine::fieldInteger(const uint8_t *record, int field) const
+{
+    const FieldDesc &f = fields().at(size_t(field));
+    try {
+        if (f.type == 'I' || f.type == '+')
+            return d->dbf->codec().long32(f, record).value_or(0);
+        if (f.type == 'C') {
+            double v = 0;
+            const std::string_view raw = FieldCodec::raw(f, record);
+            return parseDbaseNumber(raw.data(), raw.size(), v) ? static_cast<int64_t>(v) : 0;
+        }
+        return d->dbf->codec().integer(f, record).value_or(0);
+    } catch (const CorruptFileError &) {
+        return 0;
+    }
+}
+
+void TableEngine::setFieldInteger(RecordBuffer &record, int field, int64_t value)
+{
+    d->requireSize(record);
+    const FieldDesc &f = fields().at(size_t(field));
+    if (f.type == 'N' || f.type == 'F')
+        d->dbf->codec().setInteger(f, record.data(), value);
+    else
+        setFieldText(record, field, std::to_string(value));
+}
+
+std::optional<bool> TableEngine::fieldLogical(const uint8_t *record, int field) const
+{
+    return d->dbf->codec().logical(fields().at(size_t(field)), record);
+}
+
+void TableEngine::setFieldLogical(RecordBuffer &record, int field, std::optional<bool> value)
+{
+    d->requireSize(record);
+    d->dbf->codec().setLogical(fields().at(size_t(field)), record.data(), value);
+}
+
+// --- writes
+
+uint32_t TableEngine::append(const RecordBuffer &record)
+{
+    d->requireWritable();
+    d->requireSize(record);
+    d->requireEvaluable();
+    if (d->bulk)
+        return d->dbf->appendRecord(record.data());
+    d->prepareIndex();
+    std::vector<std::string> keys;
+    for (size_t i = 0; d->mdx && i < d->mdx->tagCount(); ++i)
+        keys.push_back(d->mdx->tag(i).keyFor(record.data(), record.size()));
+    if (keys.empty())
+        return d->dbf->appendRecord(record.data());
+    d->mdx->markWriting();
+    const uint32_t recno = d->dbf->appendRecord(record.data());
+    for (size_t i = 0; i < keys.size(); ++i)
+        d->mdx->tag(i).insert(keys[i], recno);
+    d->mdx->markClean();
+    return recno;
+}
+
+void TableEngine::update(uint32_t recno, const RecordBuffer &record)
+{
+    d->requireWritable();
+    d->requireSize(record);
+    d->requireEvaluable();
+    RecordBuffer old;
+    readRecord(recno, old);
+    if (d->bulk) {
+        d->dbf->writeRecord(recno, record.data());
+        return;
+    }
+    d->prepareIndex();
+    struct Change
+    {
+        size_t tag;
+        std::string oldKey, newKey;
+    };
+    std::vector<Change> changes;
+    for (size_t i = 0; d->mdx && i < d->mdx->tagCount(); ++i) {
+        MdxTag &t = d->mdx->tag(i);
+        std::string oldKey = t.keyFor(old.data(), old.size());
+        std::string newKey = t.keyFor(record.data(), record.size());
+        if (oldKey != newKey)
+            changes.push_back({i, std::move(oldKey), std::move(newKey)});
+    }
+    if (changes.empty()) {
+        d->dbf->writeRecord(recno, record.data());
+        return;
+    }
+    d->mdx->markWriting();
+    d->dbf->writeRecord(recno, record.data());
+    for (const Change &c : changes) {
+        MdxTag &t = d->mdx->tag(c.tag);
+        t.remove(c.oldKey, recno);
+        t.insert(c.newKey, recno);
+    }
+    d->mdx->markClean();
+}
+
+void TableEngine::markDeleted(uint32_t recno)
+{
+    d->requireWritable();
+    d->requireEvaluable();
+    if (recno == 0 || recno > recordCount())
+        throw StateError(d->path, "record " + std::to_string(recno) + " does not exist");
+    d->dbf->setDeleted(recno, true);
+}
+
+void TableEngine::beginBulk()
+{
+    d->requireWritable();
+    d->requireEvaluable();
+    if (d->bulk)
+        return;
+    d->prepareIndex();
+    if (d->mdx)
+        d->mdx->markWriting();
+    d->bulk = true;
+}
+
+void TableEngine::endBulk()
+{
+    if (!d->bulk)
+        return;
+    d->bulk = false;
+    if (d->mdx)
+        d->rebuild(d->allTags());
+    d->dbf->flush();
+}
+
+// --- tags
+
+const std::vector<TagInfo> &TableEngine::tags() const
+{
+    return d->tags;
+}
+
+int TableEngine::tagIndex(const std::string &name) const
+{
+    for (size_t i = 0; i < d->tags.size(); ++i) {
+        const std::string &n = d->tags[i].name;
+        if (n.size() == name.size()
+            && std::equal(n.begin(), n.end(), name.begin(), [](char a, char b) {
+                   return std::toupper(static_cast<unsigned char>(a))
+                          == std::toupper(static_cast<unsigned char>(b));
+               }))
+            return int(i);
+    }
+    return -1;
+}
+
+std::string TableEngine::keyOf(int tag, const uint8_t *record) const
+{
+    return d->tagAt(tag).keyFor(record, recordLength());
+}
+
+std::string TableEngine::keyPrefix(int tag, const std::string &utf8Text) const
+{
+    MdxTag &t = d->tagAt(tag);
+    std::string prefix = t.searchPrefix(utf8Text);
+    if (prefix.empty() && t.keyType() != 'C' && !utf8Text.empty())
+        throw FieldError(d->path,
+                         "tag " + t.name() + ": \"" + utf8Text + "\" is not a "
+                             + (t.keyType() == 'D' ? "date" : "number"));
+    return prefix;
+}
+
+TagCursor TableEngine::cursor(int tag) const
+{
+    MdxTag &t = d->tagAt(tag);
+    auto impl = std::make_unique<TagCursor::Impl>();
+    impl->keyType = t.keyType();
+    impl->descending = t.descending();
+    if (d->crashedAtOpen && !d->writable) {
+        if (!t.evaluable())
+            throw IndexError(d->mdx->path(),
+                             "tag " + t.name()
+                                 + " was left half written and its key "
+                                   "expression cannot be evaluated");
+        auto &order = d->memoryOrder[size_t(tag)];
+        if (!order) {
+            auto entries = std::move(d->collectEntries({size_t(tag)})[0]);
+            const char type = t.keyType();
+            const bool desc = t.descending();
+            std::stable_sort(entries.begin(),
+                             entries.end(),
+                             [type, desc](const IndexEntry &a, const IndexEntry &b) {
+                                 int c = compareKeys(type, a.key, b.key);
+                                 if (desc)
+                                     c = -c;
+                                 return c != 0 ? c < 0 : a.recno < b.recno;
+                             });
+            order = std::make_shared<const std::vector<IndexEntry>>(std::move(entries));
+        }
+        impl->entries = order;
+    } else {
+        impl->tag = &t;
+    }
+    return TagCursor(std::move(impl));
+}
+
+// --- verification
+
+CheckReport TableEngine::check() const
+{
+    CheckReport report;
+    auto fault = [&](const std::string &where, const std::string &text) {
+        report.findings.push_back({true, where, text});
+    };
+    auto note = [&](const std::string &where, const std::string &text) {
+        report.findings.push_back({false, where, text});
+    };
+
+    // Table: the header's count against the file, then every record.
+    const DbfFile &dbf = *d->dbf;
+    {
+        uint8_t header[8] = {};
+        d->dbf->file().readExact(0, header, sizeof header);
+        const uint32_t stated = decodeLe32(header + 4);
+        const uint64_t size = d->dbf->file().size();
+        const uint64_t need = uint64_t(dbf.headerLength()) + uint64_t(stated) * dbf.recordLength();
+        if (size < need)
+            fault("table",
+                  "the header counts " + std::to_string(stated)
+                      + " records but the file holds only " + std::to_string(dbf.recordCount()));
+        else if (size > need + 1)
+            note("table", std::to_string(size - need) + " bytes after the last record");
+    }
+    int badRecords = 0;
+    const FieldCodec &codec = dbf.codec();
+    DbfScanner scanner(dbf);
+    while (const uint8_t *record = scanner.next()) {
+        const std::string where = "record " + std::to_string(scanner.recno());
+        auto bad = [&](const std::string &text) {
+            if (++badRecords <= 20)
+                fault(where, text);
+        };
+        if (record[0] != kRecordLive && record[0] != kRecordDeleted)
+            bad("deletion flag is neither blank nor '*'");
+        for (const FieldDesc &f : dbf.fields()) {
+            try {
+                switch (f.type) {
+                case 'N':
+                case 'F':
+                    codec.number(f, record);
+                    break;
+                case 'L':
+                    codec.logical(f, record);
+                    break;
+                case 'D':
+                    codec.date(f, record);
+                    break;
+                case 'M':
+                case 'B':
+                case 'G': {
+                    const uint32_t block = codec.memoBlock(f, record);
+                    if (block == 0)
+                        break;
+                    if (!d->memo)
+                        bad("field " + f.name + " points into a missing memo file");
+                    else
+                        d->memo->read(block);
+                    break;
+                }
+                default:
+                    break;
+                }
+            } catch (const StorageError &e) {
+                bad("field " + f.name + ": " + e.fault());
+            }
+        }
+    }
+    if (badRecords > 20)
+        fault("table", std::to_string(badRecords - 20) + " further faults not listed");
+    if (dbf.hasMemoFields() && !d->memo)
+        fault("memo", "the table has memo fields but no memo file");
+
+    // Index.
+    if (d->missingIndex)
+        fault("index", "the header announces a production index, but there is none");
+    if (d->mdx) {
+        if (d->crashedAtOpen && !d->writable)
+            fault("index", "left in the middle of a write (opening for writing rebuilds it)");
+        for (size_t i = 0; i < d->mdx->tagCount(); ++i) {
+            MdxTag &t = d->mdx->tag(i);
+            const std::string where = "tag " + t.name();
+            if (!t.evaluable()) {
+                note(where,
+                     "key expression \"" + t.expressionText()
+                         + "\" cannot be evaluated: keys not verified, writes refused");
+                continue;
+            }
+            ChunkReader reader(dbf);
+            try {
+                const TagReport r = t.check(dbf.recordCount(), std::ref(reader));
+                if (r.health == TagHealth::Sound)
+                    continue;
+                const bool isFault = r.health == TagHealth::Faulty;
+                if (r.faults.empty())
+                    report.findings.push_back({isFault, where, "keys disagree with the records"});
+                for (size_t k = 0; k < r.faults.size() && k < 10; ++k)
+                    report.findings.push_back(
+                        {isFault,
+                         where,
+                         (isFault ? "" : "keys made by another program's rule: ") + r.faults[k]});
+            } catch (const StorageError &e) {
+                fault(where, e.fault());
+            }
+        }
+    }
+    return report;
+}
+
+CheckReport TableEngine::repair()
+{
+    d->requireWritable();
+    if (d->mdx) {
+        d->foreignChecked = true;
+        auto bad = d->unsoundTags();
+        if (!bad.empty())
+            d->rebuild(bad);
+        else if (d->mdx->markAtOpen() == EngineMark::Absent) {
+            d->mdx->markWriting();
+            d->mdx->markClean();
+        }
+    }
+    return check();
+}
+
+} // namespace welarik
