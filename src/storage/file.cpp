@@ -1,0 +1,238 @@
+// The real file system: POSIX descriptors, pread/pwrite, flock locks (they belong to the open
+// file description, so a second open in this process is refused like another process, and
+// the kernel drops them when the process dies).
+
+#include "file.h"
+
+#include "errors.h"
+
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace welarik {
+
+void File::readExact(uint64_t offset, void *buffer, size_t n)
+{
+    if (readAt(offset, buffer, n) != n) {
+        throw CorruptFileError(path(),
+                               "truncated: " + std::to_string(n) + " bytes at offset "
+                                   + std::to_string(offset) + " are missing");
+    }
+}
+
+std::string withExtension(const std::string &path, const std::string &extension)
+{
+    const size_t slash = path.find_last_of('/');
+    const size_t dot = path.find_last_of('.');
+    const bool hasExt = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    return (hasExt ? path.substr(0, dot) : path) + extension;
+}
+
+namespace {
+
+std::string systemError(const std::string &what)
+{
+    return what + ": " + std::strerror(errno);
+}
+
+class PosixFile : public File
+{
+public:
+    PosixFile(std::string path, int fd)
+        : m_path(std::move(path))
+        , m_fd(fd)
+    {}
+    ~PosixFile() override { ::close(m_fd); }
+
+    const std::string &path() const override { return m_path; }
+
+    uint64_t size() const override
+    {
+        struct stat st;
+        if (::fstat(m_fd, &st) != 0) {
+            throw IoError(m_path, systemError("cannot read the file size"));
+        }
+        return static_cast<uint64_t>(st.st_size);
+    }
+
+    size_t readAt(uint64_t offset, void *buffer, size_t n) override
+    {
+        auto *out = static_cast<char *>(buffer);
+        size_t done = 0;
+        while (done < n) {
+            const ssize_t r
+                = ::pread(m_fd, out + done, n - done, static_cast<off_t>(offset + done));
+            if (r < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                throw IoError(m_path, systemError("read failed"));
+            }
+            if (r == 0) {
+                break;
+            }
+            done += static_cast<size_t>(r);
+        }
+        return done;
+    }
+
+    void writeAt(uint64_t offset, const void *buffer, size_t n) override
+    {
+        const auto *in = static_cast<const char *>(buffer);
+        size_t done = 0;
+        while (done < n) {
+            const ssize_t r
+                = ::pwrite(m_fd, in + done, n - done, static_cast<off_t>(offset + done));
+            if (r < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                throw IoError(m_path, systemError("write failed"));
+            }
+            if (r == 0) {
+                throw IoError(m_path, "write failed: no progress");
+            }
+            done += static_cast<size_t>(r);
+        }
+    }
+
+    void truncate(uint64_t size) override
+    {
+        while (::ftruncate(m_fd, static_cast<off_t>(size)) != 0) {
+            if (errno != EINTR) {
+                throw IoError(m_path, systemError("cannot change the file size"));
+            }
+        }
+    }
+
+    void flush() override
+    {
+        // pwrite hands the data to the kernel already; nothing is buffered here.
+    }
+
+private:
+    std::string m_path;
+    int m_fd;
+};
+
+void lockOrThrow(int fd, const std::string &path, ShareMode share)
+{
+    const int op = (share == ShareMode::Exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
+    while (::flock(fd, op) != 0) {
+        if (errno == EINTR) {
+            continue;
+        }
+        const int err = errno;
+        ::close(fd);
+        if (err == EWOULDBLOCK) {
+            throw OpenError(path, "file is in use by another user");
+        }
+        errno = err;
+        throw OpenError(path, systemError("cannot lock the file"));
+    }
+}
+
+std::string openFailure(int err)
+{
+    if (err == ENOENT) {
+        return "file does not exist";
+    }
+    if (err == EACCES || err == EPERM) {
+        return "permission denied";
+    }
+    return std::string("cannot open the file: ") + std::strerror(err);
+}
+
+class PosixFileSystem : public FileSystem
+{
+public:
+    std::unique_ptr<File> open(const std::string &path, OpenMode mode, ShareMode share) override
+    {
+        const int flags = (mode == OpenMode::ReadOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC;
+        int fd;
+        do {
+            fd = ::open(path.c_str(), flags);
+        } while (fd < 0 && errno == EINTR);
+        if (fd < 0) {
+            throw OpenError(path, openFailure(errno));
+        }
+        struct stat st;
+        if (::fstat(fd, &st) == 0 && !S_ISREG(st.st_mode)) {
+            ::close(fd);
+            throw OpenError(path, "not a regular file");
+        }
+        lockOrThrow(fd, path, share);
+        return std::make_unique<PosixFile>(path, fd);
+    }
+
+    std::unique_ptr<File> create(const std::string &path, ShareMode share) override
+    {
+        // Lock before emptying, so a file another user holds is left untouched.
+        int fd;
+        do {
+            fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        } while (fd < 0 && errno == EINTR);
+        if (fd < 0) {
+            throw OpenError(path, openFailure(errno));
+        }
+        lockOrThrow(fd, path, share);
+        auto file = std::make_unique<PosixFile>(path, fd);
+        file->truncate(0);
+        return file;
+    }
+
+    bool exists(const std::string &path) override
+    {
+        struct stat st;
+        return ::stat(path.c_str(), &st) == 0;
+    }
+
+    void remove(const std::string &path) override
+    {
+        if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
+            throw IoError(path, systemError("cannot remove the file"));
+        }
+    }
+
+    std::optional<std::string> resolve(const std::string &path) override
+    {
+        if (exists(path)) {
+            return path;
+        }
+        const size_t slash = path.find_last_of('/');
+        const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+        const std::string prefix = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+        const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+        DIR *dir = ::opendir(folder.c_str());
+        if (dir == nullptr) {
+            return std::nullopt;
+        }
+        std::optional<std::string> found;
+        while (const dirent *entry = ::readdir(dir)) {
+            if (::strcasecmp(entry->d_name, name.c_str()) == 0) {
+                // Several case variants: take the first in byte order, so the choice is stable.
+                const std::string candidate = prefix + entry->d_name;
+                if (!found || candidate < *found) {
+                    found = candidate;
+                }
+            }
+        }
+        ::closedir(dir);
+        return found;
+    }
+};
+
+} // namespace
+
+FileSystem &FileSystem::real()
+{
+    static PosixFileSystem fs;
+    return fs;
+}
+
+} // namespace welarik
