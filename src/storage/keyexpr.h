@@ -5,7 +5,7 @@
 //   expr    := term { '+' term }            concatenation of character values
 //   term    := FIELD | 'text' | "text"
 //            | UPPER(expr) | LEFT(expr, n) | RIGHT(expr, n) | SUBSTR(expr, start[, n])
-//            | STR(numeric-field[, len[, dec]]) | DTOS(date-field) | TRIM/RTRIM(expr)
+//            | STR(numeric-field[, len[, dec]]) | DTOS(date-field)
 // A numeric field (N, F) alone gives a numeric key (12-byte BCD, type N), a date field alone a
 // date key (type D); everything else gives a character key (type C) whose length is the
 // length of the result. UPPER maps every letter of the table's code page.
@@ -64,6 +64,7 @@ private:
     std::string m_text;
     std::string m_error;
     std::unique_ptr<KeyNode> m_root;
+    FieldList m_fields;
     CodePage m_codePage = CodePage::Cp1250;
     char m_type = '?';
     uint16_t m_keyLength = 0;

@@ -158,7 +158,8 @@ public:
     // Navigation, all from the tree.
     MdxCursor first();
     MdxCursor last();
-    // The first entry (in tag order) whose key is >= key; for C tags key may be a prefix
+    // The first entry (in tag order) whose key is not before key (>= key in an ascending
+    // tag, <= in a descending one); for C tags key may be a prefix
     // (compared over its own length). Invalid cursor when none.
     MdxCursor seek(std::string_view key);
     // The entry of exactly (key, recno); invalid cursor when absent.
@@ -199,7 +200,35 @@ private:
     friend class MdxCursor;
     struct Node;
     struct Impl;
+    struct Split
+    {
+        bool happened = false;
+        std::string leftMax;
+        uint32_t rightPage = 0;
+    };
     MdxTag(MdxFile &file, int slot);
+    void readHeader();
+    void writeHeader();
+    void requireWritable() const;
+    const Node &node(uint32_t page, uint32_t depth);
+    void putNode(uint32_t page, Node nd);
+    uint32_t newNodePage();
+    uint32_t edgeLeaf(bool last);
+    std::string normalKey(std::string_view key) const;
+    int cmpKey(std::string_view a, std::string_view b) const;
+    int cmpPrefix(std::string_view entry, std::string_view prefix) const;
+    int cmpEntry(std::string_view ak, uint32_t ar, std::string_view bk, uint32_t br) const;
+    IndexEntry subtreeLast(uint32_t page, uint32_t depth);
+    size_t childFor(const Node &n, std::string_view key, uint32_t recno, uint32_t depth);
+    void
+    insertAt(uint32_t page, const std::string &key, uint32_t recno, uint32_t depth, Split &out);
+    bool removeAt(uint32_t page, const std::string &key, uint32_t recno, uint32_t depth);
+    uint64_t walkLimit() const;
+    MdxCursor makeCursor();
+    void descend(MdxCursor &c, uint32_t page, bool toLast);
+    bool settle(MdxCursor &c, bool forward);
+    void locate(MdxCursor &c, std::string_view key, uint32_t recno, bool prefix);
+
     std::unique_ptr<Impl> m_impl;
     MdxFile &m_file;
     int m_slot = 0;

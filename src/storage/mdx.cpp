@@ -1,0 +1,1189 @@
+#include "mdx.h"
+
+#include "bcd.h"
+#include "coding.h"
+
+#include <algorithm>
+#include <cstring>
+#include <ctime>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace welarik {
+namespace {
+
+constexpr size_t kHeaderSize = 512;
+constexpr size_t kSlotCount = 48;
+constexpr uint32_t kMaxDepth = 40;
+constexpr size_t kExprOffset = 24;
+constexpr size_t kExprSize = 220;
+constexpr size_t kMaxCreateKeyLength = 100;
+constexpr uint8_t kFlagDescending = 0x08;
+constexpr uint8_t kFlagNormal = 0x10;
+constexpr uint8_t kFlagUnique = 0x40;
+const char kSignature[4] = {'W', 'L', 'R', 'K'};
+
+struct SlotLayout
+{
+    size_t name, nameSize, format, left, right, parent, two, type;
+};
+constexpr SlotLayout kSlot4 = {4, 11, 15, 16, 17, 18, 19, 20};
+constexpr SlotLayout kSlot7 = {4, 33, 37, 38, 39, 40, 41, 42};
+
+std::string upperAscii(std::string_view s)
+{
+    std::string r(s);
+    for (char &c : r)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return r;
+}
+
+void writeDate(uint8_t *p)
+{
+    std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&now, &tm);
+    p[0] = static_cast<uint8_t>(tm.tm_year);
+    p[1] = static_cast<uint8_t>(tm.tm_mon + 1);
+    p[2] = static_cast<uint8_t>(tm.tm_mday);
+}
+
+} // namespace
+
+// One node block as kept in the cache. For an interior node the last entry is the extra
+// pointer (rightmost child); its key is not stored on disk and is not kept here.
+struct MdxTag::Node
+{
+    bool leaf = true;
+    std::vector<IndexEntry> entries;
+};
+
+struct MdxTag::Impl
+{
+    std::unordered_map<uint32_t, std::shared_ptr<Node>> cache;
+    uint32_t root = 0;
+    uint32_t pagesUsed = 0;
+    uint8_t counter = 0;
+};
+
+// ---------------------------------------------------------------------------------------
+// MdxFile
+
+std::unique_ptr<MdxFile> MdxFile::open(FileSystem &fs,
+                                       const std::string &path,
+                                       OpenMode mode,
+                                       ShareMode share,
+                                       const FieldList &fields,
+                                       CodePage codePage)
+{
+    std::unique_ptr<MdxFile> f(new MdxFile);
+    f->m_file = fs.open(path, mode, share);
+    f->m_writable = mode == OpenMode::ReadWrite;
+    f->m_fields = fields;
+    f->m_codePage = codePage;
+    f->readHeader();
+    return f;
+}
+
+void MdxFile::readHeader()
+{
+    uint8_t h[kHeaderSize];
+    m_file->readExact(0, h, kHeaderSize);
+    m_version = h[0];
+    if (m_version != 2 && m_version != 3)
+        corrupt("unknown index version " + std::to_string(m_version));
+    m_blockFactor = decodeLe16(h + 20);
+    m_blockSize = decodeLe16(h + 22);
+    if (m_blockFactor < 1 || m_blockFactor > 32 || m_blockSize != m_blockFactor * kMdxPageSize)
+        corrupt("bad block size " + std::to_string(m_blockSize) + " (factor "
+                + std::to_string(m_blockFactor) + ")");
+    m_slotLength = decodeLe16(h + 26);
+    size_t minSlot = m_version == 3 ? kSlot7.type + 1 : kSlot4.type + 1;
+    if (m_slotLength < minSlot || m_slotLength > 255)
+        corrupt("bad tag slot length " + std::to_string(m_slotLength));
+    uint16_t tags = decodeLe16(h + 28);
+    if (tags > kMdxMaxTags)
+        corrupt("more than 47 tags (" + std::to_string(tags) + ")");
+    m_ldid = h[31];
+    m_totalPages = decodeLe32(h + 32);
+    uint64_t filePages = m_file->size() / kMdxPageSize;
+    if (m_totalPages > filePages)
+        corrupt("header counts " + std::to_string(m_totalPages) + " pages, the file holds "
+                + std::to_string(filePages));
+    if (std::memcmp(h + 48, kSignature, 4) == 0)
+        m_markAtOpen = h[52] == 0 ? EngineMark::Clean : EngineMark::Writing;
+
+    std::vector<uint8_t> table(kSlotCount * m_slotLength);
+    m_file->readExact(kHeaderSize, table.data(), table.size());
+    const SlotLayout &L = m_version == 3 ? kSlot7 : kSlot4;
+    for (int slot = 1; slot <= tags; ++slot) {
+        const uint8_t *s = table.data() + static_cast<size_t>(slot) * m_slotLength;
+        std::unique_ptr<MdxTag> tag(new MdxTag(*this, slot));
+        tag->m_headerPage = decodeLe32(s);
+        const char *name = reinterpret_cast<const char *>(s + L.name);
+        tag->m_name = std::string(name, strnlen(name, L.nameSize));
+        while (!tag->m_name.empty() && tag->m_name.back() == ' ')
+            tag->m_name.pop_back();
+        m_tags.push_back(std::move(tag));
+        m_tags.back()->readHeader();
+    }
+}
+
+std::unique_ptr<MdxFile> MdxFile::create(FileSystem &fs,
+                                         const std::string &path,
+                                         ShareMode share,
+                                         const std::string &tableBaseName,
+                                         uint8_t ldid,
+                                         const FieldList &fields,
+                                         CodePage codePage,
+                                         const std::vector<TagSpec> &tags)
+{
+    if (tags.size() > kMdxMaxTags)
+        throw IndexError(path, "more than 47 tags");
+    std::vector<KeyExpression> exprs;
+    for (size_t i = 0; i < tags.size(); ++i) {
+        const TagSpec &t = tags[i];
+        std::string name = upperAscii(t.name);
+        if (name.empty() || name.size() > kMdxMaxTagName
+            || name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_") != std::string::npos)
+            throw IndexError(path, "bad tag name \"" + t.name + "\"");
+        for (size_t j = 0; j < i; ++j)
+            if (upperAscii(tags[j].name) == name)
+                throw IndexError(path, "tag " + name + " given twice");
+        KeyExpression e(t.expression, fields, codePage);
+        if (!e.evaluable())
+            throw IndexError(path,
+                             "tag " + name + ": key expression " + t.expression
+                                 + " cannot be evaluated: " + e.error());
+        if (e.keyLength() > kMaxCreateKeyLength)
+            throw IndexError(path,
+                             "tag " + name + ": key longer than 100 bytes ("
+                                 + std::to_string(e.keyLength()) + ")");
+        if (t.expression.size() >= kExprSize)
+            throw IndexError(path, "tag " + name + ": key expression too long");
+        exprs.push_back(std::move(e));
+    }
+
+    std::unique_ptr<MdxFile> f(new MdxFile);
+    f->m_file = fs.create(path, share);
+    f->m_writable = true;
+    f->m_fields = fields;
+    f->m_codePage = codePage;
+    f->m_version = 2;
+    f->m_blockFactor = 2;
+    f->m_blockSize = 1024;
+    f->m_slotLength = 32;
+    f->m_ldid = ldid;
+    f->m_markAtOpen = EngineMark::Clean;
+    const uint32_t factor = f->m_blockFactor;
+    f->m_totalPages = 4 + static_cast<uint32_t>(tags.size()) * 2 * factor;
+
+    std::vector<uint8_t> head(2048, 0);
+    head[0] = 2;
+    writeDate(head.data() + 1);
+    std::string base = tableBaseName.substr(0, 8);
+    std::memcpy(head.data() + 4, base.data(), base.size());
+    encodeLe16(head.data() + 20, factor);
+    encodeLe16(head.data() + 22, f->m_blockSize);
+    head[24] = 1;
+    head[25] = kSlotCount;
+    head[26] = 32;
+    encodeLe16(head.data() + 28, static_cast<uint16_t>(tags.size()));
+    head[31] = ldid;
+    encodeLe32(head.data() + 32, f->m_totalPages);
+    writeDate(head.data() + 44);
+    std::memcpy(head.data() + 48, kSignature, 4);
+    if (!tags.empty())
+        head[512 + kSlot4.right] = 1; // anchor: root of the tag-name tree
+    std::vector<std::string> names;
+    for (size_t i = 0; i < tags.size(); ++i) {
+        uint8_t *s = head.data() + 512 + 32 * (i + 1);
+        std::string name = upperAscii(tags[i].name);
+        names.push_back(name);
+        encodeLe32(s, static_cast<uint32_t>(4 + i * 2 * factor));
+        std::memcpy(s + kSlot4.name, name.data(), name.size());
+        s[kSlot4.format] = exprs[i].singleField() ? kFlagNormal : 0;
+        s[kSlot4.two] = 2;
+        s[kSlot4.type] = static_cast<uint8_t>(exprs[i].type());
+        if (i == 0)
+            continue;
+        // Insert into the binary tree of tag names, rooted at slot 1.
+        size_t cur = 1;
+        for (;;) {
+            uint8_t *c = head.data() + 512 + 32 * cur;
+            size_t link = name < names[cur - 1] ? kSlot4.left : kSlot4.right;
+            if (c[link] == 0) {
+                c[link] = static_cast<uint8_t>(i + 1);
+                s[kSlot4.parent] = static_cast<uint8_t>(cur);
+                break;
+            }
+            cur = c[link];
+        }
+    }
+    f->m_file->writeAt(0, head.data(), head.size());
+
+    for (size_t i = 0; i < tags.size(); ++i) {
+        const KeyExpression &e = exprs[i];
+        uint32_t headerPage = static_cast<uint32_t>(4 + i * 2 * factor);
+        uint32_t root = headerPage + factor;
+        std::vector<uint8_t> th(f->m_blockSize, 0);
+        uint16_t keyLen = e.keyLength();
+        uint16_t item = static_cast<uint16_t>(4 + ((keyLen + 3) / 4) * 4);
+        encodeLe32(th.data(), root);
+        encodeLe32(th.data() + 4, factor);
+        th[8] = static_cast<uint8_t>(kFlagNormal | (tags[i].descending ? kFlagDescending : 0)
+                                     | (tags[i].unique ? kFlagUnique : 0));
+        th[9] = static_cast<uint8_t>(e.type());
+        th[11] = ldid;
+        encodeLe16(th.data() + 12, keyLen);
+        encodeLe16(th.data() + 14, static_cast<uint16_t>((f->m_blockSize - 12) / item));
+        encodeLe16(th.data() + 16, e.type() == 'D' ? 1 : 0);
+        encodeLe16(th.data() + 18, item);
+        th[20] = 1;
+        th[23] = tags[i].unique ? kFlagUnique : 0;
+        std::memcpy(th.data() + kExprOffset, tags[i].expression.data(), tags[i].expression.size());
+        encodeLe32(th.data() + 248, root);
+        encodeLe32(th.data() + 252, root);
+        writeDate(th.data() + 257);
+        th[480] = e.singleField() ? 1 : 0;
+        f->m_file->writeAt(uint64_t(headerPage) * kMdxPageSize, th.data(), th.size());
+        std::vector<uint8_t> node(f->m_blockSize, 0);
+        f->m_file->writeAt(uint64_t(root) * kMdxPageSize, node.data(), node.size());
+        std::unique_ptr<MdxTag> tag(new MdxTag(*f, static_cast<int>(i + 1)));
+        tag->m_headerPage = headerPage;
+        tag->m_name = names[i];
+        f->m_tags.push_back(std::move(tag));
+        f->m_tags.back()->readHeader();
+    }
+    f->m_file->flush();
+    return f;
+}
+
+MdxFile::~MdxFile() = default;
+
+const std::string &MdxFile::path() const
+{
+    return m_file->path();
+}
+
+MdxTag *MdxFile::findTag(std::string_view name)
+{
+    std::string n = upperAscii(name);
+    for (auto &t : m_tags)
+        if (upperAscii(t->name()) == n)
+            return t.get();
+    return nullptr;
+}
+
+bool MdxFile::allEvaluable() const
+{
+    return std::all_of(m_tags.begin(), m_tags.end(), [](const auto &t) { return t->evaluable(); });
+}
+
+void MdxFile::markWriting()
+{
+    if (m_markedWriting)
+        return;
+    requireWritable();
+    writeSignature(1);
+    m_markedWriting = true;
+}
+
+void MdxFile::markClean()
+{
+    requireWritable();
+    writeSignature(0);
+    m_markedWriting = false;
+    m_file->flush();
+}
+
+void MdxFile::writeSignature(uint8_t state)
+{
+    uint8_t sig[8] = {'W', 'L', 'R', 'K', state, 0, 0, 0};
+    m_file->writeAt(48, sig, sizeof sig);
+}
+
+void MdxFile::flush()
+{
+    if (m_writable)
+        m_file->flush();
+}
+
+void MdxFile::writeHeaderCounts()
+{
+    uint8_t b[4];
+    encodeLe32(b, m_totalPages);
+    m_file->writeAt(32, b, 4);
+    uint8_t date[3];
+    writeDate(date);
+    m_file->writeAt(44, date, 3);
+}
+
+uint32_t MdxFile::allocateBlock()
+{
+    uint32_t page = m_totalPages;
+    if (uint64_t(page) + m_blockFactor > 0xFFFFFFFFull / kMdxPageSize)
+        throw IndexError(path(), "index file too large");
+    m_totalPages += m_blockFactor;
+    return page;
+}
+
+void MdxFile::readBlock(uint32_t page, std::vector<uint8_t> &out)
+{
+    if (page == 0 || uint64_t(page) + m_blockFactor > m_totalPages)
+        corrupt("page " + std::to_string(page) + " outside the file");
+    out.resize(m_blockSize);
+    m_file->readExact(uint64_t(page) * kMdxPageSize, out.data(), m_blockSize);
+}
+
+void MdxFile::writeBlock(uint32_t page, const std::vector<uint8_t> &data)
+{
+    m_file->writeAt(uint64_t(page) * kMdxPageSize, data.data(), data.size());
+}
+
+void MdxFile::corrupt(const std::string &fault) const
+{
+    throw CorruptFileError(m_file ? m_file->path() : std::string(), fault);
+}
+
+void MdxFile::requireWritable() const
+{
+    if (!m_writable)
+        throw IndexError(path(), "the index is open for reading only");
+}
+
+// ---------------------------------------------------------------------------------------
+// MdxTag
+
+MdxTag::MdxTag(MdxFile &file, int slot)
+    : m_impl(std::make_unique<Impl>())
+    , m_file(file)
+    , m_slot(slot)
+    , m_expr("", FieldList{}, file.m_codePage)
+{}
+
+MdxTag::~MdxTag() = default;
+
+void MdxTag::readHeader()
+{
+    std::vector<uint8_t> h;
+    try {
+        m_file.readBlock(m_headerPage, h);
+    } catch (const CorruptFileError &) {
+        m_file.corrupt("tag " + m_name + ": header page " + std::to_string(m_headerPage)
+                       + " outside the file");
+    }
+    m_impl->root = decodeLe32(h.data());
+    m_impl->pagesUsed = decodeLe32(h.data() + 4);
+    m_descending = (h[8] & kFlagDescending) != 0;
+    m_unique = (h[8] & kFlagUnique) != 0;
+    m_keyType = static_cast<char>(h[9]);
+    if (m_keyType == 'F')
+        m_keyType = 'N';
+    m_keyLength = decodeLe16(h.data() + 12);
+    m_maxKeys = decodeLe16(h.data() + 14);
+    m_itemLength = decodeLe16(h.data() + 18);
+    m_impl->counter = h[20];
+    auto bad = [&](const std::string &what) {
+        m_file.corrupt("tag " + m_name + ": " + what);
+    };
+    if (m_keyType != 'C' && m_keyType != 'N' && m_keyType != 'D')
+        bad("unknown key type");
+    if (m_keyLength == 0 || m_keyLength > kMdxMaxKeyLength)
+        bad("bad key length " + std::to_string(m_keyLength));
+    if (m_itemLength < m_keyLength + 4u || m_maxKeys == 0
+        || 12u + uint32_t(m_maxKeys) * m_itemLength > m_file.m_blockSize)
+        bad("key count " + std::to_string(m_maxKeys) + " and item length "
+            + std::to_string(m_itemLength) + " do not fit a node");
+    const char *expr = reinterpret_cast<const char *>(h.data() + kExprOffset);
+    m_expr = KeyExpression(
+        std::string_view(expr, strnlen(expr, kExprSize)), m_file.m_fields, m_file.m_codePage);
+    m_evaluable = m_expr.evaluable() && m_expr.type() == m_keyType
+                  && m_expr.keyLength() == m_keyLength && m_maxKeys >= 3;
+}
+
+void MdxTag::writeHeader()
+{
+    std::vector<uint8_t> h;
+    m_file.readBlock(m_headerPage, h);
+    encodeLe32(h.data(), m_impl->root);
+    encodeLe32(h.data() + 4, m_impl->pagesUsed);
+    h[20] = ++m_impl->counter;
+    h[246] = 1;
+    encodeLe32(h.data() + 248, edgeLeaf(false));
+    encodeLe32(h.data() + 252, edgeLeaf(true));
+    writeDate(h.data() + 257);
+    m_file.writeBlock(m_headerPage, h);
+    m_file.writeHeaderCounts();
+    ++m_generation;
+}
+
+uint32_t MdxTag::edgeLeaf(bool last)
+{
+    uint32_t page = m_impl->root;
+    for (uint32_t depth = 0;; ++depth) {
+        const Node &n = node(page, depth);
+        if (n.leaf || n.entries.empty())
+            return page;
+        page = last ? n.entries.back().recno : n.entries.front().recno;
+    }
+}
+
+const MdxTag::Node &MdxTag::node(uint32_t page, uint32_t depth)
+{
+    if (depth >= kMaxDepth)
+        m_file.corrupt("tag " + m_name + ": index pages nested deeper than "
+                       + std::to_string(kMaxDepth) + " levels (loop?) at page "
+                       + std::to_string(page));
+    auto it = m_impl->cache.find(page);
+    if (it != m_impl->cache.end())
+        return *it->second;
+    std::vector<uint8_t> b;
+    try {
+        m_file.readBlock(page, b);
+    } catch (const CorruptFileError &) {
+        m_file.corrupt("tag " + m_name + ": node page " + std::to_string(page)
+                       + " outside the file");
+    }
+    uint32_t n = decodeLe32(b.data());
+    if (n > m_maxKeys || 12u + uint64_t(n) * m_itemLength > m_file.m_blockSize)
+        m_file.corrupt("tag " + m_name + ": node at page " + std::to_string(page) + " holds "
+                       + std::to_string(n) + " keys, more than fit");
+    auto nd = std::make_shared<Node>();
+    uint32_t extra = decodeLe32(b.data() + 8 + n * m_itemLength);
+    nd->leaf = extra == 0;
+    nd->entries.resize(n + (nd->leaf ? 0 : 1));
+    for (uint32_t i = 0; i < n; ++i) {
+        const uint8_t *p = b.data() + 8 + i * m_itemLength;
+        nd->entries[i].recno = decodeLe32(p);
+        nd->entries[i].key.assign(reinterpret_cast<const char *>(p + 4), m_keyLength);
+    }
+    if (!nd->leaf)
+        nd->entries.back().recno = extra;
+    return *m_impl->cache.emplace(page, std::move(nd)).first->second;
+}
+
+void MdxTag::putNode(uint32_t page, Node nd)
+{
+    std::vector<uint8_t> b(m_file.m_blockSize, 0);
+    uint32_t n = static_cast<uint32_t>(nd.entries.size()) - (nd.leaf ? 0 : 1);
+    encodeLe32(b.data(), n);
+    for (uint32_t i = 0; i < n; ++i) {
+        uint8_t *p = b.data() + 8 + i * m_itemLength;
+        encodeLe32(p, nd.entries[i].recno);
+        std::memcpy(p + 4,
+                    nd.entries[i].key.data(),
+                    std::min<size_t>(m_keyLength, nd.entries[i].key.size()));
+    }
+    if (!nd.leaf)
+        encodeLe32(b.data() + 8 + n * m_itemLength, nd.entries.back().recno);
+    m_file.writeBlock(page, b);
+    m_impl->cache[page] = std::make_shared<Node>(std::move(nd));
+}
+
+uint32_t MdxTag::newNodePage()
+{
+    uint32_t page = m_file.allocateBlock();
+    m_impl->pagesUsed += m_file.m_blockFactor;
+    return page;
+}
+
+int MdxTag::cmpKey(std::string_view a, std::string_view b) const
+{
+    int c = compareKeys(m_keyType, a, b);
+    return m_descending ? -c : c;
+}
+
+int MdxTag::cmpPrefix(std::string_view entry, std::string_view prefix) const
+{
+    if (m_keyType == 'C' && prefix.size() < entry.size())
+        entry = entry.substr(0, prefix.size());
+    return cmpKey(entry, prefix);
+}
+
+int MdxTag::cmpEntry(std::string_view ak, uint32_t ar, std::string_view bk, uint32_t br) const
+{
+    int c = cmpKey(ak, bk);
+    if (c != 0)
+        return c;
+    return ar < br ? -1 : (ar > br ? 1 : 0);
+}
+
+IndexEntry MdxTag::subtreeLast(uint32_t page, uint32_t depth)
+{
+    for (;; ++depth) {
+        const Node &n = node(page, depth);
+        if (n.entries.empty())
+            return {};
+        if (n.leaf)
+            return n.entries.back();
+        page = n.entries.back().recno;
+    }
+}
+
+// Index of the child of an interior node under which (key, recno) belongs.
+size_t MdxTag::childFor(const Node &n, std::string_view key, uint32_t recno, uint32_t depth)
+{
+    size_t last = n.entries.size() - 1;
+    for (size_t i = 0; i < last; ++i) {
+        int c = cmpKey(n.entries[i].key, key);
+        if (c < 0)
+            continue;
+        if (c > 0)
+            return i;
+        if (subtreeLast(n.entries[i].recno, depth + 1).recno >= recno)
+            return i;
+    }
+    return last;
+}
+
+std::string MdxTag::keyFor(const uint8_t *record, size_t recordLength) const
+{
+    if (!m_evaluable)
+        throw IndexError(m_file.path(),
+                         "tag " + m_name + ": key expression " + m_expr.text()
+                             + " cannot be evaluated");
+    std::string key(m_keyLength, '\0');
+    m_expr.evaluate(record, recordLength, reinterpret_cast<uint8_t *>(key.data()));
+    return key;
+}
+
+void MdxTag::requireWritable() const
+{
+    m_file.requireWritable();
+    if (!m_evaluable)
+        throw IndexError(m_file.path(),
+                         "tag " + m_name + " cannot be updated: its key " + "expression "
+                             + m_expr.text() + " cannot be evaluated");
+}
+
+std::string MdxTag::normalKey(std::string_view key) const
+{
+    std::string k(key.substr(0, m_keyLength));
+    k.resize(m_keyLength, m_keyType == 'C' ? ' ' : '\0');
+    return k;
+}
+
+// ---------------------------------------------------------------------------------------
+// Insertion
+
+bool MdxTag::insert(std::string_view rawKey, uint32_t recno)
+{
+    requireWritable();
+    std::string key = normalKey(rawKey);
+    if (m_unique) {
+        MdxCursor c = seek(key);
+        if (c.valid() && cmpKey(c.key(), key) == 0)
+            return false;
+    }
+    Split split;
+    insertAt(m_impl->root, key, recno, 0, split);
+    if (split.happened) {
+        uint32_t page = newNodePage();
+        Node root;
+        root.leaf = false;
+        root.entries = {{split.leftMax, m_impl->root}, {std::string(), split.rightPage}};
+        putNode(page, std::move(root));
+        m_impl->root = page;
+    }
+    writeHeader();
+    return true;
+}
+
+void MdxTag::insertAt(
+    uint32_t page, const std::string &key, uint32_t recno, uint32_t depth, Split &out)
+{
+    Node nd = node(page, depth);
+    if (nd.leaf) {
+        size_t j = 0;
+        while (j < nd.entries.size()
+               && cmpEntry(nd.entries[j].key, nd.entries[j].recno, key, recno) < 0)
+            ++j;
+        nd.entries.insert(nd.entries.begin() + static_cast<std::ptrdiff_t>(j), {key, recno});
+    } else {
+        size_t i = childFor(nd, key, recno, depth);
+        Split child;
+        insertAt(nd.entries[i].recno, key, recno, depth + 1, child);
+        if (!child.happened)
+            return; // a child's highest key only grows when it is the last child
+        uint32_t left = nd.entries[i].recno;
+        nd.entries[i].recno = child.rightPage;
+        nd.entries.insert(nd.entries.begin() + static_cast<std::ptrdiff_t>(i),
+                          {child.leftMax, left});
+    }
+    size_t capacity = nd.leaf ? m_maxKeys : m_maxKeys; // interior: children, i.e. keys + 1
+    if (nd.entries.size() <= capacity) {
+        putNode(page, std::move(nd));
+        return;
+    }
+    size_t mid = nd.entries.size() / 2;
+    Node right;
+    right.leaf = nd.leaf;
+    right.entries.assign(nd.entries.begin() + static_cast<std::ptrdiff_t>(mid), nd.entries.end());
+    nd.entries.resize(mid);
+    out.happened = true;
+    out.leftMax = nd.entries.back().key;
+    out.rightPage = newNodePage();
+    putNode(out.rightPage, std::move(right));
+    putNode(page, std::move(nd));
+}
+
+// ---------------------------------------------------------------------------------------
+// Removal
+
+bool MdxTag::remove(std::string_view rawKey, uint32_t recno)
+{
+    requireWritable();
+    std::string key = normalKey(rawKey);
+    if (!removeAt(m_impl->root, key, recno, 0))
+        return false;
+    for (;;) {
+        const Node &r = node(m_impl->root, 0);
+        if (r.leaf || r.entries.size() != 1)
+            break;
+        m_impl->root = r.entries[0].recno; // the old root is left unused
+    }
+    writeHeader();
+    return true;
+}
+
+bool MdxTag::removeAt(uint32_t page, const std::string &key, uint32_t recno, uint32_t depth)
+{
+    Node nd = node(page, depth);
+    if (nd.leaf) {
+        for (size_t j = 0; j < nd.entries.size(); ++j) {
+            int c = cmpEntry(nd.entries[j].key, nd.entries[j].recno, key, recno);
+            if (c < 0)
+                continue;
+            if (c > 0)
+                return false;
+            nd.entries.erase(nd.entries.begin() + static_cast<std::ptrdiff_t>(j));
+            putNode(page, std::move(nd));
+            return true;
+        }
+        return false;
+    }
+    size_t i = childFor(nd, key, recno, depth);
+    if (!removeAt(nd.entries[i].recno, key, recno, depth + 1))
+        return false;
+    size_t last = nd.entries.size() - 1;
+    const Node &child = node(nd.entries[i].recno, depth + 1);
+    if (i < last && !child.entries.empty())
+        nd.entries[i].key = child.leaf ? child.entries.back().key
+                                       : subtreeLast(nd.entries[i].recno, depth + 1).key;
+    size_t size = child.entries.size();
+    size_t capacity = m_maxKeys;
+    bool underfull = child.leaf ? size < std::max<size_t>(1, capacity / 2)
+                                : size < std::max<size_t>(2, capacity / 2);
+    if (underfull && nd.entries.size() > 1) {
+        size_t l = i > 0 ? i - 1 : i;
+        size_t r = l + 1;
+        Node a = node(nd.entries[l].recno, depth + 1);
+        Node b = node(nd.entries[r].recno, depth + 1);
+        if (!a.leaf) // a's last child's key is a's highest key, which the parent holds
+            a.entries.back().key = nd.entries[l].key;
+        std::vector<IndexEntry> all = std::move(a.entries);
+        all.insert(all.end(), b.entries.begin(), b.entries.end());
+        bool rIsLast = r == nd.entries.size() - 1;
+        if (all.size() <= capacity) {
+            // Merge b into a; b's page is left unused.
+            a.entries = std::move(all);
+            if (!rIsLast)
+                nd.entries[l].key
+                    = a.leaf ? (a.entries.empty() ? nd.entries[r].key : a.entries.back().key)
+                             : nd.entries[r].key;
+            nd.entries.erase(nd.entries.begin() + static_cast<std::ptrdiff_t>(r));
+            putNode(nd.entries[l].recno, std::move(a));
+        } else {
+            // Share the entries evenly.
+            size_t mid = all.size() / 2;
+            a.entries.assign(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(mid));
+            b.entries.assign(all.begin() + static_cast<std::ptrdiff_t>(mid), all.end());
+            nd.entries[l].key = a.entries.back().key;
+            putNode(nd.entries[l].recno, std::move(a));
+            putNode(nd.entries[r].recno, std::move(b));
+        }
+    }
+    putNode(page, std::move(nd));
+    return true;
+}
+
+bool MdxTag::insertRecord(const uint8_t *record, size_t recordLength, uint32_t recno)
+{
+    return insert(keyFor(record, recordLength), recno);
+}
+
+bool MdxTag::removeRecord(const uint8_t *record, size_t recordLength, uint32_t recno)
+{
+    return remove(keyFor(record, recordLength), recno);
+}
+
+void MdxTag::updateRecord(const uint8_t *oldRecord,
+                          const uint8_t *newRecord,
+                          size_t recordLength,
+                          uint32_t recno)
+{
+    std::string a = keyFor(oldRecord, recordLength), b = keyFor(newRecord, recordLength);
+    if (a == b)
+        return;
+    remove(a, recno);
+    insert(b, recno);
+}
+
+// ---------------------------------------------------------------------------------------
+// Bulk build
+
+void MdxTag::build(std::vector<IndexEntry> entries)
+{
+    requireWritable();
+    for (auto &e : entries)
+        e.key = normalKey(e.key);
+    std::sort(entries.begin(), entries.end(), [this](const IndexEntry &a, const IndexEntry &b) {
+        return cmpEntry(a.key, a.recno, b.key, b.recno) < 0;
+    });
+    if (m_unique)
+        entries.erase(std::unique(entries.begin(),
+                                  entries.end(),
+                                  [this](const IndexEntry &a, const IndexEntry &b) {
+                                      return cmpKey(a.key, b.key) == 0;
+                                  }),
+                      entries.end());
+
+    // Plan all levels first, then write the new nodes as one run at the end of the file.
+    std::vector<std::vector<Node>> levels;
+    std::vector<std::string> maxima;
+    {
+        size_t count = entries.size();
+        size_t leaves = std::max<size_t>(1, (count + m_maxKeys - 1) / m_maxKeys);
+        std::vector<Node> level(leaves);
+        for (size_t k = 0; k < leaves; ++k) {
+            size_t from = count * k / leaves, to = count * (k + 1) / leaves;
+            level[k].entries.assign(
+                std::make_move_iterator(entries.begin() + static_cast<std::ptrdiff_t>(from)),
+                std::make_move_iterator(entries.begin() + static_cast<std::ptrdiff_t>(to)));
+            maxima.push_back(level[k].entries.empty() ? std::string()
+                                                      : level[k].entries.back().key);
+        }
+        levels.push_back(std::move(level));
+    }
+    while (levels.back().size() > 1) {
+        size_t count = levels.back().size();
+        size_t fan = m_maxKeys; // children per interior node; keys = children - 1
+        size_t nodes = (count + fan - 1) / fan;
+        std::vector<Node> level(nodes);
+        std::vector<std::string> upper;
+        for (size_t k = 0; k < nodes; ++k) {
+            size_t from = count * k / nodes, to = count * (k + 1) / nodes;
+            level[k].leaf = false;
+            for (size_t c = from; c < to; ++c)
+                level[k].entries.push_back({maxima[c], static_cast<uint32_t>(c)});
+            upper.push_back(maxima[to - 1]);
+        }
+        maxima = std::move(upper);
+        levels.push_back(std::move(level));
+    }
+    // Pages: level by level from the leaves up.
+    uint32_t factor = m_file.m_blockFactor;
+    uint32_t first = m_file.m_totalPages;
+    size_t total = 0;
+    for (auto &l : levels)
+        total += l.size();
+    if (uint64_t(first) + uint64_t(total) * factor > 0xFFFFFFFFull / kMdxPageSize)
+        throw IndexError(m_file.path(), "index file too large");
+    std::vector<uint32_t> base;
+    uint32_t next = first;
+    for (auto &l : levels) {
+        base.push_back(next);
+        next += static_cast<uint32_t>(l.size()) * factor;
+    }
+    std::vector<uint8_t> run(total * m_file.m_blockSize, 0);
+    m_impl->cache.clear();
+    size_t at = 0;
+    for (size_t lv = 0; lv < levels.size(); ++lv) {
+        for (size_t k = 0; k < levels[lv].size(); ++k, ++at) {
+            Node &nd = levels[lv][k];
+            if (!nd.leaf)
+                for (auto &e : nd.entries)
+                    e.recno = base[lv - 1] + e.recno * factor;
+            uint8_t *b = run.data() + at * m_file.m_blockSize;
+            uint32_t n = static_cast<uint32_t>(nd.entries.size()) - (nd.leaf ? 0 : 1);
+            encodeLe32(b, n);
+            for (uint32_t i = 0; i < n; ++i) {
+                encodeLe32(b + 8 + i * m_itemLength, nd.entries[i].recno);
+                std::memcpy(b + 12 + i * m_itemLength, nd.entries[i].key.data(), m_keyLength);
+            }
+            if (!nd.leaf)
+                encodeLe32(b + 8 + n * m_itemLength, nd.entries.back().recno);
+            m_impl->cache[base[lv] + static_cast<uint32_t>(k) * factor]
+                = std::make_shared<Node>(std::move(nd));
+        }
+    }
+    m_file.m_file->writeAt(uint64_t(first) * kMdxPageSize, run.data(), run.size());
+    m_file.m_totalPages = next;
+    m_impl->root = base.back();
+    m_impl->pagesUsed = static_cast<uint32_t>(total) * factor;
+    writeHeader();
+}
+
+void MdxTag::rebuild(uint32_t recordCount, const RecordReader &read)
+{
+    requireWritable();
+    std::vector<IndexEntry> entries;
+    entries.reserve(recordCount);
+    std::vector<uint8_t> record;
+    for (uint32_t r = 1; r <= recordCount; ++r) {
+        read(r, record);
+        entries.push_back({keyFor(record.data(), record.size()), r});
+    }
+    build(std::move(entries));
+}
+
+// ---------------------------------------------------------------------------------------
+// Navigation
+
+uint64_t MdxTag::walkLimit() const
+{
+    return (uint64_t(m_file.m_totalPages) / m_file.m_blockFactor + 1) * (uint64_t(m_maxKeys) + 1)
+           + 16;
+}
+
+void MdxTag::descend(MdxCursor &c, uint32_t page, bool toLast)
+{
+    for (;;) {
+        uint32_t depth = static_cast<uint32_t>(c.m_path.size());
+        const Node &n = node(page, depth);
+        uint32_t idx
+            = toLast && !n.entries.empty() ? static_cast<uint32_t>(n.entries.size() - 1) : 0;
+        c.m_path.push_back({page, idx});
+        if (n.leaf)
+            return;
+        if (n.entries.empty())
+            return;
+        page = n.entries[idx].recno;
+    }
+}
+
+bool MdxTag::settle(MdxCursor &c, bool forward)
+{
+    // The cursor's leaf index may be past its leaf (or the leaf empty): move on.
+    const Node &leaf = node(c.m_path.back().page, static_cast<uint32_t>(c.m_path.size() - 1));
+    if (c.m_path.back().index < leaf.entries.size() && leaf.leaf) {
+        const IndexEntry &e = leaf.entries[c.m_path.back().index];
+        c.m_key = e.key;
+        c.m_recno = e.recno;
+        c.m_valid = true;
+        return true;
+    }
+    return c.step(forward);
+}
+
+MdxCursor MdxTag::makeCursor()
+{
+    MdxCursor c;
+    c.m_tag = this;
+    c.m_generation = m_generation;
+    return c;
+}
+
+MdxCursor MdxTag::first()
+{
+    MdxCursor c = makeCursor();
+    descend(c, m_impl->root, false);
+    settle(c, true);
+    return c;
+}
+
+MdxCursor MdxTag::last()
+{
+    MdxCursor c = makeCursor();
+    descend(c, m_impl->root, true);
+    const Node &leaf = node(c.m_path.back().page, static_cast<uint32_t>(c.m_path.size() - 1));
+    if (leaf.entries.empty())
+        c.step(false);
+    else
+        settle(c, false);
+    return c;
+}
+
+// Places c at the first entry not before (key, recno) (recno 0 with prefix: first with key).
+void MdxTag::locate(MdxCursor &c, std::string_view key, uint32_t recno, bool prefix)
+{
+    uint32_t page = m_impl->root;
+    for (;;) {
+        uint32_t depth = static_cast<uint32_t>(c.m_path.size());
+        const Node &n = node(page, depth);
+        if (n.leaf) {
+            size_t j = 0;
+            while (j < n.entries.size()) {
+                int cmp = prefix ? cmpPrefix(n.entries[j].key, key)
+                                 : cmpEntry(n.entries[j].key, n.entries[j].recno, key, recno);
+                if (cmp >= 0)
+                    break;
+                ++j;
+            }
+            c.m_path.push_back({page, static_cast<uint32_t>(j)});
+            return;
+        }
+        if (n.entries.empty()) {
+            c.m_path.push_back({page, 0});
+            return;
+        }
+        size_t i;
+        if (prefix) {
+            i = n.entries.size() - 1;
+            for (size_t k = 0; k + 1 < n.entries.size(); ++k)
+                if (cmpPrefix(n.entries[k].key, key) >= 0) {
+                    i = k;
+                    break;
+                }
+        } else {
+            i = childFor(n, key, recno, depth);
+        }
+        c.m_path.push_back({page, static_cast<uint32_t>(i)});
+        page = n.entries[i].recno;
+    }
+}
+
+MdxCursor MdxTag::seek(std::string_view key)
+{
+    MdxCursor c = makeCursor();
+    locate(c, key, 0, true);
+    settle(c, true);
+    return c;
+}
+
+MdxCursor MdxTag::find(std::string_view key, uint32_t recno)
+{
+    std::string k = normalKey(key);
+    MdxCursor c = makeCursor();
+    locate(c, k, recno, false);
+    if (settle(c, true) && (c.m_recno != recno || cmpKey(c.m_key, k) != 0))
+        c.m_valid = false;
+    return c;
+}
+
+bool MdxTag::matches(const MdxCursor &cursor, std::string_view key) const
+{
+    if (!cursor.valid())
+        return false;
+    if (m_keyType == 'C')
+        return cursor.key().compare(0, key.size(), key) == 0 && key.size() <= cursor.key().size();
+    return compareKeys(m_keyType, cursor.key(), key) == 0;
+}
+
+uint32_t MdxTag::countKeys()
+{
+    uint32_t n = 0;
+    for (MdxCursor c = first(); c.valid(); c.next())
+        ++n;
+    return n;
+}
+
+bool MdxCursor::next()
+{
+    return step(true);
+}
+
+bool MdxCursor::prior()
+{
+    return step(false);
+}
+
+bool MdxCursor::step(bool forward)
+{
+    if (!m_tag || m_path.empty())
+        return m_valid = false;
+    MdxTag &t = *m_tag;
+    if (m_generation != t.m_generation) {
+        // The tag changed since the cursor was placed: find our entry again.
+        if (!m_valid)
+            return false;
+        std::string key = m_key;
+        uint32_t recno = m_recno;
+        m_path.clear();
+        m_generation = t.m_generation;
+        t.locate(*this, key, recno, false);
+        const auto &leaf = t.node(m_path.back().page, static_cast<uint32_t>(m_path.size() - 1));
+        bool exact = m_path.back().index < leaf.entries.size()
+                     && leaf.entries[m_path.back().index].recno == recno
+                     && t.cmpKey(leaf.entries[m_path.back().index].key, key) == 0;
+        if (!exact && forward)
+            return t.settle(*this, true);
+    }
+    if (++m_steps > t.walkLimit())
+        t.m_file.corrupt("tag " + t.m_name + ": walk does not end (loop in the index pages)");
+    m_valid = false;
+    // Move up until a level can move, then down to the nearest leaf entry.
+    for (;;) {
+        size_t level = m_path.size();
+        bool moved = false;
+        while (level > 0) {
+            --level;
+            const auto &n = t.node(m_path[level].page, static_cast<uint32_t>(level));
+            uint32_t &idx = m_path[level].index;
+            size_t size = n.entries.size();
+            if (forward ? (size > 0 && idx + 1 < size) : (idx > 0 && size > 0)) {
+                idx = forward ? idx + 1
+                              : std::min<uint32_t>(idx - 1, static_cast<uint32_t>(size - 1));
+                if (n.leaf) {
+                    m_path.resize(level + 1);
+                    m_key = n.entries[idx].key;
+                    m_recno = n.entries[idx].recno;
+                    return m_valid = true;
+                }
+                uint32_t child = n.entries[idx].recno;
+                m_path.resize(level + 1);
+                t.descend(*this, child, !forward);
+                moved = true;
+                break;
+            }
+        }
+        if (!moved) {
+            m_path.clear();
+            return false;
+        }
+        const auto &leaf = t.node(m_path.back().page, static_cast<uint32_t>(m_path.size() - 1));
+        if (leaf.leaf && !leaf.entries.empty()) {
+            const IndexEntry &e = leaf.entries[m_path.back().index];
+            m_key = e.key;
+            m_recno = e.recno;
+            return m_valid = true;
+        }
+        if (++m_steps > t.walkLimit())
+            t.m_file.corrupt("tag " + t.m_name + ": walk does not end (loop in the index pages)");
+        // Empty leaf (only in damaged or foreign trees): keep moving.
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Check
+
+TagReport MdxTag::check(uint32_t recordCount, const RecordReader &read)
+{
+    TagReport report;
+    auto fault = [&](const std::string &f) {
+        report.health = TagHealth::Faulty;
+        if (report.faults.size() < 20)
+            report.faults.push_back("tag " + m_name + ": " + f);
+    };
+    std::unordered_set<uint32_t> visited;
+    std::vector<IndexEntry> walk;
+    uint32_t leafDepth = 0;
+    bool leafSeen = false;
+    // Depth-first walk; returns false when the subtree could not be read.
+    std::function<bool(uint32_t, uint32_t, IndexEntry *)> visit
+        = [&](uint32_t page, uint32_t depth, IndexEntry *highest) {
+              if (!visited.insert(page).second) {
+                  fault("page " + std::to_string(page) + " reached twice (loop or shared node)");
+                  return false;
+              }
+              const Node *n;
+              try {
+                  n = &node(page, depth);
+              } catch (const CorruptFileError &e) {
+                  fault(e.fault());
+                  return false;
+              }
+              Node copy = *n;
+              if (copy.leaf) {
+                  if (leafSeen && depth != leafDepth)
+                      fault("leaves at different depths (page " + std::to_string(page) + ")");
+                  leafSeen = true;
+                  leafDepth = depth;
+                  if (copy.entries.empty() && page != m_impl->root)
+                      fault("empty leaf at page " + std::to_string(page));
+                  for (auto &e : copy.entries)
+                      walk.push_back(e);
+                  if (highest && !copy.entries.empty())
+                      *highest = copy.entries.back();
+                  return true;
+              }
+              if (copy.entries.size() - 1 >= m_maxKeys)
+                  fault("interior node at page " + std::to_string(page) + " is full");
+              for (size_t i = 0; i < copy.entries.size(); ++i) {
+                  IndexEntry top;
+                  if (!visit(copy.entries[i].recno, depth + 1, &top))
+                      return false;
+                  if (i + 1 < copy.entries.size() && top.key != copy.entries[i].key)
+                      fault("interior key at page " + std::to_string(page)
+                            + " is not the highest key of its subtree");
+                  if (highest && i + 1 == copy.entries.size())
+                      *highest = top;
+              }
+              return true;
+          };
+    visit(m_impl->root, 0, nullptr);
+    report.keys = static_cast<uint32_t>(walk.size());
+    report.depth = leafSeen ? leafDepth + 1 : 0;
+    for (size_t i = 1; i < walk.size(); ++i)
+        if (cmpEntry(walk[i - 1].key, walk[i - 1].recno, walk[i].key, walk[i].recno) >= 0) {
+            fault("keys out of order at record " + std::to_string(walk[i].recno));
+            break;
+        }
+    std::vector<uint8_t> seen(size_t(recordCount) + 1, 0);
+    for (const auto &e : walk) {
+        if (e.recno == 0 || e.recno > recordCount) {
+            fault("record number " + std::to_string(e.recno) + " out of range");
+            continue;
+        }
+        if (seen[e.recno]++)
+            fault("record " + std::to_string(e.recno) + " listed twice");
+    }
+    if (!m_expr.evaluable() || m_expr.type() != m_keyType || m_expr.keyLength() != m_keyLength) {
+        if (!m_unique)
+            for (uint32_t r = 1; r <= recordCount; ++r)
+                if (!seen[r]) {
+                    fault("record " + std::to_string(r) + " missing");
+                    break;
+                }
+        return report;
+    }
+    // Compare with the keys we compute.
+    std::vector<std::string> keys(size_t(recordCount) + 1);
+    std::vector<uint8_t> record;
+    for (uint32_t r = 1; r <= recordCount; ++r) {
+        read(r, record);
+        keys[r] = keyFor(record.data(), record.size());
+    }
+    uint32_t foreign = 0;
+    for (const auto &e : walk)
+        if (e.recno >= 1 && e.recno <= recordCount && keys[e.recno] != e.key)
+            ++foreign;
+    if (m_unique) {
+        std::vector<std::string> stored;
+        for (const auto &e : walk)
+            stored.push_back(e.key);
+        for (uint32_t r = 1; r <= recordCount && foreign == 0; ++r)
+            if (!seen[r]
+                && !std::binary_search(stored.begin(),
+                                       stored.end(),
+                                       keys[r],
+                                       [this](const std::string &a, const std::string &b) {
+                                           return cmpKey(a, b) < 0;
+                                       })) {
+                fault("key of record " + std::to_string(r) + " missing");
+                break;
+            }
+        for (size_t i = 1; i < walk.size(); ++i)
+            if (cmpKey(walk[i - 1].key, walk[i].key) == 0) {
+                fault("key listed twice in a unique tag");
+                break;
+            }
+    } else {
+        for (uint32_t r = 1; r <= recordCount; ++r)
+            if (!seen[r]) {
+                fault("record " + std::to_string(r) + " missing");
+                break;
+            }
+    }
+    if (foreign > 0 && report.health == TagHealth::Sound) {
+        report.health = TagHealth::ForeignKeys;
+        report.faults.push_back("tag " + m_name + ": " + std::to_string(foreign)
+                                + " stored keys differ from the keys computed from the records"
+                                + " (made by another program's rule)");
+    }
+    return report;
+}
+
+} // namespace welarik
