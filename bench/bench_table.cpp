@@ -1,0 +1,208 @@
+// Speed of the table component on a generated catalogue of 100,000 films: filtering and
+// counting, the cached count, selecting a tag, posting a change, deleting, and the rows a grid
+// asks for.
+
+#include "table.h"
+#include "tableengine.h"
+
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <random>
+#include <string>
+#include <unistd.h>
+
+using namespace welarik;
+
+namespace {
+
+constexpr uint32_t kFilms = 100000;
+
+FieldList filmFields()
+{
+    FieldList f;
+    auto c = [&f](const char *name, uint8_t length) {
+        f.push_back({name, 'C', length, 0, 0});
+    };
+    f.push_back({"ID_CD", 'N', 6, 0, 0});
+    c("T_PL", 100);
+    c("T_ORG", 100);
+    c("GATUNEK", 100);
+    c("D_PROD", 4);
+    c("KRAJ", 30);
+    c("REZYSER", 80);
+    c("SCENARIU", 80);
+    c("ZDJECIA", 80);
+    c("AKTORZY", 254);
+    f.push_back({"OPIS", 'M', 10, 0, 0});
+    c("ILOSC_CD", 2);
+    c("UWAGI", 100);
+    f.push_back({"OBEJRZAN", 'L', 1, 0, 0});
+    c("ROZMIAR", 20);
+    c("CZAS", 10);
+    c("CVIDEO", 25);
+    c("ROZDZIEL", 15);
+    c("FPS", 6);
+    c("VBITRATE", 15);
+    c("CAUDIO", 35);
+    c("SAMPLE_R", 10);
+    c("ABITRATE", 15);
+    c("KANALY", 20);
+    f.push_back({"ID_OSOBY", 'N', 5, 0, 0});
+    return f;
+}
+
+// One catalogue per run of the benchmark program, in a temporary folder.
+class Catalogue100k
+{
+public:
+    static Catalogue100k &instance()
+    {
+        static Catalogue100k c;
+        return c;
+    }
+    ~Catalogue100k() { std::filesystem::remove_all(m_dir); }
+    const std::string &path() const { return m_path; }
+
+private:
+    Catalogue100k()
+    {
+        m_dir = std::filesystem::temp_directory_path()
+                / ("welarik-bench-" + std::to_string(getpid()));
+        std::filesystem::create_directories(m_dir);
+        m_path = (m_dir / "FILMY.DBF").string();
+        auto engine = TableEngine::create(FileSystem::real(),
+                                          m_path,
+                                          4,
+                                          0x57,
+                                          filmFields(),
+                                          {{"ID_CD", "ID_CD"},
+                                           {"T_PL", "UPPER(T_PL)"},
+                                           {"T_ORG", "UPPER(T_ORG)"},
+                                           {"GATUNEK", "GATUNEK"}});
+        std::mt19937 rng(1);
+        const char *genres[] = {"Dramat", "Komedia", "Sensacja", "Horror", "Dramat, Komedia"};
+        engine->beginBulk();
+        RecordBuffer record = engine->blankRecord();
+        for (uint32_t i = 1; i <= kFilms; ++i) {
+            record = engine->blankRecord();
+            engine->setFieldInteger(record, 0, i);
+            engine->setFieldText(record, 1, "Tytuł " + std::to_string(rng() % 1000000));
+            engine->setFieldText(record, 2, "Title " + std::to_string(rng() % 1000000));
+            engine->setFieldText(record, 3, genres[rng() % 5]);
+            engine->setFieldText(record, 9, "Jan Kowalski, Anna Nowak");
+            // A third lent, the rest on the shelf (half of those never given a value).
+            const uint32_t lend = rng() % 6;
+            engine->setFieldText(record, 24, lend < 2 ? "1" : lend < 4 ? "0" : "");
+            engine->append(record);
+        }
+        engine->endBulk();
+    }
+    std::filesystem::path m_dir;
+    std::string m_path;
+};
+
+std::unique_ptr<Table> openFilms()
+{
+    auto table = std::make_unique<Table>("dbfFilmy");
+    table->setFileName(Catalogue100k::instance().path());
+    table->setIndexName("ID_CD");
+    table->setFiltered(true);
+    table->open();
+    return table;
+}
+
+void BM_SetFilterAndCount(benchmark::State &state)
+{
+    auto table = openFilms();
+    bool shelf = false;
+    for (auto _ : state) {
+        shelf = !shelf;
+        table->setFilter(shelf ? "ID_OSOBY=0" : "ID_OSOBY=1");
+        benchmark::DoNotOptimize(table->recordCount());
+    }
+}
+BENCHMARK(BM_SetFilterAndCount)->Unit(benchmark::kMillisecond);
+
+void BM_CountUnchangedFilteredTable(benchmark::State &state)
+{
+    auto table = openFilms();
+    table->setFilter("ID_OSOBY=0");
+    for (auto _ : state)
+        benchmark::DoNotOptimize(table->recordCount());
+}
+BENCHMARK(BM_CountUnchangedFilteredTable)->Unit(benchmark::kNanosecond);
+
+void BM_SelectTagKeepingCurrent(benchmark::State &state)
+{
+    auto table = openFilms();
+    table->gotoRecord(kFilms / 2);
+    bool title = false;
+    for (auto _ : state) {
+        title = !title;
+        table->setIndexName(title ? "T_PL" : "ID_CD");
+    }
+    if (table->recNo() != kFilms / 2)
+        state.SkipWithError("the current record moved");
+}
+BENCHMARK(BM_SelectTagKeepingCurrent)->Unit(benchmark::kMicrosecond);
+
+void BM_PostTitleChange(benchmark::State &state)
+{
+    auto table = openFilms();
+    table->setIndexName("T_PL");
+    std::mt19937 rng(7);
+    for (auto _ : state) {
+        state.PauseTiming();
+        table->gotoRecord(1 + rng() % kFilms);
+        state.ResumeTiming();
+        table->edit();
+        table->setString("T_PL", "Poprawiony " + std::to_string(rng() % 1000000));
+        table->post();
+    }
+}
+BENCHMARK(BM_PostTitleChange)
+    ->Unit(benchmark::kMicrosecond)
+    ->Iterations(2000)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true)
+    ->ComputeStatistics("median", [](const std::vector<double> &v) {
+        std::vector<double> s = v;
+        std::nth_element(s.begin(), s.begin() + s.size() / 2, s.end());
+        return s[s.size() / 2];
+    });
+
+void BM_DeleteUnderFilter(benchmark::State &state)
+{
+    auto table = openFilms();
+    table->setFilter("ID_OSOBY=0");
+    table->setIndexName("T_PL");
+    table->first();
+    for (auto _ : state) {
+        table->deleteRecord();
+        benchmark::DoNotOptimize(table->recordCount());
+    }
+}
+BENCHMARK(BM_DeleteUnderFilter)->Unit(benchmark::kMicrosecond)->Iterations(2000);
+
+// What a grid pays after a change: the ordered rows rebuilt by one walk of the tag.
+void BM_GridRowsAfterChange(benchmark::State &state)
+{
+    auto table = openFilms();
+    table->setFilter("ID_OSOBY=0");
+    table->setIndexName("T_PL");
+    for (auto _ : state) {
+        state.PauseTiming();
+        table->edit();
+        table->setString("UWAGI", std::to_string(state.iterations()));
+        table->post();
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(table->currentRow());
+        benchmark::DoNotOptimize(table->recordAtRow(table->rowCount() / 2));
+    }
+}
+BENCHMARK(BM_GridRowsAfterChange)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

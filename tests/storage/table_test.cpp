@@ -1,0 +1,484 @@
+#include "errors.h"
+#include "memfs.h"
+#include "table.h"
+#include "tableengine.h"
+#include "testsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace welarik;
+
+namespace {
+
+const char *kPath = "/cat/FILMY.DBF";
+
+struct Film
+{
+    int id;
+    std::string title;
+    std::string genre;
+    std::string lent; // ID_OSOBY as stored text ("" = blank)
+};
+
+// A small films table: ID_CD N(5), T_PL C(20), GATUNEK C(20), ID_OSOBY N(3), tags ID_CD,
+// T_PL (upper-cased) and GATUNEK.
+void makeFilms(FileSystem &fs, const std::string &path, const std::vector<Film> &films)
+{
+    const FieldList fields{{"ID_CD", 'N', 5, 0, 0},
+                           {"T_PL", 'C', 20, 0, 0},
+                           {"GATUNEK", 'C', 20, 0, 0},
+                           {"ID_OSOBY", 'N', 3, 0, 0}};
+    auto engine = TableEngine::create(
+        fs,
+        path,
+        4,
+        0x57,
+        fields,
+        {{"ID_CD", "ID_CD"}, {"T_PL", "UPPER(T_PL)"}, {"GATUNEK", "GATUNEK"}});
+    for (const Film &film : films) {
+        RecordBuffer record = engine->blankRecord();
+        engine->setFieldInteger(record, 0, film.id);
+        engine->setFieldText(record, 1, film.title);
+        engine->setFieldText(record, 2, film.genre);
+        engine->setFieldText(record, 3, film.lent);
+        engine->append(record);
+    }
+}
+
+std::vector<Film> sampleFilms()
+{
+    return {{3, "Cichy", "Dramat", "0"},
+            {1, "Amok", "Komedia", ""},
+            {5, "Ezop", "Dramat, Komedia", "1"},
+            {2, "Bajka", "Dramat", "1"},
+            {4, "Dom", "Komedia", ""}};
+}
+
+// ID_CD of every visible record, walking the view from first to eof.
+std::vector<int64_t> walk(Table &t)
+{
+    std::vector<int64_t> ids;
+    t.first();
+    for (int guard = 0; !t.eof() && guard < 100; ++guard) {
+        ids.push_back(t.asInteger("ID_CD"));
+        t.next();
+    }
+    return ids;
+}
+
+using Ids = std::vector<int64_t>;
+
+class TableTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        makeFilms(fs, kPath, sampleFilms());
+        table.setFileName(kPath);
+    }
+    MemoryFileSystem fs;
+    Table table{"dbfFilmy", fs};
+};
+
+struct RecordingLink : DataLink
+{
+    std::string missingField; // checkFields vetoes when the table lacks it
+    std::string pendingTitle; // written into T_PL by updateRecord
+    int opened_ = 0, closed_ = 0, moved = 0, data = 0, state = 0;
+    void checkFields(Table &t) override
+    {
+        if (!missingField.empty() && !t.hasField(missingField))
+            throw FieldError(t.fileName(), "EditTest: field " + missingField + " not found");
+    }
+    void opened(Table &) override { ++opened_; }
+    void closed(Table &) override { ++closed_; }
+    void recordMoved(Table &) override { ++moved; }
+    void dataChanged(Table &) override { ++data; }
+    void stateChanged(Table &) override { ++state; }
+    void updateRecord(Table &t) override
+    {
+        if (!pendingTitle.empty())
+            t.setString("T_PL", pendingTitle);
+    }
+};
+
+} // namespace
+
+TEST_F(TableTest, BindOpenCloseAreIdempotentAndFailedOpenLeavesItClosed)
+{
+    int opens = 0, closes = 0;
+    table.afterOpen = [&](Table &) {
+        ++opens;
+    };
+    table.afterClose = [&](Table &) {
+        ++closes;
+    };
+    table.open();
+    table.next();
+    table.open();
+    table.setFileName(kPath); // same path while open: nothing happens
+    EXPECT_EQ(table.recNo(), 2u);
+    EXPECT_THROW(table.setFileName("/cat/INNY.DBF"), StateError);
+    EXPECT_EQ(opens, 1);
+    table.close();
+    table.close();
+    EXPECT_EQ(closes, 1);
+
+    table.setFileName("/cat/BRAK.DBF");
+    EXPECT_THROW(table.open(), OpenError);
+    EXPECT_FALSE(table.isOpen());
+    EXPECT_EQ(table.state(), TableState::Inactive);
+    EXPECT_EQ(opens, 1);
+
+    // A filter that does not fit the table, or an unknown tag, also refuses the open.
+    table.setFileName(kPath);
+    table.setFilter("ILE=1");
+    EXPECT_THROW(table.open(), FieldError);
+    EXPECT_FALSE(table.isOpen());
+    table.setFilter("");
+    table.setIndexName("NAZWISKO");
+    EXPECT_THROW(table.open(), IndexError);
+    EXPECT_FALSE(table.isOpen());
+}
+
+TEST_F(TableTest, OrderFollowsTheTagAndKeepsTheCurrentRecord)
+{
+    table.open();
+    EXPECT_EQ(walk(table), (Ids{3, 1, 5, 2, 4}));
+    EXPECT_TRUE(table.eof());
+    EXPECT_EQ(table.asInteger("ID_CD"), 4); // eof stays on the last record
+
+    table.setIndexName("ID_CD");
+    EXPECT_EQ(walk(table), (Ids{1, 2, 3, 4, 5}));
+    table.setIndexName("T_PL");
+    EXPECT_EQ(walk(table), (Ids{1, 2, 3, 4, 5}));
+    table.setIndexName("GATUNEK");
+    EXPECT_EQ(walk(table), (Ids{3, 2, 5, 1, 4}));
+
+    table.gotoRecord(5); // Dom, ID 4
+    table.setIndexName("ID_CD");
+    EXPECT_EQ(table.asInteger("ID_CD"), 4);
+    table.prior();
+    EXPECT_EQ(table.asInteger("ID_CD"), 3);
+
+    // An unknown tag raises and the previous order stays.
+    EXPECT_THROW(table.setIndexName("REZYSER"), IndexError);
+    EXPECT_EQ(table.indexName(), "ID_CD");
+    EXPECT_EQ(table.asInteger("ID_CD"), 3);
+    table.next();
+    EXPECT_EQ(table.asInteger("ID_CD"), 4);
+
+    table.last();
+    EXPECT_EQ(table.asInteger("ID_CD"), 5);
+    table.next();
+    EXPECT_TRUE(table.eof());
+    table.first();
+    table.prior();
+    EXPECT_TRUE(table.bof());
+    EXPECT_EQ(table.asInteger("ID_CD"), 1);
+
+    // Record order again: the current record stays.
+    table.gotoRecord(3);
+    table.setIndexName("");
+    EXPECT_EQ(table.recNo(), 3u);
+    table.next();
+    EXPECT_EQ(table.recNo(), 4u);
+
+    // Grids' rows agree with navigation.
+    table.setIndexName("T_PL");
+    ASSERT_EQ(table.rowCount(), 5);
+    EXPECT_EQ(table.recordAtRow(0), 2u);
+    EXPECT_EQ(table.recordAtRow(4), 3u);
+    EXPECT_EQ(table.recordAtRow(5), 0u);
+    EXPECT_EQ(table.rowOfRecord(1), 2);
+    EXPECT_EQ(table.currentRow(), table.rowOfRecord(table.recNo()));
+}
+
+TEST_F(TableTest, FilterSelectsWholeValuesAndBlankNumbersAsZero)
+{
+    table.setFiltered(true);
+    table.setIndexName("ID_CD");
+    table.open();
+    EXPECT_EQ(table.recordCount(), 5);
+
+    table.setFilter("ID_OSOBY=0");
+    EXPECT_EQ(walk(table), (Ids{1, 3, 4})); // blanks count as on the shelf
+    EXPECT_EQ(table.recordCount(), 3);
+    table.setFilter("ID_OSOBY=1");
+    EXPECT_EQ(walk(table), (Ids{2, 5}));
+    table.setFilter("GATUNEK='Dramat'");
+    EXPECT_EQ(walk(table), (Ids{2, 3})); // "Dramat, Komedia" is not one of them
+    EXPECT_EQ(table.rowCount(), 2);
+
+    // Bad expressions raise; the previous one stays in force.
+    EXPECT_THROW(table.setFilter("GATUNEK='Rock'n'roll'"), StateError);
+    EXPECT_THROW(table.setFilter("ILE=0"), FieldError);
+    EXPECT_EQ(table.filter(), "GATUNEK='Dramat'");
+    EXPECT_EQ(table.recordCount(), 2);
+
+    // Setting the expression and switching filtering move to the first record.
+    table.last();
+    table.setFilter("GATUNEK='Dramat'");
+    EXPECT_EQ(table.asInteger("ID_CD"), 2);
+    table.last();
+    table.setFiltered(false);
+    EXPECT_EQ(table.asInteger("ID_CD"), 1);
+    EXPECT_EQ(table.recordCount(), 5);
+    table.setFiltered(true);
+    EXPECT_EQ(table.recordCount(), 2);
+
+    // While filtering is off, a new expression changes nothing visible.
+    table.setFiltered(false);
+    table.gotoRecord(4);
+    table.setFilter("ID_OSOBY=1");
+    EXPECT_EQ(table.recNo(), 4u);
+    EXPECT_EQ(table.recordCount(), 5);
+}
+
+TEST_F(TableTest, CountFollowsPostsAndDeletesUnderAFilter)
+{
+    table.setFiltered(true);
+    table.setFilter("ID_OSOBY=0");
+    table.setIndexName("ID_CD");
+    table.open();
+    ASSERT_EQ(walk(table), (Ids{1, 3, 4}));
+
+    // A change that keeps the record in the view keeps it current at its new place.
+    table.first(); // 1 Amok
+    table.edit();
+    table.setInteger("ID_CD", 7);
+    table.post();
+    EXPECT_EQ(table.asInteger("ID_CD"), 7);
+    table.prior();
+    EXPECT_EQ(table.asInteger("ID_CD"), 4);
+
+    // A change that takes it out of the view makes a neighbour current.
+    table.first(); // 3 Cichy
+    table.edit();
+    table.setInteger("ID_OSOBY", 1);
+    table.post();
+    EXPECT_EQ(table.recordCount(), 2);
+    EXPECT_EQ(table.asInteger("ID_CD"), 4);
+    EXPECT_EQ(walk(table), (Ids{4, 7}));
+
+    // A new record that passes the filter counts; one that does not, does not.
+    table.insert();
+    table.setInteger("ID_CD", 6);
+    table.post();
+    EXPECT_EQ(table.recordCount(), 3);
+    EXPECT_EQ(table.asInteger("ID_CD"), 6);
+    table.insert();
+    table.setInteger("ID_CD", 9);
+    table.setInteger("ID_OSOBY", 1);
+    table.post();
+    EXPECT_EQ(table.recordCount(), 3);
+    EXPECT_EQ(walk(table), (Ids{4, 6, 7}));
+
+    // Deleting: the record becomes invisible and the next one current.
+    table.first();
+    int deletes = 0;
+    table.afterDelete = [&](Table &) {
+        ++deletes;
+    };
+    table.deleteRecord();
+    EXPECT_EQ(deletes, 1);
+    EXPECT_EQ(table.recordCount(), 2);
+    EXPECT_EQ(table.asInteger("ID_CD"), 6);
+    table.last();
+    table.deleteRecord(); // the last one: the one before becomes current
+    EXPECT_EQ(table.asInteger("ID_CD"), 6);
+    table.deleteRecord();
+    EXPECT_TRUE(table.isEmpty());
+    EXPECT_THROW(table.deleteRecord(), StateError);
+
+    // Deleted records stay invisible after a reopen, with or without the filter.
+    table.close();
+    table.setFiltered(false);
+    table.open();
+    EXPECT_EQ(walk(table), (Ids{2, 3, 5, 9}));
+}
+
+TEST_F(TableTest, EditStatesWritesAndCancel)
+{
+    table.open();
+    EXPECT_THROW(table.setString("T_PL", "x"), StateError);
+    table.cancel(); // harmless in browse state
+    EXPECT_EQ(table.state(), TableState::Browse);
+
+    table.edit();
+    table.setString("T_PL", "Bardzo długi tytuł filmu ąę");
+    EXPECT_EQ(table.asString("T_PL"), "Bardzo długi tytuł f"); // cut to 20 characters
+    EXPECT_THROW(table.setString("REZYSER", "x"), FieldError);
+    table.cancel();
+    EXPECT_EQ(table.asString("T_PL"), "Cichy");
+    EXPECT_EQ(table.state(), TableState::Browse);
+
+    // Insert then cancel returns to the record that was current.
+    table.gotoRecord(4);
+    table.insert();
+    EXPECT_EQ(table.asString("T_PL"), "");
+    EXPECT_EQ(table.asInteger("ID_CD"), 0);
+    table.cancel();
+    EXPECT_EQ(table.recNo(), 4u);
+    EXPECT_EQ(table.recordCount(), 5);
+
+    // Selecting a tag ends a pending edit: posted when a field changed...
+    table.edit();
+    table.setString("T_PL", "Zmiana");
+    table.setIndexName("T_PL");
+    EXPECT_EQ(table.state(), TableState::Browse);
+    EXPECT_EQ(table.asString("T_PL"), "Zmiana");
+    table.last();
+    EXPECT_EQ(table.recNo(), 4u);
+    // ...cancelled otherwise.
+    table.edit();
+    table.setFilter("");
+    EXPECT_EQ(table.state(), TableState::Browse);
+    EXPECT_FALSE(table.modified());
+}
+
+TEST_F(TableTest, EditOnAnEmptyTableInserts)
+{
+    makeFilms(fs, "/cat/PUSTA.DBF", {});
+    Table empty("dbfPusta", fs);
+    empty.setFileName("/cat/PUSTA.DBF");
+    empty.open();
+    EXPECT_TRUE(empty.isEmpty());
+    EXPECT_TRUE(empty.bof() && empty.eof());
+    EXPECT_EQ(empty.asString("T_PL"), "");
+    EXPECT_EQ(empty.asInteger("ID_CD"), 0);
+    empty.edit();
+    EXPECT_EQ(empty.state(), TableState::Insert);
+    empty.setInteger("ID_CD", 1);
+    empty.post();
+    EXPECT_EQ(empty.recordCount(), 1);
+    EXPECT_EQ(empty.recNo(), 1u);
+}
+
+TEST_F(TableTest, FailedPostKeepsTheEditStateAndTheTypedValues)
+{
+    table.setIndexName("ID_CD");
+    table.open();
+    table.edit();
+    table.setString("T_PL", "Nowy tytuł");
+    table.setInteger("ID_CD", 42);
+    fs.setWriteBudget(0);
+    EXPECT_THROW(table.post(), IoError);
+    EXPECT_EQ(table.state(), TableState::Edit);
+    EXPECT_EQ(table.asString("T_PL"), "Nowy tytuł");
+    EXPECT_EQ(table.asInteger("ID_CD"), 42);
+    fs.setWriteBudget(std::nullopt);
+    table.post();
+    EXPECT_EQ(table.state(), TableState::Browse);
+    table.last();
+    EXPECT_EQ(table.asString("T_PL"), "Nowy tytuł");
+
+    // The same for an insertion.
+    table.insert();
+    table.setInteger("ID_CD", 50);
+    fs.setWriteBudget(0);
+    EXPECT_THROW(table.post(), IoError);
+    EXPECT_EQ(table.state(), TableState::Insert);
+    EXPECT_EQ(table.asInteger("ID_CD"), 50);
+    fs.setWriteBudget(std::nullopt);
+    table.post();
+    EXPECT_EQ(table.recordCount(), 6);
+    table.close();
+}
+
+TEST_F(TableTest, DataLinksFollowAndCanVetoTheOpen)
+{
+    RecordingLink link;
+    table.addLink(&link);
+    link.missingField = "REZYSER";
+    try {
+        table.open();
+        FAIL() << "the open was not vetoed";
+    } catch (const FieldError &e) {
+        EXPECT_NE(std::string(e.what()).find("EditTest: field REZYSER"), std::string::npos);
+    }
+    EXPECT_FALSE(table.isOpen());
+    EXPECT_EQ(link.opened_, 0);
+
+    link.missingField = "T_PL";
+    table.open();
+    EXPECT_EQ(link.opened_, 1);
+    const int moved = link.moved;
+    table.next();
+    EXPECT_GT(link.moved, moved);
+
+    // updateRecord writes the pending text before the record is written.
+    table.edit();
+    EXPECT_EQ(link.state, 1);
+    link.pendingTitle = "Z kontrolki";
+    const int data = link.data;
+    table.post();
+    EXPECT_GT(link.data, data);
+    EXPECT_EQ(table.asString("T_PL"), "Z kontrolki");
+    table.close();
+    EXPECT_THROW(table.asString("T_PL"), FieldError); // a closed table has no fields
+    table.open();
+    table.next();
+    EXPECT_EQ(table.asString("T_PL"), "Z kontrolki");
+
+    table.removeLink(&link);
+    table.close();
+    EXPECT_EQ(link.closed_, 1);
+}
+
+TEST_F(TableTest, FindNearestAndPrefixUseTheSelectedTag)
+{
+    table.setIndexName("T_PL");
+    table.open();
+    EXPECT_TRUE(table.findNearest("d"));
+    EXPECT_EQ(table.asString("T_PL"), "Dom");
+    EXPECT_TRUE(table.findNearest("c"));
+    EXPECT_EQ(table.asString("T_PL"), "Cichy");
+    EXPECT_FALSE(table.findPrefix("Cx"));
+    EXPECT_EQ(table.asString("T_PL"), "Cichy");
+    EXPECT_TRUE(table.findPrefix("ez"));
+    EXPECT_EQ(table.asString("T_PL"), "Ezop");
+    EXPECT_FALSE(table.findNearest("zz"));
+    EXPECT_EQ(table.asString("T_PL"), "Ezop");
+}
+
+TEST(TableLock, ASecondProcessIsRefusedWhileTheTableIsOpen)
+{
+    test::TempDir dir;
+    const std::string path = dir.file("FILMY.DBF");
+    makeFilms(FileSystem::real(), path, sampleFilms());
+    auto childOpens = [&path] {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            int code = 0;
+            try {
+                Table other("other");
+                other.setFileName(path);
+                other.open();
+                code = other.recordCount() == 5 ? 0 : 2;
+            } catch (const OpenError &) {
+                code = 1;
+            } catch (...) {
+                code = 3;
+            }
+            _exit(code);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    Table table("dbfFilmy");
+    table.setFileName(path);
+    table.open();
+    EXPECT_EQ(childOpens(), 1);
+    // A shared opener is refused too, and a second component in this process as well.
+    Table second("second");
+    second.setFileName(path);
+    second.setExclusive(false);
+    EXPECT_THROW(second.open(), OpenError);
+    table.close();
+    EXPECT_EQ(childOpens(), 0);
+}
