@@ -835,7 +835,7 @@ std::vector<TagDefinition> demoFilmTags()
     return {{"ID_CD", "ID_CD"},
             {"T_PL", "UPPER(T_PL)"},
             {"T_ORG", "UPPER(T_ORG)"},
-            {"GATUNEK", "GATUNEK"}};
+            {"GATUNEK", "LEFT(GATUNEK,100)"}};
 }
 
 DemoSummary createDemoCatalogue(FileSystem &fs,
