@@ -140,7 +140,7 @@ CompiledFilter::CompiledFilter(const FilterExpr &expr,
     }
 }
 
-bool CompiledFilter::matches(const uint8_t *record) const
+bool CompiledFilter::matchesValue(const uint8_t *bytes) const
 {
     switch (m_kind) {
     case FilterExpr::Kind::None:
@@ -148,7 +148,7 @@ bool CompiledFilter::matches(const uint8_t *record) const
     case FilterExpr::Kind::Text: {
         if (!m_encodable)
             return false;
-        const char *value = reinterpret_cast<const char *>(record + m_offset);
+        const char *value = reinterpret_cast<const char *>(bytes);
         size_t length = m_length;
         while (length > 0 && (value[length - 1] == ' ' || value[length - 1] == '\0'))
             --length;
@@ -156,7 +156,7 @@ bool CompiledFilter::matches(const uint8_t *record) const
     }
     case FilterExpr::Kind::Number: {
         double value = 0;
-        if (!parseDbaseNumber(reinterpret_cast<const char *>(record + m_offset), m_length, value))
+        if (!parseDbaseNumber(reinterpret_cast<const char *>(bytes), m_length, value))
             return false;
         return value == m_number;
     }

@@ -56,7 +56,11 @@ public:
     bool isNone() const { return m_kind == FilterExpr::Kind::None; }
     // record: the raw record buffer (byte 0 the deletion flag), at least recordSize bytes.
     // The deletion flag is not looked at.
-    bool matches(const uint8_t *record) const;
+    bool matches(const uint8_t *record) const { return matchesValue(record + m_offset); }
+    // The same test on the field's bytes alone (length() bytes), for values kept in a column.
+    bool matchesValue(const uint8_t *value) const;
+    uint32_t offset() const { return m_offset; }
+    uint32_t length() const { return m_length; }
 
 private:
     FilterExpr::Kind m_kind = FilterExpr::Kind::None;

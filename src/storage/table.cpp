@@ -40,8 +40,21 @@ struct Table::Impl
     std::optional<TagCursor> cursor;
     CompiledFilter filter; // compiled m_filter (kept even while filtering is off)
 
-    // visible[recno - 1]: the record is live and passes the filter in force. Built lazily by
-    // one scan, then kept up to date by post and delete; count is the number of ones.
+    // live[recno - 1]: the record is not deleted. columns: the bytes of some fields of every
+    // record (all numeric fields, and each field a filter has named), so that a new filter on
+    // one of them is evaluated in memory. Both are filled by one chunked scan of the table and
+    // then kept up to date by post and delete.
+    struct Column
+    {
+        uint32_t offset = 0;
+        uint32_t length = 0;
+        std::vector<uint8_t> bytes; // length bytes per record
+    };
+    std::vector<uint8_t> live;
+    std::vector<Column> columns;
+    bool columnsChosen = false;
+
+    // visible[recno - 1]: live and passes the filter in force; count is the number of ones.
     std::vector<uint8_t> visible;
     bool visibleValid = false;
     int count = 0;
@@ -83,25 +96,73 @@ struct Table::Impl
         return record[0] != '*' && (!filterInForce() || filter.matches(record));
     }
 
+    // Reads records from..count once, filling live (when withLive) and the given columns.
+    void scanInto(uint32_t from, bool withLive, const std::vector<Column *> &targets)
+    {
+        engine->scan(
+            [&](uint32_t, const uint8_t *record) {
+                if (withLive)
+                    live.push_back(record[0] != '*' ? 1 : 0);
+                for (Column *c : targets)
+                    c->bytes.insert(
+                        c->bytes.end(), record + c->offset, record + c->offset + c->length);
+                return true;
+            },
+            from);
+    }
+
+    Column *findColumn(uint32_t offset)
+    {
+        for (Column &c : columns) {
+            if (c.offset == offset)
+                return &c;
+        }
+        return nullptr;
+    }
+
+    // Brings live and the columns to the table's record count (a shared table may have grown
+    // by another user's appends), and adds a column for the filter's field.
+    void ensureLive()
+    {
+        if (!columnsChosen) {
+            for (const FieldDesc &f : fields) {
+                if (f.type == 'N' || f.type == 'F')
+                    columns.push_back({f.offset, f.length, {}});
+            }
+            columnsChosen = true;
+        }
+        const uint32_t total = engine->recordCount();
+        if (live.size() < total) {
+            std::vector<Column *> all;
+            for (Column &c : columns) {
+                c.bytes.reserve(static_cast<size_t>(total) * c.length);
+                all.push_back(&c);
+            }
+            live.reserve(total);
+            scanInto(static_cast<uint32_t>(live.size()) + 1, true, all);
+        }
+        if (!filter.isNone() && !findColumn(filter.offset())) {
+            columns.push_back({filter.offset(), filter.length(), {}});
+            Column &c = columns.back();
+            c.bytes.reserve(live.size() * c.length);
+            scanInto(1, false, {&c});
+        }
+    }
+
     void ensureVisible()
     {
         if (visibleValid && visible.size() == engine->recordCount())
             return;
-        if (!visibleValid) {
-            visible.clear();
-            count = 0;
+        ensureLive();
+        const Column *column = filterInForce() ? findColumn(filter.offset()) : nullptr;
+        visible.resize(live.size());
+        count = 0;
+        for (size_t i = 0; i < live.size(); ++i) {
+            const bool ok = live[i] != 0
+                            && (!column || filter.matchesValue(&column->bytes[i * column->length]));
+            visible[i] = ok ? 1 : 0;
+            count += ok ? 1 : 0;
         }
-        // A shared table may have grown by another user's appends: scan only the tail.
-        const uint32_t from = static_cast<uint32_t>(visible.size()) + 1;
-        visible.reserve(engine->recordCount());
-        engine->scan(
-            [this](uint32_t, const uint8_t *record) {
-                const bool ok = passes(record);
-                visible.push_back(ok ? 1 : 0);
-                count += ok ? 1 : 0;
-                return true;
-            },
-            from);
         visibleValid = true;
         rowsValid = false;
     }
@@ -112,26 +173,37 @@ struct Table::Impl
         return r >= 1 && r <= visible.size() && visible[r - 1] != 0;
     }
 
-    void setVisible(uint32_t r, bool ok)
+    // Record r was written (post) or deleted: refresh what is kept of it.
+    void recordChanged(uint32_t r, const uint8_t *record)
     {
+        rowsValid = false;
+        if (!columnsChosen || r > live.size() + 1) {
+            visibleValid = false;
+            return;
+        }
+        if (r == live.size() + 1) { // appended
+            live.push_back(0);
+            for (Column &c : columns)
+                c.bytes.resize(c.bytes.size() + c.length, ' ');
+        }
+        live[r - 1] = record[0] != '*' ? 1 : 0;
+        for (Column &c : columns)
+            std::copy(record + c.offset,
+                      record + c.offset + c.length,
+                      c.bytes.begin() + static_cast<std::ptrdiff_t>((r - 1) * c.length));
         if (!visibleValid)
-            return; // the next scan sees it
+            return;
         if (r > visible.size())
             visible.resize(r, 0);
+        const bool ok = passes(record);
         uint8_t &slot = visible[r - 1];
-        if (slot != 0 && !ok)
-            --count;
-        else if (slot == 0 && ok)
-            ++count;
+        count += (ok ? 1 : 0) - (slot != 0 ? 1 : 0);
         slot = ok ? 1 : 0;
-        rowsValid = false;
     }
 
-    void invalidateAll()
+    void filterChanged()
     {
         visibleValid = false;
-        visible.clear();
-        count = 0;
         rowsValid = false;
     }
 
@@ -380,7 +452,13 @@ struct Table::Impl
         fields.clear();
         engineField.clear();
         filter = CompiledFilter();
-        invalidateAll();
+        live.clear();
+        columns.clear();
+        columnsChosen = false;
+        visible.clear();
+        visibleValid = false;
+        count = 0;
+        rowsValid = false;
         rows.clear();
         rowOf.clear();
         recno = 0;
@@ -847,8 +925,7 @@ void Table::post()
             oldKey = d->engine->keyOf(d->tag, d->current.data());
         d->engine->update(r, d->edited);
     }
-    d->ensureVisible();
-    d->setVisible(r, d->passes(d->edited.data()));
+    d->recordChanged(r, d->edited.data());
     d->current = d->edited;
     d->edited.clear();
     m_modified = false;
@@ -903,7 +980,8 @@ void Table::deleteRecord()
     if (d->tag >= 0)
         key = d->engine->keyOf(d->tag, d->current.data());
     d->engine->markDeleted(r);
-    d->setVisible(r, false);
+    d->current[0] = '*';
+    d->recordChanged(r, d->current.data());
     d->moveToNeighbour(r, key);
     d->notify(&DataLink::dataChanged);
     d->notify(&DataLink::recordMoved);
@@ -931,7 +1009,7 @@ void Table::setFilter(const std::string &expression)
     if (!m_filtered)
         return;
     if (wasInForce || d->filterInForce())
-        d->invalidateAll();
+        d->filterChanged();
     d->moveFirst();
     d->notify(&DataLink::dataChanged);
     d->notify(&DataLink::recordMoved);
@@ -947,7 +1025,7 @@ void Table::setFiltered(bool on)
     if (on != m_filtered) {
         m_filtered = on;
         if (!d->filter.isNone())
-            d->invalidateAll();
+            d->filterChanged();
     }
     d->moveFirst();
     d->notify(&DataLink::dataChanged);
