@@ -1,0 +1,106 @@
+#include "errors.h"
+#include "file.h"
+#include "memfs.h"
+#include "testsupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace welarik;
+using welarik::test::TempDir;
+
+TEST(RealFileSystem, ReadWriteSizeAndMissingFile)
+{
+    TempDir dir;
+    FileSystem &fs = FileSystem::real();
+    const std::string path = dir.file("A.DBF");
+    {
+        auto f = fs.create(path, ShareMode::Exclusive);
+        f->writeAt(4, "abcd", 4);
+        EXPECT_EQ(f->size(), 8u);
+        char buf[16] = {};
+        EXPECT_EQ(f->readAt(2, buf, 16), 6u);
+        EXPECT_EQ(std::string(buf + 2, 4), "abcd");
+        EXPECT_THROW(f->readExact(6, buf, 4), CorruptFileError);
+        f->truncate(5);
+        EXPECT_EQ(f->size(), 5u);
+    }
+    try {
+        fs.open(dir.file("NONE.DBF"), OpenMode::ReadOnly, ShareMode::Shared);
+        FAIL() << "no error";
+    } catch (const OpenError &e) {
+        EXPECT_NE(std::string(e.what()).find("NONE.DBF"), std::string::npos);
+    }
+    auto ro = fs.open(path, OpenMode::ReadOnly, ShareMode::Shared);
+    EXPECT_THROW(ro->writeAt(0, "x", 1), IoError);
+}
+
+TEST(RealFileSystem, ExclusiveAndSharedLocksRefuseEachOther)
+{
+    TempDir dir;
+    FileSystem &fs = FileSystem::real();
+    const std::string path = dir.file("T.DBF");
+    fs.create(path, ShareMode::Shared);
+    {
+        auto ex = fs.open(path, OpenMode::ReadWrite, ShareMode::Exclusive);
+        try {
+            fs.open(path, OpenMode::ReadOnly, ShareMode::Shared);
+            FAIL() << "shared open succeeded";
+        } catch (const OpenError &e) {
+            EXPECT_NE(std::string(e.what()).find("in use"), std::string::npos);
+            EXPECT_EQ(e.file(), path);
+        }
+        EXPECT_THROW(fs.open(path, OpenMode::ReadWrite, ShareMode::Exclusive), OpenError);
+        EXPECT_THROW(fs.create(path, ShareMode::Exclusive), OpenError);
+    }
+    auto s1 = fs.open(path, OpenMode::ReadOnly, ShareMode::Shared);
+    auto s2 = fs.open(path, OpenMode::ReadOnly, ShareMode::Shared);
+    EXPECT_THROW(fs.open(path, OpenMode::ReadWrite, ShareMode::Exclusive), OpenError);
+    s1.reset();
+    s2.reset();
+    EXPECT_NO_THROW(fs.open(path, OpenMode::ReadWrite, ShareMode::Exclusive));
+}
+
+TEST(RealFileSystem, ResolveFindsAnyLetterCase)
+{
+    TempDir dir;
+    FileSystem &fs = FileSystem::real();
+    test::writeBytes(dir.file("Filmy.dbf"), {1});
+    test::writeBytes(dir.file("filmy.MDX"), {1});
+    EXPECT_EQ(fs.resolve(dir.file("FILMY.DBF")), dir.file("Filmy.dbf"));
+    EXPECT_EQ(fs.resolve(dir.file("Filmy.mdx")), dir.file("filmy.MDX"));
+    EXPECT_EQ(fs.resolve(dir.file("FILMY.DBT")), std::nullopt);
+    test::writeBytes(dir.file("FILMY.DBF"), {1});
+    EXPECT_EQ(fs.resolve(dir.file("FILMY.DBF")), dir.file("FILMY.DBF")); // exact match wins
+    EXPECT_EQ(withExtension("a.b/FILMY.DBF", ".MDX"), "a.b/FILMY.MDX");
+    EXPECT_EQ(withExtension("a.b/FILMY", ".DBT"), "a.b/FILMY.DBT");
+}
+
+TEST(MemoryFileSystem, LocksBudgetAndSnapshot)
+{
+    MemoryFileSystem fs;
+    fs.setFileBytes("d/A.DBF", {1, 2, 3});
+    EXPECT_EQ(fs.resolve("d/a.dbf"), "d/A.DBF");
+    EXPECT_EQ(fs.resolve("e/a.dbf"), std::nullopt);
+    auto ex = fs.open("d/A.DBF", OpenMode::ReadWrite, ShareMode::Exclusive);
+    EXPECT_THROW(fs.open("d/A.DBF", OpenMode::ReadOnly, ShareMode::Shared), OpenError);
+    EXPECT_THROW(fs.open("d/B.DBF", OpenMode::ReadOnly, ShareMode::Shared), OpenError);
+
+    fs.setWriteBudget(2);
+    ex->writeAt(0, "x", 1);
+    ex->writeAt(5, "y", 1);
+    EXPECT_THROW(ex->writeAt(1, "z", 1), IoError);
+    EXPECT_THROW(ex->truncate(0), IoError);
+    EXPECT_EQ(fs.writeCount(), 2u);
+    const std::vector<uint8_t> expected{'x', 2, 3, 0, 0, 'y'};
+    EXPECT_EQ(fs.fileBytes("d/A.DBF"), expected);
+
+    auto after = fs.snapshot();
+    EXPECT_EQ(after->fileBytes("d/A.DBF"), expected);
+    auto reopened = after->open("d/A.DBF", OpenMode::ReadWrite, ShareMode::Exclusive);
+    reopened->writeAt(0, "q", 1); // no budget, no lock from the old system
+    EXPECT_EQ(fs.fileBytes("d/A.DBF")[0], 'x');
+    ex.reset();
+    auto s1 = fs.open("d/A.DBF", OpenMode::ReadOnly, ShareMode::Shared);
+    auto s2 = fs.open("d/A.DBF", OpenMode::ReadOnly, ShareMode::Shared);
+    EXPECT_THROW(fs.open("d/A.DBF", OpenMode::ReadOnly, ShareMode::Exclusive), OpenError);
+}
