@@ -15,6 +15,7 @@
 // NAZWISKO is shown through dbfDaneFNAZWISKOGetText. Fields that controls need are checked by
 // the controls' data links when a table opens, not here.
 
+#include "demo.h"
 #include "table.h"
 
 #include <string>
@@ -57,6 +58,24 @@ public:
 
 private:
     FileSystem &m_fs;
+};
+
+// Writes the demo catalogue through the table component, the path the program's own commands
+// take: each record by insert()/edit(), field writes and post(), deletions by deleteRecord().
+// The table is opened exclusive, in record order, without a filter.
+class TableDemoWriter : public DemoWriter
+{
+public:
+    void openTable(FileSystem &fs, const std::string &path) override;
+    uint32_t insert(const DemoValues &values) override;
+    void update(uint32_t recno, const DemoValues &values) override;
+    void remove(uint32_t recno) override;
+    void closeTable() override;
+
+private:
+    void moveTo(uint32_t recno);
+    void fill(const DemoValues &values);
+    std::unique_ptr<Table> m_table;
 };
 
 } // namespace welarik

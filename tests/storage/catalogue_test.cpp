@@ -130,3 +130,39 @@ TEST(Catalogue, PeopleTableNeedsItsThreeCharacterFields)
         EXPECT_FALSE(c.dbfDaneF.isOpen());
     }
 }
+
+TEST(Catalogue, DemoWrittenThroughTheTableComponentIsSound)
+{
+    MemoryFileSystem fs;
+    TableDemoWriter writer;
+    DemoOptions options;
+    options.films = 300;
+    options.seed = 5;
+    options.churn = 200;
+    const DemoSummary summary = createDemoCatalogue(fs, "/demo", options, writer);
+    ASSERT_GT(summary.deleted, 0u);
+    ASSERT_GT(summary.corrected, 0u);
+
+    auto engine = TableEngine::open(fs, summary.filmsPath, OpenMode::ReadOnly, ShareMode::Shared);
+    const CheckReport report = engine->check();
+    for (const CheckFinding &f : report.findings)
+        ADD_FAILURE() << f.where << ": " << f.text;
+    EXPECT_TRUE(report.sound());
+    engine.reset();
+
+    Catalogue c(fs);
+    c.dbfFilmy.setFileName(summary.filmsPath);
+    c.dbfFilmy.open();
+    EXPECT_EQ(c.dbfFilmy.recordCount(), static_cast<int>(summary.films - summary.deleted));
+    // ID_CD order: every step goes up.
+    int64_t previous = -1;
+    int seen = 0;
+    for (c.dbfFilmy.first(); !c.dbfFilmy.eof(); c.dbfFilmy.next(), ++seen) {
+        EXPECT_LT(previous, c.dbfFilmy.asInteger("ID_CD"));
+        previous = c.dbfFilmy.asInteger("ID_CD");
+    }
+    EXPECT_EQ(seen, c.dbfFilmy.recordCount());
+    c.bindSideTables("/demo/BAZY/");
+    c.dbfDaneF.open();
+    EXPECT_GT(c.dbfDaneF.recordCount(), 0);
+}
