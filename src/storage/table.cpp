@@ -219,7 +219,7 @@ struct Table::Impl
     // Puts the tag cursor on the entry of record r (whose bytes are given).
     void placeCursor(uint32_t r, const uint8_t *record)
     {
-        if (tag < 0 || !cursor)
+        if (tag < 0 || !cursor || r == 0)
             return;
         cursor->seekEntry(engine->keyOf(tag, record), r);
     }
@@ -480,6 +480,19 @@ struct Table::Impl
             q.cancel();
     }
 
+    // Key for a typed search text; none when no key can match it (letters typed for a
+    // numeric tag, a character the code page lacks).
+    std::optional<std::string> searchKey(const std::string &text) const
+    {
+        try {
+            return engine->keyPrefix(tag, text);
+        } catch (const FieldError &) {
+            return std::nullopt;
+        } catch (const EncodingError &) {
+            return std::nullopt;
+        }
+    }
+
     void requireOpen(const char *what) const
     {
         if (!isOpen())
@@ -691,8 +704,8 @@ bool Table::findNearest(const std::string &text)
     if (!isOpen() || d->tag < 0)
         return false;
     d->finishEdit();
-    const std::string key = d->engine->keyPrefix(d->tag, text);
-    if (!d->cursor->nearest(key)) {
+    const std::optional<std::string> key = d->searchKey(text);
+    if (!key || !d->cursor->nearest(*key)) {
         d->placeCursor(d->recno, d->current.data());
         return false;
     }
@@ -713,7 +726,10 @@ bool Table::findPrefix(const std::string &text)
     if (!isOpen() || d->tag < 0)
         return false;
     d->finishEdit();
-    const std::string prefix = d->engine->keyPrefix(d->tag, text);
+    const std::optional<std::string> key = d->searchKey(text);
+    if (!key)
+        return false;
+    const std::string &prefix = *key;
     uint32_t found = 0;
     for (bool on = d->cursor->seek(prefix); on; on = d->cursor->next()) {
         if (d->cursor->key().compare(0, prefix.size(), prefix) != 0)
@@ -971,7 +987,11 @@ void Table::deleteRecord()
     d->requireOpen("delete");
     if (m_readOnly)
         throw StateError(m_fileName, m_name + ": the table is read-only");
-    if (m_state == TableState::Edit || m_state == TableState::Insert)
+    if (m_state == TableState::Insert) {
+        cancel(); // the record being inserted is not in the table yet: dropping it is all
+        return;
+    }
+    if (m_state == TableState::Edit)
         cancel();
     if (d->recno == 0 || isEmpty())
         throw StateError(m_fileName, m_name + ": cannot delete from an empty table");

@@ -324,6 +324,13 @@ TEST_F(TableTest, EditStatesWritesAndCancel)
     table.cancel();
     EXPECT_EQ(table.recNo(), 4u);
     EXPECT_EQ(table.recordCount(), 5);
+    // Deleting in insert state drops the new record only.
+    table.insert();
+    table.setInteger("ID_CD", 77);
+    table.deleteRecord();
+    EXPECT_EQ(table.state(), TableState::Browse);
+    EXPECT_EQ(table.recNo(), 4u);
+    EXPECT_EQ(table.recordCount(), 5);
 
     // Selecting a tag ends a pending edit: posted when a field changed...
     table.edit();
@@ -443,6 +450,24 @@ TEST_F(TableTest, FindNearestAndPrefixUseTheSelectedTag)
     EXPECT_EQ(table.asString("T_PL"), "Ezop");
     EXPECT_FALSE(table.findNearest("zz"));
     EXPECT_EQ(table.asString("T_PL"), "Ezop");
+
+    // A numeric tag: letters match nothing and the record stays.
+    table.setIndexName("ID_CD");
+    EXPECT_FALSE(table.findNearest("abc"));
+    EXPECT_FALSE(table.findPrefix("abc"));
+    EXPECT_EQ(table.asString("T_PL"), "Ezop");
+    EXPECT_TRUE(table.findNearest("4"));
+    EXPECT_EQ(table.asString("T_PL"), "Dom");
+
+    // Within the filter only.
+    table.setFilter("GATUNEK='Dramat'");
+    table.setFiltered(true);
+    EXPECT_TRUE(table.findNearest("1")); // 1 is a comedy: the next drama is 2
+    EXPECT_EQ(table.asInteger("ID_CD"), 2);
+    EXPECT_FALSE(table.findNearest("4")); // 4 and 5 are not dramas
+    EXPECT_EQ(table.asInteger("ID_CD"), 2);
+    table.next();
+    EXPECT_EQ(table.asInteger("ID_CD"), 3);
 }
 
 TEST(TableLock, ASecondProcessIsRefusedWhileTheTableIsOpen)
