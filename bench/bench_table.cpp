@@ -2,8 +2,8 @@
 // counting, the cached count, selecting a tag, posting a change, deleting, and the rows a grid
 // asks for.
 
+#include "demo.h"
 #include "table.h"
-#include "tableengine.h"
 
 #include <benchmark/benchmark.h>
 
@@ -17,40 +17,6 @@ using namespace welarik;
 namespace {
 
 constexpr uint32_t kFilms = 100000;
-
-FieldList filmFields()
-{
-    FieldList f;
-    auto c = [&f](const char *name, uint8_t length) {
-        f.push_back({name, 'C', length, 0, 0});
-    };
-    f.push_back({"ID_CD", 'N', 6, 0, 0});
-    c("T_PL", 100);
-    c("T_ORG", 100);
-    c("GATUNEK", 100);
-    c("D_PROD", 4);
-    c("KRAJ", 30);
-    c("REZYSER", 80);
-    c("SCENARIU", 80);
-    c("ZDJECIA", 80);
-    c("AKTORZY", 254);
-    f.push_back({"OPIS", 'M', 10, 0, 0});
-    c("ILOSC_CD", 2);
-    c("UWAGI", 100);
-    f.push_back({"OBEJRZAN", 'L', 1, 0, 0});
-    c("ROZMIAR", 20);
-    c("CZAS", 10);
-    c("CVIDEO", 25);
-    c("ROZDZIEL", 15);
-    c("FPS", 6);
-    c("VBITRATE", 15);
-    c("CAUDIO", 35);
-    c("SAMPLE_R", 10);
-    c("ABITRATE", 15);
-    c("KANALY", 20);
-    f.push_back({"ID_OSOBY", 'N', 5, 0, 0});
-    return f;
-}
 
 // One catalogue per run of the benchmark program, in a temporary folder.
 class Catalogue100k
@@ -70,33 +36,11 @@ private:
         m_dir = std::filesystem::temp_directory_path()
                 / ("welarik-bench-" + std::to_string(getpid()));
         std::filesystem::create_directories(m_dir);
-        m_path = (m_dir / "FILMY.DBF").string();
-        auto engine = TableEngine::create(FileSystem::real(),
-                                          m_path,
-                                          4,
-                                          0x57,
-                                          filmFields(),
-                                          {{"ID_CD", "ID_CD"},
-                                           {"T_PL", "UPPER(T_PL)"},
-                                           {"T_ORG", "UPPER(T_ORG)"},
-                                           {"GATUNEK", "GATUNEK"}});
-        std::mt19937 rng(1);
-        const char *genres[] = {"Dramat", "Komedia", "Sensacja", "Horror", "Dramat, Komedia"};
-        engine->beginBulk();
-        RecordBuffer record = engine->blankRecord();
-        for (uint32_t i = 1; i <= kFilms; ++i) {
-            record = engine->blankRecord();
-            engine->setFieldInteger(record, 0, i);
-            engine->setFieldText(record, 1, "Tytuł " + std::to_string(rng() % 1000000));
-            engine->setFieldText(record, 2, "Title " + std::to_string(rng() % 1000000));
-            engine->setFieldText(record, 3, genres[rng() % 5]);
-            engine->setFieldText(record, 9, "Jan Kowalski, Anna Nowak");
-            // A third lent, the rest on the shelf (half of those never given a value).
-            const uint32_t lend = rng() % 6;
-            engine->setFieldText(record, 24, lend < 2 ? "1" : lend < 4 ? "0" : "");
-            engine->append(record);
-        }
-        engine->endBulk();
+        DemoOptions options;
+        options.films = kFilms;
+        options.seed = 1;
+        EngineDemoWriter writer; // bulk loading: the fastest way to lay the catalogue out
+        m_path = createDemoCatalogue(FileSystem::real(), m_dir.string(), options, writer).filmsPath;
     }
     std::filesystem::path m_dir;
     std::string m_path;
