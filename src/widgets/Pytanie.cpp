@@ -1,0 +1,190 @@
+#include "Pytanie.h"
+
+#include "Desktop.h"
+#include "WidgetStrings.h"
+
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QScreen>
+
+namespace welarik {
+
+namespace {
+
+constexpr int kResultYes = 1;
+constexpr int kResultNo = 2;
+
+QPixmap questionPicture()
+{
+    QPixmap pixmap(48, 64);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(0x1f, 0x4e, 0x9c), 2));
+    p.setBrush(QColor(0x3d, 0x7e, 0xdb));
+    p.drawEllipse(QRectF(2, 10, 44, 44));
+    QFont font = p.font();
+    font.setPixelSize(32);
+    font.setBold(true);
+    p.setFont(font);
+    p.setPen(Qt::white);
+    p.drawText(QRectF(2, 10, 44, 44), Qt::AlignCenter, QStringLiteral("?"));
+    return pixmap;
+}
+
+QIcon markIcon(bool tick)
+{
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(tick ? QColor(0x1a, 0x8a, 0x2e) : QColor(0xc0, 0x1c, 0x28),
+                  2.5,
+                  Qt::SolidLine,
+                  Qt::RoundCap,
+                  Qt::RoundJoin));
+    if (tick) {
+        QPainterPath path;
+        path.moveTo(3, 8.5);
+        path.lineTo(6.5, 12);
+        path.lineTo(13, 4);
+        p.drawPath(path);
+    } else {
+        p.drawLine(QPointF(4, 4), QPointF(12, 12));
+        p.drawLine(QPointF(12, 4), QPointF(4, 12));
+    }
+    return QIcon(pixmap);
+}
+
+QPushButton *makeButton(QWidget *parent, QStringView caption, bool tick, int left)
+{
+    auto *button = new QPushButton(caption.toString(), parent);
+    button->setGeometry(left, 85, 75, 29);
+    button->setFlat(true);
+    button->setIcon(markIcon(tick));
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    return button;
+}
+
+} // namespace
+
+TdlgPytanie::TdlgPytanie(QWidget *parent)
+    : QDialog(parent,
+              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
+                  | Qt::MSWindowsFixedSizeDialogHint)
+{
+    setObjectName(QStringLiteral("dlgPytanie"));
+    setWindowTitle(strings::questionCaption.toString());
+    setFixedSize(292, 123);
+    QFont dialogFont = font();
+    dialogFont.setPixelSize(11);
+    setFont(dialogFont);
+
+    Image1 = new QLabel(this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setGeometry(2, 5, 48, 64);
+    Image1->setPixmap(questionPicture());
+    Image1->setAttribute(Qt::WA_TranslucentBackground);
+
+    Txt = new QLabel(this);
+    Txt->setObjectName(QStringLiteral("Txt"));
+    Txt->setGeometry(60, 8, 230, 57);
+    Txt->setWordWrap(true);
+    Txt->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Txt->setTextFormat(Qt::PlainText);
+    QFont textFont = font();
+    textFont.setPixelSize(13);
+    Txt->setFont(textFont);
+
+    Bevel1 = new QFrame(this);
+    Bevel1->setObjectName(QStringLiteral("Bevel1"));
+    Bevel1->setGeometry(1, 72, 289, 2);
+    Bevel1->setFrameShape(QFrame::HLine);
+    Bevel1->setFrameShadow(QFrame::Sunken);
+
+    btnOk = makeButton(this, strings::questionYes, true, 48);
+    btnOk->setObjectName(QStringLiteral("btnOk"));
+    btnCancel = makeButton(this, strings::questionNo, false, 168);
+    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+    connect(btnOk, &QPushButton::clicked, this, &TdlgPytanie::btnOkClick);
+    connect(btnCancel, &QPushButton::clicked, this, &TdlgPytanie::btnCancelClick);
+}
+
+int TdlgPytanie::exec()
+{
+    if (const std::optional<int> answer = Desktop::instance().questionAnswer(Question))
+        return *answer;
+    return QDialog::exec();
+}
+
+void TdlgPytanie::reject()
+{
+    // The close box (and Alt+F4) answer no.
+    done(kResultNo);
+}
+
+void TdlgPytanie::FormActivate()
+{
+    Txt->setText(Question);
+    if (Txt->text().isEmpty())
+        Txt->setText(strings::questionPlaceholder.toString());
+}
+
+void TdlgPytanie::btnOkClick()
+{
+    done(kResultYes);
+}
+
+void TdlgPytanie::btnCancelClick()
+{
+    done(kResultNo);
+}
+
+bool TdlgPytanie::event(QEvent *e)
+{
+    if (e->type() == QEvent::WindowActivate)
+        FormActivate();
+    return QDialog::event(e);
+}
+
+void TdlgPytanie::showEvent(QShowEvent *e)
+{
+    FormActivate();
+    if (const QScreen *screen = this->screen())
+        move(screen->availableGeometry().center() - frameGeometry().center() + pos());
+    QDialog::showEvent(e);
+}
+
+void TdlgPytanie::keyPressEvent(QKeyEvent *e)
+{
+    // The buttons take no focus, so their accelerators also work without Alt; Enter and Esc
+    // choose nothing.
+    const Qt::KeyboardModifiers mods = e->modifiers() & ~Qt::KeypadModifier;
+    const bool plain
+        = mods == Qt::NoModifier || mods == Qt::ShiftModifier || mods == Qt::AltModifier;
+    if (plain && e->key() == Qt::Key_T) {
+        btnOk->click();
+        return;
+    }
+    if (plain && e->key() == Qt::Key_N) {
+        btnCancel->click();
+        return;
+    }
+    switch (e->key()) {
+    case Qt::Key_Escape:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        e->accept();
+        return;
+    default:
+        QDialog::keyPressEvent(e);
+    }
+}
+
+} // namespace welarik
