@@ -11,13 +11,19 @@
 // - first/last/next/prior move in the selected order and only over records that pass the
 //   filter (while filtering is on); deleted records are never visible.
 // - recordCount() counts the visible records; it is cached, so it is cheap to call often.
+//   The first count (or move) after an open reads the table once in chunks, keeping the
+//   deletion flags and the bytes of the numeric and filtered fields in memory; later filters
+//   on those fields, posts and deletes update them without rereading the table.
 // - Reads of an empty field give "", 0, false. Writes only in edit or insert state (else
 //   StateError); a text longer than a character field is cut to the field's width.
 // - edit() on an empty table starts an insertion. post() writes the record or throws and stays
 //   in its edit state with the typed values; after a post the record stands at its place in the
 //   selected order and stays current; one that no longer passes the filter leaves the view and
 //   a neighbour becomes current. cancel() discards and is harmless in browse state.
-// - deleteRecord() deletes the current record; throws StateError on an empty table.
+// - deleteRecord() deletes the current record (in insert state it only drops the new one);
+//   throws StateError on an empty table. A neighbour becomes current.
+// - Moving (first, next, gotoRecord, a search), like the three settings below, first ends a
+//   pending edit. close() discards it.
 // - setIndexName, setFilter and setFiltered first end a pending edit (posted if a field
 //   changed, cancelled otherwise); setFilter while filtering is on, and setFiltered, move to
 //   the first record.
@@ -49,7 +55,8 @@ public:
     virtual void opened(Table &) {}
     virtual void closed(Table &) {}
     // The current record changed (navigation), the data changed (post, delete, order, filter:
-    // rows may have moved), or the state changed (edit, insert, browse).
+    // rows may have moved; also a field written in edit or insert state), or the state changed
+    // (edit, insert, browse).
     virtual void recordMoved(Table &) {}
     virtual void dataChanged(Table &) {}
     virtual void stateChanged(Table &) {}
