@@ -2,6 +2,7 @@
 #include "errors.h"
 #include "memfs.h"
 #include "tableengine.h"
+#include "testsupport.h"
 
 #include <gtest/gtest.h>
 
@@ -165,4 +166,19 @@ TEST(Catalogue, DemoWrittenThroughTheTableComponentIsSound)
     c.bindSideTables("/demo/BAZY/");
     c.dbfDaneF.open();
     EXPECT_GT(c.dbfDaneF.recordCount(), 0);
+}
+
+TEST(Catalogue, TablesWrittenThroughTheComponentReadBackElsewhere)
+{
+    test::TempDir dir;
+    TableDemoWriter writer;
+    DemoOptions options;
+    options.films = 60;
+    options.churn = 40;
+    const DemoSummary summary
+        = createDemoCatalogue(FileSystem::real(), dir.path().string(), options, writer);
+    std::string output;
+    const int status = test::runVerifier(
+        {summary.filmsPath, dir.file("BAZY/DANEF.DBF"), dir.file("BAZY/ZNAJOMI.DBF")}, output);
+    EXPECT_EQ(status, 0) << output;
 }
