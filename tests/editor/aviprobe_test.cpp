@@ -5,6 +5,7 @@
 #include "testsupport.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <clocale>
@@ -373,6 +374,10 @@ TEST(AviProbe, RealFiles)
     EXPECT_EQ(probeVideoFile(dir.file("none.avi")).errorText(), "File not found");
     EXPECT_EQ(probeVideoFile(dir.path().string()).errorText(),
               "I/O error " + std::to_string(EISDIR));
+
+    ASSERT_EQ(mkfifo(dir.file("pipe.avi").c_str(), 0600), 0); // must not block
+    EXPECT_EQ(probeVideoFile(dir.file("pipe.avi")).errorText(),
+              "I/O error " + std::to_string(ESPIPE));
 
     std::filesystem::permissions(dir.file("film.avi"), std::filesystem::perms::none);
     if (std::FILE *f = std::fopen(dir.file("film.avi").c_str(), "rb")) {

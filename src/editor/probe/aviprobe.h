@@ -98,7 +98,8 @@ enum class ProbeStatus {
     Completed,      // all reads and all steps ran; the edits hold the new texts
     NotAvi,         // the form type is not "AVI": kProbeNotAviMessage, no edit changes
     AnalysisFailed, // a step failed: kProbeAnalysisMessage; edits of earlier steps changed
-    FileFailed,     // opening or reading failed: ProbeResult::fileError, no edit changes
+    FileFailed,     // opening or reading failed: ProbeResult::fileError, no edit changes;
+                    // its text belongs in the default error box, not a plain message box
 };
 
 // What the probe did, for the film editor to apply: set the text of every edit that has a

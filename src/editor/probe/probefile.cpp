@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 namespace welarik {
 
@@ -52,6 +53,14 @@ StdProbeFile::~StdProbeFile()
 FileError StdProbeFile::open(const std::string &name)
 {
     close();
+    // A pipe, socket or terminal would block the opening or the reads, and none can be
+    // positioned: refuse it with the code of a seek on a pipe.
+    std::error_code ec;
+    const auto status = std::filesystem::status(name, ec);
+    if (!ec
+        && (std::filesystem::is_fifo(status) || std::filesystem::is_socket(status)
+            || std::filesystem::is_character_file(status)))
+        return FileError::io(ESPIPE);
     errno = 0;
     std::FILE *file = std::fopen(name.c_str(), "rb");
     if (!file)

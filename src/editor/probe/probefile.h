@@ -59,7 +59,8 @@ public:
     virtual void close() = 0;
 };
 
-// The real file, through the C library's streams (a plain read-only open takes no lock).
+// The real file, through the C library's streams (a plain read-only open takes no lock). Pipes,
+// sockets and character devices are refused with FileError::io(ESPIPE) instead of blocking.
 class StdProbeFile final : public ProbeFile
 {
 public:
