@@ -137,6 +137,7 @@ class MdxTag
 public:
     ~MdxTag();
     const std::string &name() const { return m_name; }
+    int slot() const { return m_slot; } // 1..47 in the tag table
     const std::string &expressionText() const { return m_expr.text(); }
     const KeyExpression &expression() const { return m_expr; }
     bool unique() const { return m_unique; }
