@@ -167,7 +167,7 @@ std::string twoDecimals(int64_t numerator, int64_t denominator)
     const uint64_t hundredths = (num * 200 + den) / (2 * den);
     std::string text = decimal(static_cast<int64_t>(hundredths / 100));
     text += '.';
-    const auto frac = static_cast<char>(hundredths % 100);
+    const auto frac = static_cast<int>(hundredths % 100);
     text += static_cast<char>('0' + frac / 10);
     text += static_cast<char>('0' + frac % 10);
     return negative && hundredths != 0 ? "-" + text : text;
