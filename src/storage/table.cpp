@@ -201,6 +201,54 @@ struct Table::Impl
         slot = ok ? 1 : 0;
     }
 
+    // After a write that failed half way, the record may be on disk while some tags are not,
+    // and an append may have become live. The engine is then reopened before the next write:
+    // opening for writing rebuilds an index left in the middle of a write, and a record count
+    // that grew tells that the pending insertion is already in the table, so that posting
+    // again updates it instead of appending a second copy.
+    bool writeFailed = false;
+    uint32_t appendBase = 0;    // record count before the last append attempt
+    uint32_t insertedRecno = 0; // the pending insertion's record, once it is live on disk
+
+    void dropRecordCaches()
+    {
+        live.clear();
+        columns.clear();
+        columnsChosen = false;
+        visibleValid = false;
+        rowsValid = false;
+    }
+
+    // Throws when the file cannot be opened again; the table is then closed.
+    void reopenAfterFailedWrite()
+    {
+        if (!writeFailed)
+            return;
+        cursor.reset();
+        engine.reset();
+        try {
+            engine = TableEngine::open(q.m_fs,
+                                       q.m_fileName,
+                                       q.m_readOnly ? OpenMode::ReadOnly : OpenMode::ReadWrite,
+                                       q.m_exclusive ? ShareMode::Exclusive : ShareMode::Shared);
+            selectTag(q.m_indexName);
+            compileFilter(q.m_filter);
+        } catch (...) {
+            reset();
+            notify(&DataLink::closed);
+            if (q.afterClose)
+                q.afterClose(q);
+            throw;
+        }
+        writeFailed = false;
+        if (q.m_state == TableState::Insert && insertedRecno == 0
+            && engine->recordCount() > appendBase)
+            insertedRecno = appendBase + 1;
+        dropRecordCaches();
+        if (recno != 0)
+            placeCursor(recno, current.data());
+    }
+
     void filterChanged()
     {
         visibleValid = false;
@@ -467,6 +515,8 @@ struct Table::Impl
         edited.clear();
         q.m_modified = false;
         q.m_state = TableState::Inactive;
+        writeFailed = false;
+        insertedRecno = 0;
     }
 
     // Ends an edit before the order, filter or position changes: posted if a field changed.
@@ -934,13 +984,24 @@ void Table::post()
     const bool inserting = m_state == TableState::Insert;
     std::optional<std::string> oldKey;
     uint32_t r = d->recno;
-    if (inserting) {
-        r = d->engine->append(d->edited); // throws: state and typed values stay
-    } else {
-        if (d->tag >= 0)
-            oldKey = d->engine->keyOf(d->tag, d->current.data());
-        d->engine->update(r, d->edited);
+    d->reopenAfterFailedWrite();
+    try {
+        if (inserting && d->insertedRecno == 0) {
+            d->appendBase = d->engine->recordCount();
+            r = d->engine->append(d->edited); // throws: state and typed values stay
+        } else if (inserting) {
+            r = d->insertedRecno;
+            d->engine->update(r, d->edited);
+        } else {
+            if (d->tag >= 0)
+                oldKey = d->engine->keyOf(d->tag, d->current.data());
+            d->engine->update(r, d->edited);
+        }
+    } catch (const StorageError &) {
+        d->writeFailed = true;
+        throw;
     }
+    d->insertedRecno = 0;
     d->recordChanged(r, d->edited.data());
     d->current = d->edited;
     d->edited.clear();
@@ -973,6 +1034,23 @@ void Table::cancel()
     if (m_state != TableState::Edit && m_state != TableState::Insert)
         return;
     const bool inserting = m_state == TableState::Insert;
+    if (d->writeFailed || d->insertedRecno != 0) {
+        // A failed post may have put some of the typed values on disk: take them back.
+        try {
+            d->reopenAfterFailedWrite();
+            if (d->insertedRecno != 0)
+                d->engine->markDeleted(d->insertedRecno);
+            else if (!inserting)
+                d->engine->update(d->recno, d->current);
+            d->insertedRecno = 0;
+        } catch (const StorageError &) {
+            if (!isOpen())
+                throw;
+            d->writeFailed = true;
+            throw;
+        }
+        d->dropRecordCaches();
+    }
     d->edited.clear();
     m_modified = false;
     m_state = TableState::Browse;
