@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -506,6 +507,36 @@ TEST(TableLock, ASecondProcessIsRefusedWhileTheTableIsOpen)
     EXPECT_THROW(second.open(), OpenError);
     table.close();
     EXPECT_EQ(childOpens(), 0);
+
+    // A process killed while it holds the table leaves no lock behind.
+    const pid_t holder = fork();
+    if (holder == 0) {
+        Table held("held");
+        held.setFileName(path);
+        held.open();
+        raise(SIGKILL);
+        _exit(5);
+    }
+    int status = 0;
+    waitpid(holder, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    table.open();
+    EXPECT_EQ(table.recordCount(), 5);
+}
+
+TEST_F(TableTest, ReadOnlyTableRefusesChanges)
+{
+    const std::vector<uint8_t> before = fs.fileBytes(kPath);
+    table.setReadOnly(true);
+    table.open();
+    EXPECT_TRUE(table.readOnly());
+    EXPECT_THROW(table.edit(), StateError);
+    EXPECT_THROW(table.insert(), StateError);
+    EXPECT_THROW(table.deleteRecord(), StateError);
+    EXPECT_EQ(table.state(), TableState::Browse);
+    EXPECT_THROW(table.setReadOnly(false), StateError);
+    table.close();
+    EXPECT_EQ(fs.fileBytes(kPath), before);
 }
 
 // A post cut off after any number of writes stays in its edit state; posting again succeeds,
