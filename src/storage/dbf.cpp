@@ -892,8 +892,9 @@ const uint8_t *DbfScanner::next()
         return nullptr;
     }
     if (wanted >= m_first + m_loaded || wanted < m_first) {
-        const uint32_t chunk = m_dbf.recordsPerChunk();
-        if (m_buffer.empty()) {
+        // No bigger than the rest of the table: small tables get small buffers.
+        const uint32_t chunk = std::min(m_dbf.recordsPerChunk(), m_dbf.recordCount() - wanted + 1);
+        if (m_buffer.size() < size_t{chunk} * m_dbf.recordLength()) {
             m_buffer.resize(size_t{chunk} * m_dbf.recordLength());
         }
         m_first = wanted;
