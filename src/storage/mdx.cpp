@@ -478,6 +478,7 @@ void MdxTag::putNode(uint32_t page, Node nd)
     }
     if (!nd.leaf)
         encodeLe32(b.data() + 8 + n * m_itemLength, nd.entries.back().recno);
+    ++m_generation; // cursors drop their pointers into the cache
     m_file.writeBlock(page, b);
     m_impl->cache[page] = std::make_shared<Node>(std::move(nd));
 }
@@ -799,6 +800,7 @@ void MdxTag::build(std::vector<IndexEntry> entries)
     }
     std::vector<uint8_t> run(total * m_file.m_blockSize, 0);
     m_impl->cache.clear();
+    ++m_generation;
     size_t at = 0;
     for (size_t lv = 0; lv < levels.size(); ++lv) {
         for (size_t k = 0; k < levels[lv].size(); ++k, ++at) {
@@ -873,6 +875,7 @@ bool MdxTag::settle(MdxCursor &c, bool forward)
         c.m_key = e.key;
         c.m_recno = e.recno;
         c.m_valid = true;
+        c.m_leaf = &leaf;
         return true;
     }
     return c.step(forward);
@@ -1002,6 +1005,7 @@ bool MdxCursor::step(bool forward)
         std::string key = m_key;
         uint32_t recno = m_recno;
         m_path.clear();
+        m_leaf = nullptr;
         m_generation = t.m_generation;
         t.locate(*this, key, recno, false);
         const auto &leaf = t.node(m_path.back().page, static_cast<uint32_t>(m_path.size() - 1));
@@ -1013,7 +1017,19 @@ bool MdxCursor::step(bool forward)
     }
     if (++m_steps > t.walkLimit())
         t.m_file.corrupt("tag " + t.m_name + ": walk does not end (loop in the index pages)");
+    // Fast path: the next entry is in the same leaf.
+    if (m_valid && m_leaf && m_generation == t.m_generation) {
+        const auto *leaf = static_cast<const MdxTag::Node *>(m_leaf);
+        uint32_t &idx = m_path.back().index;
+        if (forward ? idx + 1 < leaf->entries.size() : (idx > 0 && idx <= leaf->entries.size())) {
+            idx = forward ? idx + 1 : idx - 1;
+            m_key.assign(leaf->entries[idx].key);
+            m_recno = leaf->entries[idx].recno;
+            return true;
+        }
+    }
     m_valid = false;
+    m_leaf = nullptr;
     // Move up until a level can move, then down to the nearest leaf entry.
     for (;;) {
         size_t level = m_path.size();
@@ -1030,6 +1046,7 @@ bool MdxCursor::step(bool forward)
                     m_path.resize(level + 1);
                     m_key = n.entries[idx].key;
                     m_recno = n.entries[idx].recno;
+                    m_leaf = &n;
                     return m_valid = true;
                 }
                 uint32_t child = n.entries[idx].recno;
@@ -1048,6 +1065,7 @@ bool MdxCursor::step(bool forward)
             const IndexEntry &e = leaf.entries[m_path.back().index];
             m_key = e.key;
             m_recno = e.recno;
+            m_leaf = &leaf;
             return m_valid = true;
         }
         if (++m_steps > t.walkLimit())

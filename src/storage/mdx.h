@@ -129,6 +129,7 @@ private:
     uint32_t m_recno = 0;
     uint64_t m_generation = 0;
     uint64_t m_steps = 0;
+    const void *m_leaf = nullptr; // the current leaf node while m_generation holds
     bool m_valid = false;
 };
 
