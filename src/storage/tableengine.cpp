@@ -434,7 +434,8 @@ TableEngine::open(FileSystem &fs, const std::string &dbfPath, OpenMode mode, Sha
 
     if (d->mdx && d->mdx->markAtOpen() == EngineMark::Writing) {
         d->crashedAtOpen = true;
-        if (d->writable) {
+        // A tag we cannot rebuild keeps the index marked: it is never trusted as clean.
+        if (d->writable && d->mdx->allEvaluable()) {
             d->foreignChecked = true;
             d->rebuild(d->allTags());
         }
@@ -885,7 +886,7 @@ TagCursor TableEngine::cursor(int tag) const
     auto impl = std::make_unique<TagCursor::Impl>();
     impl->keyType = t.keyType();
     impl->descending = t.descending();
-    if (d->crashedAtOpen && !d->writable) {
+    if (d->crashedAtOpen && (!d->writable || !d->mdx->allEvaluable())) {
         if (!t.evaluable())
             throw IndexError(d->mdx->path(),
                              "tag " + t.name()
@@ -993,7 +994,7 @@ CheckReport TableEngine::check() const
     if (d->missingIndex)
         fault("index", "the header announces a production index, but there is none");
     if (d->mdx) {
-        if (d->crashedAtOpen && !d->writable)
+        if (d->crashedAtOpen && (!d->writable || !d->mdx->allEvaluable()))
             fault("index", "left in the middle of a write (opening for writing rebuilds it)");
         for (size_t i = 0; i < d->mdx->tagCount(); ++i) {
             MdxTag &t = d->mdx->tag(i);

@@ -107,8 +107,8 @@ class TableEngine;
 
 // A position in one tag's order. Entries are (key, recno) pairs ordered by key (descending
 // tags: reversed), equal keys by record number. Deleted records are included; callers skip
-// them. The cursor stays usable across writes of the same engine: after a change, next() and
-// prior() continue from the last (key, recno) position it stood on.
+// them. A cursor must not outlive its engine. It stays usable across writes of the same engine:
+// after a change, next() and prior() continue from the last (key, recno) position it stood on.
 class TagCursor
 {
 public:
