@@ -35,7 +35,7 @@ public:
     void setBindingReadOnly(bool on);
 
     // True while the control holds a value that is not yet in the record.
-    bool isModified() const { return m_modified; }
+    bool hasPendingValue() const { return m_modified; }
 
     // Called by the data source. checkField throws FieldError naming the control and the field
     // when the opening table lacks the field.

@@ -119,15 +119,16 @@ void TestStatbaru::mainWindowLayout()
     QCOMPARE(bar.effectiveInterval(), TEStatusBar::kShortestInterval);
     QVERIFY(bar.timerEnabled());
 
-    // Follows the bar's width.
-    bar.resize(600, 25);
+    // Along the bottom of its window, following the window's width.
+    window.show();
+    window.resize(600, 400);
+    QTRY_COMPARE(bar.geometry(), QRect(0, 375, 600, 25));
     QCOMPARE(bar.TimePanel->geometry(), QRect(600 - 2 - 80, 2, 80, 21));
 
     // Whatever the other section's settings, only two sections exist on the bar.
     bar.setAlignOther(SectionAlign::Left);
     bar.setWidthOther(300);
     bar.setSectOtherBevel(sbHighest);
-    window.show();
     QVERIFY(!bar.OtherPanel->isVisible());
     QCOMPARE(bar.findChildren<TMyCustomPanel *>().size(), 2);
 
