@@ -1,0 +1,651 @@
+#include "Glowny.h"
+
+#include "DBNavigator.h"
+#include "DataSource.h"
+#include "Desktop.h"
+#include "GlownyStrings.h"
+#include "Icons.h"
+#include "Statbaru.h"
+#include "TableModel.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDialog>
+#include <QDir>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QShortcut>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace welarik {
+
+namespace {
+
+constexpr int kWindowWidth = 800;
+constexpr int kWindowHeight = 604;
+constexpr int kHeaderHeight = 22;
+constexpr int kNavigatorStartLeft = 500;
+
+std::string toLocal(const QString &path)
+{
+    return QDir::toNativeSeparators(path).toStdString();
+}
+
+} // namespace
+
+TfmGlowny::TfmGlowny(QWidget *parent)
+    : QMainWindow(parent)
+    , dbfFilmy(catalogue.dbfFilmy)
+    , dbfConfig(catalogue.dbfConfig)
+    , dbfDaneF(catalogue.dbfDaneF)
+    , dbfGatunekF(catalogue.dbfGatunekF)
+    , dbfNrF(catalogue.dbfNrF)
+    , dbfZnajomi(catalogue.dbfZnajomi)
+{
+    setObjectName(QStringLiteral("fmGlowny"));
+    setWindowTitle(glowny::caption);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                   | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                   | Qt::WindowCloseButtonHint);
+    setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+
+    dsFilmy = new DataSource(&dbfFilmy, this);
+    dsConfig = new DataSource(&dbfConfig, this);
+    dsDaneF = new DataSource(&dbfDaneF, this);
+    dsGatunekF = new DataSource(&dbfGatunekF, this);
+    dsNrF = new DataSource(&dbfNrF, this);
+    dsZnajomi = new DataSource(&dbfZnajomi, this);
+    dsFilmy->setObjectName(QStringLiteral("dsFilmy"));
+    dsConfig->setObjectName(QStringLiteral("dsConfig"));
+    dsDaneF->setObjectName(QStringLiteral("dsDaneF"));
+    dsGatunekF->setObjectName(QStringLiteral("dsGatunekF"));
+    dsNrF->setObjectName(QStringLiteral("dsNrF"));
+    dsZnajomi->setObjectName(QStringLiteral("dsZnajomi"));
+
+    dbfFilmy.afterOpen = [this](Table &) {
+        dbfFilmyAfterOpen();
+    };
+    dbfFilmy.afterClose = [this](Table &) {
+        dbfFilmyAfterClose();
+    };
+    dbfGatunekF.afterOpen = [this](Table &) {
+        dbfGatunekFAfterOpen();
+    };
+    dbfGatunekF.afterDelete = [this](Table &) {
+        dbfGatunekFAfterOpen();
+    };
+
+    buildActions();
+    buildMenu();
+    buildToolBar();
+    buildPages();
+    buildStatusBar();
+
+    auto *central = new QWidget(this);
+    auto *column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(pgGlowny, 1);
+    column->addWidget(stbarGlowny);
+    setCentralWidget(central);
+
+    resize(kWindowWidth, kWindowHeight);
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(kWindowWidth / 2, kWindowHeight / 2));
+    }
+    setCatalogueCommandsEnabled(false);
+    FormCreate();
+}
+
+TfmGlowny::~TfmGlowny()
+{
+    // The tables' events call back into this window: silence them before members go.
+    for (Table *t : {&dbfFilmy, &dbfConfig, &dbfDaneF, &dbfGatunekF, &dbfNrF, &dbfZnajomi}) {
+        t->afterOpen = nullptr;
+        t->afterClose = nullptr;
+        t->afterDelete = nullptr;
+    }
+}
+
+void TfmGlowny::FormCreate()
+{
+    setProgramDir(QCoreApplication::applicationDirPath());
+}
+
+void TfmGlowny::setProgramDir(const QString &dir)
+{
+    ProgramDir = dir;
+    if (!ProgramDir.endsWith(QLatin1Char('/')))
+        ProgramDir += QLatin1Char('/');
+    DataDir = ProgramDir + QStringLiteral("BAZY/");
+}
+
+QAction *TfmGlowny::addItem(
+    QMenu *menu, const char *name, const QString &text, const QKeySequence &shortcut, bool enabled)
+{
+    auto *action = new QAction(text, this);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setEnabled(enabled);
+    if (!shortcut.isEmpty()) {
+        // The menu shows the key; the window-wide shortcut below decides whether it runs.
+        action->setShortcut(shortcut);
+        action->setShortcutContext(Qt::WidgetShortcut);
+        auto *key = new QShortcut(shortcut, this);
+        connect(key, &QShortcut::activated, this, [this, action] { runShortcut(action); });
+        m_shortcutItems.emplace_back(action, menu);
+    }
+    menu->addAction(action);
+    return action;
+}
+
+void TfmGlowny::runShortcut(QAction *item)
+{
+    QMenu *top = nullptr;
+    for (const auto &[action, menu] : m_shortcutItems) {
+        if (action == item)
+            top = menu;
+    }
+    // The top menu of a submenu item is the submenu's own top menu.
+    QMenu *outer = top;
+    while (outer && qobject_cast<QMenu *>(outer->parentWidget()))
+        outer = qobject_cast<QMenu *>(outer->parentWidget());
+    for (QMenu *m = top; m; m = qobject_cast<QMenu *>(m->parentWidget())) {
+        if (!m->isEnabled() || !m->menuAction()->isEnabled())
+            return;
+    }
+    if (outer == Szukaj1)
+        guarded([this] { Szukaj1Click(); });
+    if (item->isEnabled())
+        item->trigger();
+}
+
+void TfmGlowny::buildActions()
+{
+    const QList<QIcon> pictures = imlGlowny();
+    auto tool = [this, &pictures](const char *name, int picture, const QString &hint) {
+        auto *a = new QAction(this);
+        a->setObjectName(QString::fromLatin1(name));
+        if (picture >= 0)
+            a->setIcon(pictures.at(picture));
+        a->setToolTip(hint);
+        return a;
+    };
+    cmdTPomoc = tool("cmdTPomoc", 0, glowny::hintPomoc);
+    cmdTKoniec = tool("cmdTKoniec", 1, glowny::hintKoniec);
+    cmdTOpen = tool("cmdTOpen", 2, glowny::hintOpen);
+    cmdTDodaj = tool("cmdTDodaj", 3, glowny::hintDodaj);
+    cmdTPopraw = tool("cmdTPopraw", 4, glowny::hintPopraw);
+    cmdTSzukaj = tool("cmdTSzukaj", 5, QString());
+    connect(cmdTKoniec, &QAction::triggered, this, [this] { Koniecprogramu1Click(); });
+    connect(cmdTOpen, &QAction::triggered, this, [this] { guarded([this] { cmdTOpenClick(); }); });
+}
+
+void TfmGlowny::buildMenu()
+{
+    auto *bar = menuBar();
+    bar->setObjectName(QStringLiteral("mmGlowne"));
+    auto topMenu = [this, bar](const char *name, const QString &title) {
+        QMenu *m = bar->addMenu(title);
+        m->setObjectName(QString::fromLatin1(name));
+        m->menuAction()->setObjectName(QString::fromLatin1(name) + QStringLiteral("Action"));
+        return m;
+    };
+    const QKeySequence none;
+
+    Plik1 = topMenu("Plik1", glowny::menuPlik);
+    addItem(Plik1, "Nowabaza1", glowny::itemNowaBaza, QKeySequence(Qt::CTRL | Qt::Key_N), false);
+    Otworzbaze1 = addItem(
+        Plik1, "Otworzbaze1", glowny::itemOtworzBaze, QKeySequence(Qt::CTRL | Qt::Key_O), true);
+    Plik1->addSeparator();
+    addItem(Plik1, "Zapisz1", glowny::itemZapisz, QKeySequence(Qt::CTRL | Qt::Key_S), false);
+    addItem(Plik1, "Zapiszjako1", glowny::itemZapiszJako, none, false);
+    Plik1->addSeparator();
+    addItem(Plik1, "Drukuj1", glowny::itemDrukuj, QKeySequence(Qt::CTRL | Qt::Key_P), false);
+    addItem(Plik1, "Drukujokladke1", glowny::itemDrukujOkladke, none, false);
+    Plik1->addSeparator();
+    Koniecprogramu1 = addItem(
+        Plik1, "Koniecprogramu1", glowny::itemKoniec, QKeySequence(Qt::ALT | Qt::Key_F4), true);
+    Koniecprogramu1->setIcon(drawnIcon(Picture::Exit, 16));
+    connect(
+        Otworzbaze1, &QAction::triggered, this, [this] { guarded([this] { cmdTOpenClick(); }); });
+    connect(Koniecprogramu1, &QAction::triggered, this, [this] { Koniecprogramu1Click(); });
+
+    Edycja1 = topMenu("Edycja1", glowny::menuEdycja);
+    Nowapozycja1 = addItem(Edycja1, "Nowapozycja1", glowny::itemNowaPozycja, none, true);
+    Nowapozycja1->setIcon(drawnIcon(Picture::Add, 16));
+    Poprawpozycje1 = addItem(Edycja1, "Poprawpozycje1", glowny::itemPoprawPozycje, none, true);
+    Poprawpozycje1->setIcon(drawnIcon(Picture::Correct, 16));
+    Pokaszczegy2 = addItem(Edycja1, "Pokaszczegy2", glowny::itemPokazSzczegoly, none, true);
+    Pokaszczegy2->setIcon(drawnIcon(Picture::Details, 16));
+    Edycja1->addSeparator();
+    Kasujfilm1 = addItem(Edycja1, "Kasujfilm1", glowny::itemKasujPozycje, none, true);
+    Kasujfilm1->setIcon(drawnIcon(Picture::Delete, 16));
+    addItem(Edycja1, "Kasujcalabaze1", glowny::itemKasujBaze, none, false);
+
+    Szukaj1 = topMenu("Szukaj1", glowny::menuSzukaj);
+    connect(Szukaj1, &QMenu::aboutToShow, this, [this] { guarded([this] { Szukaj1Click(); }); });
+    Usufiltrowanie1 = addItem(
+        Szukaj1, "Usufiltrowanie1", glowny::itemUsunFiltrowanie, QKeySequence(Qt::Key_F5), true);
+    Szukaj1->addSeparator();
+    PokaWszystkie1 = addItem(
+        Szukaj1, "PokaWszystkie1", glowny::itemPokazWszystkie, QKeySequence(Qt::Key_F6), true);
+    Pokanastanie1 = addItem(
+        Szukaj1, "Pokanastanie1", glowny::itemPokazNaStanie, QKeySequence(Qt::Key_F7), true);
+    Pokawypozyczone1 = addItem(
+        Szukaj1, "Pokawypozyczone1", glowny::itemPokazWypozyczone, QKeySequence(Qt::Key_F8), true);
+    for (QAction *view : {PokaWszystkie1, Pokanastanie1, Pokawypozyczone1}) {
+        view->setCheckable(true);
+        connect(view, &QAction::triggered, this, [this, view] {
+            guarded([this, view] { PokaWszystkie1Click(view); });
+        });
+    }
+    PokaWszystkie1->setChecked(true);
+    connect(Usufiltrowanie1, &QAction::triggered, this, [this] {
+        guarded([this] { Usufiltrowanie1Click(); });
+    });
+    Szukaj1->addSeparator();
+    addItem(Szukaj1, "Zaawansowane1", glowny::itemZaawansowane, none, false);
+    Szybkiewyszukiwanie1 = addItem(Szukaj1,
+                                   "Szybkiewyszukiwanie1",
+                                   glowny::itemSzybkie,
+                                   QKeySequence(Qt::CTRL | Qt::Key_F),
+                                   true);
+
+    Narzedzia1 = topMenu("Narzedzia1", glowny::menuNarzedzia);
+    addItem(Narzedzia1, "Import1", glowny::itemImport, none, false);
+    addItem(Narzedzia1, "export1", glowny::itemExport, none, false);
+    addItem(Narzedzia1, "Polaczbazy1", glowny::itemPolacz, none, false);
+    addItem(Narzedzia1, "Skanujhdd1", glowny::itemSkanuj, none, false);
+    addItem(Narzedzia1, "Autouzupelnienie1", glowny::itemAuto, none, false);
+    Narzedzia1->addSeparator();
+    Edytujgatunekfilmu1 = addItem(Narzedzia1,
+                                  "Edytujgatunekfilmu1",
+                                  glowny::itemEdytujGatunek,
+                                  QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_G),
+                                  true);
+    Edytujznajomych1 = addItem(Narzedzia1,
+                               "Edytujznajomych1",
+                               glowny::itemEdytujZnajomych,
+                               QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Z),
+                               true);
+    Edytujdanedodatkowe1 = addItem(Narzedzia1,
+                                   "Edytujdanedodatkowe1",
+                                   glowny::itemEdytujDane,
+                                   QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_D),
+                                   false);
+    connect(Edytujgatunekfilmu1, &QAction::triggered, this, [this] {
+        guarded([this] { Edytujgatunekfilmu1Click(); });
+    });
+    connect(Edytujznajomych1, &QAction::triggered, this, [this] {
+        guarded([this] { Edytujznajomych1Click(); });
+    });
+    Bazy1 = Narzedzia1->addMenu(glowny::menuBazy);
+    Bazy1->setObjectName(QStringLiteral("Bazy1"));
+    Porzadkujbazy1 = addItem(Bazy1, "Porzadkujbazy1", glowny::itemPorzadkuj, none, true);
+    Sprawdzspojnoscbaz1 = addItem(Bazy1, "Sprawdzspojnoscbaz1", glowny::itemSprawdz, none, true);
+
+    Opcje1 = topMenu("Opcje1", glowny::menuOpcje);
+    Ustawieniaprogramu1
+        = addItem(Opcje1, "Ustawieniaprogramu1", glowny::itemUstawienia, none, true);
+    Opcje1->setEnabled(false);
+    Opcje1->menuAction()->setEnabled(false);
+
+    Pomoc1 = topMenu("Pomoc1", glowny::menuPomoc);
+    Pomoc1->setEnabled(false);
+    Pomoc1->menuAction()->setEnabled(false);
+
+    pmenuGrid = new QMenu(this);
+    pmenuGrid->setObjectName(QStringLiteral("pmenuGrid"));
+    auto popupItem = [this](const char *name, const QString &text, Picture picture, bool enabled) {
+        QAction *a = pmenuGrid->addAction(drawnIcon(picture, 16), text);
+        a->setObjectName(QString::fromLatin1(name));
+        a->setEnabled(enabled);
+        return a;
+    };
+    popupItem("Poprawbiecacyfilm1", glowny::popupPopraw, Picture::Correct, true);
+    popupItem("Dopisznowyfilm1", glowny::popupDopisz, Picture::Add, true);
+    popupItem("Pokaszczegy1", glowny::popupSzczegoly, Picture::Details, true);
+    pmenuGrid->addSeparator();
+    popupItem("Wypozycztenfilm1", glowny::popupWypozycz, Picture::Open, false);
+}
+
+void TfmGlowny::buildToolBar()
+{
+    tbGlowny = addToolBar(QString());
+    tbGlowny->setObjectName(QStringLiteral("tbGlowny"));
+    tbGlowny->setMovable(false);
+    tbGlowny->setFloatable(false);
+    tbGlowny->setIconSize(QSize(32, 32));
+    tbGlowny->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    tbGlowny->toggleViewAction()->setEnabled(false);
+    tbGlowny->setContextMenuPolicy(Qt::PreventContextMenu);
+    auto add = [this](QAction *a) {
+        tbGlowny->addAction(a);
+        if (QWidget *button = tbGlowny->widgetForAction(a)) {
+            button->setObjectName(a->objectName());
+            button->setFixedSize(39, 38);
+            if (auto *tb = qobject_cast<QToolButton *>(button))
+                tb->setAutoRaise(true);
+        }
+    };
+    add(cmdTPomoc);
+    add(cmdTKoniec);
+    tbGlowny->addSeparator();
+    add(cmdTOpen);
+    add(cmdTDodaj);
+    add(cmdTPopraw);
+    tbGlowny->addSeparator();
+    add(cmdTSzukaj);
+    // A drop-down style button with no menu of its own.
+    if (auto *tb = qobject_cast<QToolButton *>(tbGlowny->widgetForAction(cmdTSzukaj))) {
+        tb->setPopupMode(QToolButton::MenuButtonPopup);
+        tb->setFixedSize(39 + 13, 38);
+    }
+}
+
+void TfmGlowny::buildPages()
+{
+    pgGlowny = new QTabWidget(this);
+    pgGlowny->setObjectName(QStringLiteral("pgGlowny"));
+    pgGlowny->setTabPosition(QTabWidget::South);
+
+    strFilmy = new QWidget;
+    strFilmy->setObjectName(QStringLiteral("strFilmy"));
+    strMuzyka = new QWidget;
+    strMuzyka->setObjectName(QStringLiteral("strMuzyka"));
+    strGry = new QWidget;
+    strGry->setObjectName(QStringLiteral("strGry"));
+    pgGlowny->addTab(strFilmy, glowny::tabFilmy);
+    pgGlowny->addTab(strMuzyka, glowny::tabMuzyka);
+    pgGlowny->addTab(strGry, glowny::tabGry);
+    // The other pages are empty and disabled; their tabs stay clickable.
+    strMuzyka->setEnabled(false);
+    strGry->setEnabled(false);
+
+    auto *page = new QVBoxLayout(strFilmy);
+    page->setContentsMargins(0, 0, 0, 0);
+    page->setSpacing(0);
+
+    auto *header = new QWidget(strFilmy);
+    header->setObjectName(QStringLiteral("pnlNaglowek"));
+    header->setFixedHeight(kHeaderHeight);
+    QFont bold = font();
+    bold.setBold(true);
+    auto headerButton
+        = [header, &bold](const char *name, const QString &text, int left, int width) {
+              auto *b = new QPushButton(text, header);
+              b->setObjectName(QString::fromLatin1(name));
+              b->setFlat(true);
+              b->setFont(bold);
+              b->setFocusPolicy(Qt::TabFocus);
+              b->setGeometry(left, 0, width, kHeaderHeight);
+              return b;
+          };
+    btnNr = headerButton("btnNr", glowny::btnNrCaption, 1, 37);
+    btnPL = headerButton("btnPL", glowny::btnPLCaption, 38, 251);
+    btnOrg = headerButton("btnOrg", glowny::btnOrgCaption, 289, 251);
+    btnGat = headerButton("btnGat", glowny::btnGatCaption, 540, 220);
+    connect(btnNr, &QPushButton::clicked, this, [this] { guarded([this] { btnNrClick(); }); });
+    connect(btnPL, &QPushButton::clicked, this, [this] { guarded([this] { btnPLClick(); }); });
+    connect(btnOrg, &QPushButton::clicked, this, [this] { guarded([this] { btnOrgClick(); }); });
+    connect(btnGat, &QPushButton::clicked, this, [this] { guarded([this] { btnGatClick(); }); });
+    cmdTRozwin = new QToolButton(header);
+    cmdTRozwin->setObjectName(QStringLiteral("cmdTRozwin"));
+    cmdTRozwin->setArrowType(Qt::DownArrow);
+    cmdTRozwin->setGeometry(759, 0, 22, 22);
+    cmdTRozwin->setFocusPolicy(Qt::NoFocus);
+    cmdTRozwin->setEnabled(false);
+    page->addWidget(header);
+
+    gridFilmy = new TableGrid(strFilmy);
+    gridFilmy->setObjectName(QStringLiteral("gridFilmy"));
+    std::vector<ColumnSpec> columns;
+    auto column = [&columns](const char *field, int pixels) {
+        ColumnSpec c;
+        c.field = QString::fromLatin1(field);
+        c.width = pixels;
+        c.unit = ColumnSpec::Unit::Pixels;
+        c.readOnly = true;
+        columns.push_back(c);
+    };
+    column("ID_CD", 35);
+    column("T_PL", 250);
+    column("T_ORG", 250);
+    column("GATUNEK", 220);
+    gridModel = new TableModel(dsFilmy, columns, this);
+    gridFilmy->setTableModel(gridModel);
+    gridFilmy->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(gridFilmy, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
+        if (m_gridMenuAttached)
+            pmenuGrid->popup(gridFilmy->viewport()->mapToGlobal(pos));
+    });
+    page->addWidget(gridFilmy, 1);
+}
+
+void TfmGlowny::buildStatusBar()
+{
+    stbarGlowny = new TEStatusBar(this);
+    stbarGlowny->setObjectName(QStringLiteral("stbarGlowny"));
+    stbarGlowny->setFixedHeight(25);
+    stbarGlowny->setSectMainBevel(sbIsDownUp);
+    stbarGlowny->setSectDateBevel(sbIsDownUp);
+    stbarGlowny->setSectTimeBevel(sbIsDownUp);
+    stbarGlowny->setSectOtherBevel(sbIsDownUp);
+    stbarGlowny->setAlignTime(SectionAlign::Right);
+    stbarGlowny->setAlignDate(SectionAlign::Right);
+    stbarGlowny->setAlignOther(SectionAlign::Right);
+    stbarGlowny->setAlign(SectionAlign::Bottom);
+    stbarGlowny->setWidthTime(80);
+    stbarGlowny->setWidthDate(80);
+
+    lbLiczba = new QLabel(glowny::liczbaPozycji, stbarGlowny);
+    lbLiczba->setObjectName(QStringLiteral("lbLiczba"));
+    lbLiczba->move(8, 5);
+    lbIlosc = new QLabel(QStringLiteral("0"), stbarGlowny);
+    lbIlosc->setObjectName(QStringLiteral("lbIlosc"));
+    QPalette navy = lbIlosc->palette();
+    navy.setColor(QPalette::WindowText, QColor(0, 0, 128));
+    lbIlosc->setPalette(navy);
+    lbIlosc->setMinimumWidth(80);
+    // At 80 pixels, unless this desktop's font makes the caption before it wider.
+    lbLiczba->adjustSize();
+    lbIlosc->move(std::max(80, lbLiczba->x() + lbLiczba->width() + 2), 5);
+    dbNavi = new DBNavigator(stbarGlowny);
+    dbNavi->setDataSource(dsFilmy);
+    dbNavi->setHint(glowny::hintNavi);
+    dbNavi->setGeometry(kNavigatorStartLeft, 2, 84, 21);
+
+    stbarGlowny->setTimerEnabled(true);
+    connect(stbarGlowny, &TEStatusBar::OnTimer, this, [this] { stbarGlownyTimer(); });
+    stbarGlowny->setUpdateInterval(0);
+}
+
+void TfmGlowny::guarded(const std::function<void()> &handler)
+{
+    try {
+        handler();
+    } catch (const std::exception &e) {
+        Desktop::instance().defaultError(e);
+    }
+}
+
+bool TfmGlowny::filmsPageActive() const
+{
+    return pgGlowny->currentIndex() == 0;
+}
+
+void TfmGlowny::setCatalogueCommandsEnabled(bool enabled)
+{
+    cmdTDodaj->setEnabled(enabled);
+    cmdTPopraw->setEnabled(enabled);
+    for (QMenu *menu : {Edycja1, Narzedzia1, Szukaj1}) {
+        menu->setEnabled(enabled);
+        menu->menuAction()->setEnabled(enabled);
+    }
+}
+
+void TfmGlowny::attachGridMenu(bool attach)
+{
+    m_gridMenuAttached = attach;
+}
+
+void TfmGlowny::cmdTOpenClick()
+{
+    Desktop &desktop = Desktop::instance();
+    const QString file = desktop.openFileName(this, ProgramDir, glowny::openFilter);
+    if (file.isEmpty())
+        return;
+
+    try { // block 1: the configuration table
+        catalogue.bindConfig(toLocal(DataDir));
+        dbfConfig.open();
+    } catch (const std::exception &) {
+        dbfConfig.close();
+        desktop.error(this, glowny::configNotOpened);
+        return;
+    }
+
+    if (!filmsPageActive())
+        return;
+
+    dbfFilmy.close();
+    dbfFilmy.setFileName(toLocal(QFileInfo(file).absoluteFilePath()));
+    catalogue.bindSideTables(toLocal(DataDir));
+
+    try { // block 2: the films table, then the side tables
+        dbfFilmy.setIndexName("ID_CD");
+        dbfFilmy.open();
+        dbfDaneF.open();
+        dbfGatunekF.setIndexName("GATUNEK");
+        dbfGatunekF.open();
+        dbfNrF.open();
+        dbfZnajomi.open();
+    } catch (const std::exception &) {
+        dbfFilmy.close();
+        desktop.error(this, glowny::filmsOpenError);
+    }
+}
+
+void TfmGlowny::dbfFilmyAfterOpen()
+{
+    lbIlosc->setText(QString::number(dbfFilmy.recordCount()));
+    setCatalogueCommandsEnabled(true);
+    attachGridMenu(true);
+}
+
+void TfmGlowny::dbfFilmyAfterClose()
+{
+    setCatalogueCommandsEnabled(false);
+    attachGridMenu(false);
+}
+
+void TfmGlowny::dbfGatunekFAfterOpen()
+{
+    cmdTRozwin->setEnabled(!dbfGatunekF.isEmpty());
+}
+
+void TfmGlowny::Koniecprogramu1Click()
+{
+    QCoreApplication::quit();
+}
+
+void TfmGlowny::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    QCoreApplication::quit();
+}
+
+void TfmGlowny::Edytujgatunekfilmu1Click()
+{
+    if (filmsPageActive() && genreListDialog)
+        genreListDialog->exec();
+}
+
+void TfmGlowny::Edytujznajomych1Click()
+{
+    if (filmsPageActive() && friendsListDialog)
+        friendsListDialog->exec();
+}
+
+void TfmGlowny::stbarGlownyTimer()
+{
+    if (filmsPageActive() && dbfFilmy.isOpen()) {
+        const QString count = QString::number(dbfFilmy.recordCount());
+        if (lbIlosc->text() != count)
+            lbIlosc->setText(count);
+    }
+    const int left = stbarGlowny->width() - 2 * stbarGlowny->widthDate() - dbNavi->width() - 10;
+    if (dbNavi->x() != left)
+        dbNavi->move(left, dbNavi->y());
+}
+
+void TfmGlowny::Szukaj1Click()
+{
+    if (!filmsPageActive())
+        return;
+    PokaWszystkie1->setChecked(m_viewNumber == 1);
+    Pokanastanie1->setChecked(m_viewNumber == 2);
+    Pokawypozyczone1->setChecked(m_viewNumber == 3);
+}
+
+void TfmGlowny::PokaWszystkie1Click(QAction *sender)
+{
+    // Triggering a checkable item toggles its mark; the marks follow the view number only,
+    // so they are set again from it once the handler is done.
+    struct Marks
+    {
+        TfmGlowny *w;
+        ~Marks() { w->Szukaj1Click(); }
+    } marks{this};
+    if (!filmsPageActive())
+        return;
+    if (sender == PokaWszystkie1) {
+        dbfFilmy.setFilter({});
+        m_viewNumber = 1;
+    } else if (sender == Pokanastanie1) {
+        dbfFilmy.setFilter("ID_OSOBY=0");
+        m_viewNumber = 2;
+    } else if (sender == Pokawypozyczone1) {
+        dbfFilmy.setFilter("ID_OSOBY=1");
+        m_viewNumber = 3;
+    }
+}
+
+void TfmGlowny::Usufiltrowanie1Click()
+{
+    if (filmsPageActive())
+        dbfFilmy.setFilter({});
+}
+
+void TfmGlowny::btnNrClick()
+{
+    dbfFilmy.setIndexName("ID_CD");
+}
+
+void TfmGlowny::btnPLClick()
+{
+    dbfFilmy.setIndexName("T_PL");
+}
+
+void TfmGlowny::btnOrgClick()
+{
+    dbfFilmy.setIndexName("T_ORG");
+}
+
+void TfmGlowny::btnGatClick()
+{
+    dbfFilmy.setIndexName("GATUNEK");
+}
+
+} // namespace welarik

@@ -1,0 +1,169 @@
+#pragma once
+// The main window: owner of the catalogue's six tables and their data sources, the tool bar,
+// the main menu, the page control with the film list, and the status bar with the record
+// count and navigator. Every dialog works on this window's tables.
+
+#include "catalogue.h"
+
+#include <QMainWindow>
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+class QAction;
+class QKeySequence;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QTabWidget;
+class QToolBar;
+class QToolButton;
+
+namespace welarik {
+
+class DataSource;
+class DBNavigator;
+class TableGrid;
+class TableModel;
+class TEStatusBar;
+
+class TfmGlowny final : public QMainWindow
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(TfmGlowny)
+public:
+    explicit TfmGlowny(QWidget *parent = nullptr);
+    ~TfmGlowny() override;
+
+    // Folders, set in FormCreate from the executable's folder; each ends with a separator.
+    QString ProgramDir;
+    QString DataDir;
+    // Points both folders at another program folder (tests and tools).
+    void setProgramDir(const QString &dir);
+
+    Catalogue catalogue;
+    Table &dbfFilmy;
+    Table &dbfConfig;
+    Table &dbfDaneF;
+    Table &dbfGatunekF;
+    Table &dbfNrF;
+    Table &dbfZnajomi;
+    DataSource *dsFilmy = nullptr;
+    DataSource *dsConfig = nullptr;
+    DataSource *dsDaneF = nullptr;
+    DataSource *dsGatunekF = nullptr;
+    DataSource *dsNrF = nullptr;
+    DataSource *dsZnajomi = nullptr;
+
+    // Tool bar and its buttons (actions; the buttons carry the same object names).
+    QToolBar *tbGlowny = nullptr;
+    QAction *cmdTPomoc = nullptr;
+    QAction *cmdTKoniec = nullptr;
+    QAction *cmdTOpen = nullptr;
+    QAction *cmdTDodaj = nullptr;
+    QAction *cmdTPopraw = nullptr;
+    QAction *cmdTSzukaj = nullptr;
+
+    // Main menu: top menus and the items that have handlers or are named in tests.
+    QMenu *Plik1 = nullptr;
+    QMenu *Edycja1 = nullptr;
+    QMenu *Szukaj1 = nullptr;
+    QMenu *Narzedzia1 = nullptr;
+    QMenu *Opcje1 = nullptr;
+    QMenu *Pomoc1 = nullptr;
+    QMenu *Bazy1 = nullptr;
+    QAction *Otworzbaze1 = nullptr;
+    QAction *Koniecprogramu1 = nullptr;
+    QAction *Nowapozycja1 = nullptr;
+    QAction *Poprawpozycje1 = nullptr;
+    QAction *Pokaszczegy2 = nullptr;
+    QAction *Kasujfilm1 = nullptr;
+    QAction *Usufiltrowanie1 = nullptr;
+    QAction *PokaWszystkie1 = nullptr;
+    QAction *Pokanastanie1 = nullptr;
+    QAction *Pokawypozyczone1 = nullptr;
+    QAction *Szybkiewyszukiwanie1 = nullptr;
+    QAction *Edytujgatunekfilmu1 = nullptr;
+    QAction *Edytujznajomych1 = nullptr;
+    QAction *Edytujdanedodatkowe1 = nullptr;
+    QAction *Porzadkujbazy1 = nullptr;
+    QAction *Sprawdzspojnoscbaz1 = nullptr;
+    QAction *Ustawieniaprogramu1 = nullptr;
+
+    QMenu *pmenuGrid = nullptr;
+
+    QTabWidget *pgGlowny = nullptr;
+    QWidget *strFilmy = nullptr;
+    QWidget *strMuzyka = nullptr;
+    QWidget *strGry = nullptr;
+    QPushButton *btnNr = nullptr;
+    QPushButton *btnPL = nullptr;
+    QPushButton *btnOrg = nullptr;
+    QPushButton *btnGat = nullptr;
+    QToolButton *cmdTRozwin = nullptr;
+    TableGrid *gridFilmy = nullptr;
+    TableModel *gridModel = nullptr;
+
+    TEStatusBar *stbarGlowny = nullptr;
+    QLabel *lbLiczba = nullptr;
+    QLabel *lbIlosc = nullptr;
+    DBNavigator *dbNavi = nullptr;
+
+    // The view number of the "Szukaj" menu: 1 all films, 2 on the shelf, 3 lent.
+    int viewNumber() const { return m_viewNumber; }
+    // Whether the grid's pop-up menu is attached (right-click shows it).
+    bool gridMenuAttached() const { return m_gridMenuAttached; }
+    // Runs a menu item's shortcut the way the keyboard does: nothing while its top menu is
+    // disabled; otherwise the top menu's click first, then the item if it is enabled.
+    void runShortcut(QAction *item);
+
+    // Handlers.
+    void FormCreate();
+    bool filmsPageActive() const;
+    void cmdTOpenClick();
+    void dbfFilmyAfterOpen();
+    void dbfFilmyAfterClose();
+    void dbfGatunekFAfterOpen();
+    void Koniecprogramu1Click();
+    void Edytujgatunekfilmu1Click();
+    void Edytujznajomych1Click();
+    void stbarGlownyTimer();
+    void Szukaj1Click();
+    void PokaWszystkie1Click(QAction *sender);
+    void Usufiltrowanie1Click();
+    void btnNrClick();
+    void btnPLClick();
+    void btnOrgClick();
+    void btnGatClick();
+
+    // The list editors' dialogs, set by the program once they are created.
+    QDialog *genreListDialog = nullptr;
+    QDialog *friendsListDialog = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildActions();
+    void buildMenu();
+    void buildToolBar();
+    void buildPages();
+    void buildStatusBar();
+    void setCatalogueCommandsEnabled(bool enabled);
+    void attachGridMenu(bool attach);
+    QAction *addItem(QMenu *menu,
+                     const char *name,
+                     const QString &text,
+                     const QKeySequence &shortcut,
+                     bool enabled);
+    // Runs a handler so that a table error reaches the default error box and the program goes
+    // on, without unwinding through Qt's signal dispatch.
+    void guarded(const std::function<void()> &handler);
+
+    int m_viewNumber = 1;
+    bool m_gridMenuAttached = false;
+    std::vector<std::pair<QAction *, QMenu *>> m_shortcutItems;
+};
+
+} // namespace welarik

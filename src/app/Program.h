@@ -1,0 +1,39 @@
+#pragma once
+// The program's windows, created once at start in a fixed order and living to the end: the
+// main window first, because every dialog binds to its data sources.
+
+#include <QDialog>
+
+#include <memory>
+
+namespace welarik {
+
+class TfmGlowny;
+class TdlgPytanie;
+class TdlgDopiszFilm;
+
+// One global reference per window, as the program reaches them from anywhere.
+extern TfmGlowny *fmGlowny;
+extern TdlgDopiszFilm *dlgDopiszFilm;
+extern TdlgPytanie *dlgPytanie;
+
+class Program
+{
+public:
+    // Creates the windows in order: fmGlowny, dlgDopiszFilm, dlgPytanie (and the list
+    // editors' windows once they exist). The main window is shown by run().
+    Program();
+    ~Program();
+    Program(const Program &) = delete;
+    Program &operator=(const Program &) = delete;
+
+    // Shows the main window and runs the message loop until the program is told to end.
+    int run();
+
+private:
+    std::unique_ptr<TfmGlowny> m_glowny;
+    std::unique_ptr<QDialog> m_dopisz;
+    std::unique_ptr<TdlgPytanie> m_pytanie;
+};
+
+} // namespace welarik

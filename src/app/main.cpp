@@ -1,0 +1,9 @@
+#include "Desktop.h"
+#include "Program.h"
+
+int main(int argc, char **argv)
+{
+    welarik::Application application(argc, argv);
+    welarik::Program program;
+    return program.run();
+}
