@@ -1,6 +1,8 @@
 // Opens a catalogue in the real main window, as the Open command does, and saves a picture of
 // the window: welarik-screenshot FILMS.DBF OUT.PNG [PROGRAM_DIR]
 // The side tables come from PROGRAM_DIR/BAZY (default: the films file's folder).
+// With WELARIK_IDLE_SECONDS=N in the environment it then leaves the window idle for N seconds
+// and prints the processor time it used meanwhile, as a share of one core.
 
 #include "Desktop.h"
 #include "Glowny.h"
@@ -11,7 +13,21 @@
 #include <QFileInfo>
 #include <QTimer>
 
+#include <QElapsedTimer>
+
 #include <cstdio>
+#include <cstdlib>
+#include <sys/resource.h>
+
+namespace {
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+           + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -31,7 +47,14 @@ int main(int argc, char **argv)
     w.setProgramDir(dir);
     w.show();
     desktop->queueFileName(films);
+    QElapsedTimer opening;
+    opening.start();
     w.cmdTOpen->trigger();
+    QCoreApplication::processEvents();
+    std::fprintf(stderr,
+                 "opened with %d films shown in %.1f ms\n",
+                 w.dbfFilmy.recordCount(),
+                 double(opening.nsecsElapsed()) / 1e6);
     for (const auto &shown : desktop->shown())
         std::fprintf(stderr, "message: %s\n", qPrintable(shown.text));
     int status = 0;
@@ -41,7 +64,20 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "cannot write %s\n", argv[2]);
             status = 1;
         }
-        QCoreApplication::quit();
+        const char *idle = std::getenv("WELARIK_IDLE_SECONDS");
+        if (!idle) {
+            QCoreApplication::quit();
+            return;
+        }
+        const int seconds = std::atoi(idle);
+        const double before = cpuSeconds();
+        QTimer::singleShot(seconds * 1000, &app, [before, seconds] {
+            std::fprintf(stderr,
+                         "idle for %d s: %.2f %% of one core\n",
+                         seconds,
+                         100.0 * (cpuSeconds() - before) / seconds);
+            QCoreApplication::quit();
+        });
     });
     QApplication::exec();
     return status;

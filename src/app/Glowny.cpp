@@ -539,7 +539,8 @@ void TfmGlowny::cmdTOpenClick()
 
 void TfmGlowny::dbfFilmyAfterOpen()
 {
-    lbIlosc->setText(QString::number(dbfFilmy.recordCount()));
+    m_shownCount = dbfFilmy.recordCount();
+    lbIlosc->setText(QString::number(m_shownCount));
     setCatalogueCommandsEnabled(true);
     attachGridMenu(true);
 }
@@ -581,9 +582,12 @@ void TfmGlowny::Edytujznajomych1Click()
 void TfmGlowny::stbarGlownyTimer()
 {
     if (filmsPageActive() && dbfFilmy.isOpen()) {
-        const QString count = QString::number(dbfFilmy.recordCount());
-        if (lbIlosc->text() != count)
-            lbIlosc->setText(count);
+        // The tick comes every 10 ms: format and repaint only when the number changed.
+        const int count = dbfFilmy.recordCount();
+        if (count != m_shownCount || lbIlosc->text().isEmpty()) {
+            m_shownCount = count;
+            lbIlosc->setText(QString::number(count));
+        }
     }
     const int left = stbarGlowny->width() - 2 * stbarGlowny->widthDate() - dbNavi->width() - 10;
     if (dbNavi->x() != left)

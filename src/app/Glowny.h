@@ -162,6 +162,7 @@ private:
     void guarded(const std::function<void()> &handler);
 
     int m_viewNumber = 1;
+    int m_shownCount = 0;
     bool m_gridMenuAttached = false;
     std::vector<std::pair<QAction *, QMenu *>> m_shortcutItems;
 };
