@@ -1,0 +1,125 @@
+#pragma once
+// The film editor: a modal dialog whose edits, memo and check box are bound to the current
+// record of the films table through the main window's data source. The caller sets the caption
+// and the table's state (insert, edit, or browse with panelDopisz disabled), shows the dialog
+// and posts on result 1 or cancels on result 2; the dialog itself never posts, cancels or moves
+// the record.
+
+#include "aviprobe.h"
+
+#include <QDialog>
+#include <QString>
+
+#include <memory>
+
+class QGroupBox;
+class QLabel;
+class QToolBar;
+class QToolButton;
+
+namespace welarik {
+
+class DataSource;
+class DBCheckBox;
+class DBEdit;
+class DBMemo;
+class TdlgPytanie;
+
+class TdlgDopiszFilm final : public QDialog
+{
+    Q_DISABLE_COPY_MOVE(TdlgDopiszFilm)
+public:
+    static constexpr int kResultOk = 1;
+    static constexpr int kResultCancel = 2;
+
+    // dsFilmy is the main window's films data source; it must outlive the dialog. Every bound
+    // control registers with it at once, so a films table lacking one of their fields can no
+    // longer be opened.
+    explicit TdlgDopiszFilm(DataSource *dsFilmy, QWidget *parent = nullptr);
+    ~TdlgDopiszFilm() override;
+
+    // The question dialog the OK action asks through. Without one the editor makes its own.
+    void setQuestionDialog(TdlgPytanie *dialog) { m_question = dialog; }
+
+    // The file button's Open dialog, shown through the desktop seam.
+    struct OpenDialog
+    {
+        QString Filter;
+        QString InitialDir;
+        QString FileName;
+        // True when a file was chosen (FileName then holds it).
+        bool Execute(QWidget *parent);
+    };
+    OpenDialog dlgOpenFilm;
+
+    QToolBar *tbDopisz = nullptr;
+    QToolButton *btnDopiszOK = nullptr;
+    QToolButton *btnDopiszCANCEL = nullptr;
+    QToolButton *btnDopiszINFO = nullptr;
+    QToolButton *btnDopiszWEB = nullptr;
+
+    QWidget *panelDopisz = nullptr;
+    QGroupBox *GroupBox1 = nullptr;
+    QGroupBox *GroupBox2 = nullptr;
+    QGroupBox *GroupBox3 = nullptr;
+    QGroupBox *GroupBox4 = nullptr;
+
+    DBEdit *EditID_CD = nullptr;
+    DBEdit *EditT_PL = nullptr;
+    DBEdit *EditT_ORG = nullptr;
+    DBEdit *EditGATUNEK = nullptr;
+    DBEdit *EditD_PROD = nullptr;
+    DBEdit *EditKRAJ = nullptr;
+    DBEdit *EditREZYSER = nullptr;
+    DBEdit *EditSCENARIU = nullptr;
+    DBEdit *EditZDJECIA = nullptr;
+    DBEdit *EditAKTORZY = nullptr;
+    DBMemo *MemoOPIS = nullptr;
+    DBEdit *EditILOSC_CD = nullptr;
+    DBCheckBox *cbOBEJRZAN = nullptr;
+    DBEdit *EditUWAGI = nullptr;
+    DBEdit *EditCZAS = nullptr;
+    DBEdit *EditROZMIAR = nullptr;
+    DBEdit *EditKANALY = nullptr;
+    DBEdit *EditCVIDEO = nullptr;
+    DBEdit *EditCAUDIO = nullptr;
+    DBEdit *EditROZDZIEL = nullptr;
+    DBEdit *EditVBITRATE = nullptr;
+    DBEdit *EditSAMPLE_R = nullptr;
+    DBEdit *EditFPS = nullptr;
+    DBEdit *EditABITRATE = nullptr;
+
+    // The edit that shows a text of the video probe.
+    DBEdit *probeEdit(ProbeEdit edit) const;
+    // Writes the probe's texts into their edits (they reach the record like typed text) and
+    // shows its message: a plain box, or the default error box for a file error.
+    void applyProbeResult(const ProbeResult &result);
+
+    void FormActivate();
+    void FormPaint();
+    // key is the character of the key: 27 (Esc) or 13 (Enter); others do nothing.
+    void FormKeyPress(char16_t key);
+    void btnDopiszOKClick();
+    void btnDopiszCANCELClick();
+    void btnDopiszINFOClick();
+    void btnDopiszWEBClick();
+
+    void reject() override;
+
+protected:
+    void showEvent(QShowEvent *e) override;
+    void hideEvent(QHideEvent *e) override;
+    void keyPressEvent(QKeyEvent *e) override;
+    bool eventFilter(QObject *watched, QEvent *e) override;
+
+private:
+    void buildToolBar();
+    void buildPanel(DataSource *dsFilmy);
+    void arrangeTabOrder();
+    TdlgPytanie &questionDialog();
+
+    TdlgPytanie *m_question = nullptr;
+    std::unique_ptr<TdlgPytanie> m_ownQuestion;
+};
+
+} // namespace welarik
