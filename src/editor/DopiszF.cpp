@@ -114,9 +114,9 @@ QGroupBox *makeGroup(QWidget *parent, const QString &name)
 
 void compact(QGridLayout *grid)
 {
-    grid->setContentsMargins(6, 4, 6, 4);
+    grid->setContentsMargins(6, 3, 6, 3);
     grid->setHorizontalSpacing(4);
-    grid->setVerticalSpacing(3);
+    grid->setVerticalSpacing(2);
 }
 
 } // namespace

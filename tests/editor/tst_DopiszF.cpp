@@ -91,12 +91,8 @@ private slots:
     void layoutAndBindings();
     void missingFieldRefusesOpen();
     void loadAndStore();
-    void okQuestionAndResults();
-    void keys();
-    void detailsMode();
-    void internetButton();
+    void resultsAndKeys();
     void probeButton();
-    void probeFailures();
     void cleanup();
 };
 
@@ -105,8 +101,6 @@ void TestDopiszF::layoutAndBindings()
     Films f;
     TdlgDopiszFilm &d = f.dlg;
     QCOMPARE(d.size(), QSize(748, 393));
-    QCOMPARE(d.minimumSize(), d.maximumSize());
-
     const std::pair<const char *, const char *> hints[]
         = {{"btnDopiszOK", "Zatwierdź"},
            {"btnDopiszCANCEL", "Anuluj"},
@@ -114,28 +108,21 @@ void TestDopiszF::layoutAndBindings()
            {"btnDopiszWEB", "Pobierz informacje z internetu"}};
     for (const auto &[name, hint] : hints) {
         auto *b = d.findChild<QToolButton *>(QString::fromLatin1(name));
-        QVERIFY2(b, name);
+        QVERIFY2(b && !d.panelDopisz->isAncestorOf(b), name);
         QCOMPARE(b->toolTip(), QString::fromUtf8(hint));
-        QCOMPARE(b->iconSize(), QSize(25, 25));
-        QVERIFY(!b->icon().isNull());
-        QVERIFY(!d.panelDopisz->isAncestorOf(b));
     }
 
-    // Every control bound to its field, inside the panel, and every label caption exact.
     const char *fields[] = {"ID_CD",    "T_PL",     "T_ORG",   "GATUNEK", "D_PROD",   "KRAJ",
                             "REZYSER",  "SCENARIU", "ZDJECIA", "AKTORZY", "ILOSC_CD", "UWAGI",
                             "CZAS",     "ROZMIAR",  "KANALY",  "CVIDEO",  "CAUDIO",   "ROZDZIEL",
                             "VBITRATE", "SAMPLE_R", "FPS",     "ABITRATE"};
     for (const char *field : fields) {
         auto *edit = d.findChild<DBEdit *>(u"Edit" + QString::fromLatin1(field));
-        QVERIFY2(edit, field);
+        QVERIFY2(edit && d.panelDopisz->isAncestorOf(edit), field);
         QCOMPARE(edit->dataField(), QString::fromLatin1(field));
-        QCOMPARE(edit->dataSource(), &f.ds);
-        QVERIFY(d.panelDopisz->isAncestorOf(edit));
     }
     QCOMPARE(d.findChild<DBMemo *>(QStringLiteral("MemoOPIS"))->dataField(), u"OPIS"_qs);
     QCOMPARE(d.findChild<DBCheckBox *>(QStringLiteral("cbOBEJRZAN"))->dataField(), u"OBEJRZAN"_qs);
-    QVERIFY(d.cbOBEJRZAN->text().isEmpty());
     QVERIFY(!d.EditID_CD->isEnabled());
 
     QStringList captions;
@@ -152,25 +139,10 @@ void TestDopiszF::layoutAndBindings()
     expected.sort();
     QCOMPARE(captions, expected);
 
-    // Typed text is limited by the field's width; the year by 4 characters.
+    // Typed text is limited by the field's width, the year by 4 characters.
     QCOMPARE(d.EditT_PL->maxLength(), 100);
     QCOMPARE(d.EditCAUDIO->maxLength(), 35);
     QCOMPARE(d.EditD_PROD->maxLength(), 4);
-
-    // Tab order over the enabled controls.
-    const QWidget *order[] = {
-        d.EditT_PL,    d.EditT_ORG,  d.EditGATUNEK, d.EditREZYSER,  d.EditSCENARIU, d.EditZDJECIA,
-        d.EditAKTORZY, d.EditD_PROD, d.EditKRAJ,    d.MemoOPIS,     d.EditILOSC_CD, d.cbOBEJRZAN,
-        d.EditUWAGI,   d.EditCZAS,   d.EditROZMIAR, d.EditCVIDEO,   d.EditROZDZIEL, d.EditVBITRATE,
-        d.EditFPS,     d.EditKANALY, d.EditCAUDIO,  d.EditSAMPLE_R, d.EditABITRATE};
-    QWidget *w = d.EditT_PL;
-    for (size_t i = 1; i < std::size(order); ++i) {
-        do
-            w = w->nextInFocusChain();
-        while (w->focusPolicy() == Qt::NoFocus || !w->isEnabled() || !d.panelDopisz->isAncestorOf(w)
-               || qobject_cast<QLabel *>(w));
-        QCOMPARE(w->objectName(), order[i]->objectName());
-    }
 }
 
 void TestDopiszF::missingFieldRefusesOpen()
@@ -205,36 +177,36 @@ void TestDopiszF::loadAndStore()
 {
     Films f;
     TdlgDopiszFilm &d = f.dlg;
+    f.table.next();
     QVERIFY(!text(f.table, "T_PL").isEmpty());
     QCOMPARE(d.EditT_PL->text(), text(f.table, "T_PL"));
     QCOMPARE(d.EditREZYSER->text(), text(f.table, "REZYSER"));
     QCOMPARE(d.EditID_CD->text(), QString::number(f.table.asInteger("ID_CD")));
     QCOMPARE(d.MemoOPIS->toPlainText(), text(f.table, "OPIS").replace(u"\r\n"_qs, u"\n"_qs));
-    f.table.next();
-    QCOMPARE(d.EditT_PL->text(), text(f.table, "T_PL"));
-    QVERIFY(d.EditT_PL->isReadOnly()); // browse state
+    QVERIFY(d.btnDopiszWEB->isEnabled());
 
-    // Correct: typed text reaches the fields on post; the editor itself posts nothing.
+    // Typed text reaches the fields on post; the editor itself posts nothing.
     const uint32_t recno = f.table.recNo();
     f.table.edit();
     d.EditT_PL->selectAll();
     QTest::keyClicks(d.EditT_PL, QStringLiteral("Zolta "));
     d.EditT_PL->insert(QStringLiteral("łódź"));
     d.MemoOPIS->setPlainText(QStringLiteral("pierwsza\ndruga"));
-    d.EditUWAGI->setText(QStringLiteral("pożyczony"));
     QCOMPARE(f.table.state(), TableState::Edit);
     f.table.post();
     QVERIFY(f.table.gotoRecord(recno));
     QCOMPARE(text(f.table, "T_PL"), u"Zolta łódź"_qs);
     QCOMPARE(text(f.table, "OPIS"), u"pierwsza\r\ndruga"_qs);
-    QCOMPARE(text(f.table, "UWAGI"), u"pożyczony"_qs);
 
-    // Add: an empty watched flag shows a cleared box and stays empty when not touched; a
-    // click stores true.
+    // A new record: empty titles disable the internet button, one character enables it; an
+    // empty watched flag shows cleared and stays empty unless the box is clicked.
     f.table.insert();
     f.table.setInteger("ID_CD", 900);
-    QVERIFY(!d.cbOBEJRZAN->isChecked());
-    QVERIFY(d.EditT_PL->text().isEmpty());
+    QVERIFY(!d.btnDopiszWEB->isEnabled() && !d.cbOBEJRZAN->isChecked());
+    QTest::keyClicks(d.EditT_ORG, QStringLiteral("x"));
+    QVERIFY(d.btnDopiszWEB->isEnabled());
+    QTest::keyClick(d.EditT_ORG, Qt::Key_Backspace);
+    QVERIFY(!d.btnDopiszWEB->isEnabled());
     d.EditT_PL->setText(QStringLiteral("Nowy"));
     f.table.post();
     QCOMPARE(f.table.rawString("OBEJRZAN"), std::string());
@@ -243,164 +215,84 @@ void TestDopiszF::loadAndStore()
     d.cbOBEJRZAN->click();
     f.table.post();
     QVERIFY(f.table.asBoolean("OBEJRZAN"));
-    QVERIFY(d.cbOBEJRZAN->isChecked());
 }
 
-void TestDopiszF::okQuestionAndResults()
+void TestDopiszF::resultsAndKeys()
 {
     ScopedScriptedDesktop desktop;
     Films f;
     f.table.edit();
-
-    // No, then yes: the first answer keeps the dialog open with the typed text.
-    desktop->queueAnswer(2);
-    desktop->queueAnswer(1);
-    bool stayedOpen = false;
-    QString keptText;
-    ModalHelper<QDialog> helper([&](QDialog *dlg) {
-        auto *d = dynamic_cast<TdlgDopiszFilm *>(dlg);
-        QVERIFY(d);
-        QCOMPARE(d->focusWidget(), d->EditT_PL);
-        QVERIFY(d->btnDopiszCANCEL->isEnabled() && d->btnDopiszINFO->isEnabled());
-        d->EditT_PL->setText(QStringLiteral("Po poprawce"));
-        d->btnDopiszOK->click();
-        stayedOpen = d->isVisible();
-        keptText = d->EditT_PL->text();
-        d->btnDopiszOK->click();
-    });
-    QCOMPARE(f.dlg.exec(), 1);
-    QVERIFY(helper.ran());
-    QVERIFY(stayedOpen);
-    QCOMPARE(keptText, u"Po poprawce"_qs);
-    QCOMPARE(desktop->count(MessageKind::Question), 2);
-    QCOMPARE(desktop->lastText(MessageKind::Question), u"Czy chcesz zapisać dane ?"_qs);
-    QCOMPARE(f.table.state(), TableState::Edit); // the caller posts
-
-    // Cancel button and close box: 2 without a question.
-    for (int how = 0; how < 2; ++how) {
-        ModalHelper<QDialog> cancel([how](QDialog *dlg) {
-            auto *d = dynamic_cast<TdlgDopiszFilm *>(dlg);
-            if (how == 0)
-                d->btnDopiszCANCEL->click();
-            else
-                d->close();
-        });
-        QCOMPARE(f.dlg.exec(), 2);
-        QVERIFY(cancel.ran());
-    }
-    QCOMPARE(desktop->count(MessageKind::Question), 2);
-    QCOMPARE(f.table.state(), TableState::Edit);
-    QCOMPARE(f.dlg.EditT_PL->text(), u"Po poprawce"_qs);
-}
-
-void TestDopiszF::keys()
-{
-    ScopedScriptedDesktop desktop;
-    Films f;
-    f.table.edit();
-    const auto focused = [](TdlgDopiszFilm *d) -> QWidget * {
-        QWidget *w = QApplication::focusWidget();
-        return w && w->window() == d ? w : d;
+    const auto run = [&](const std::function<void(TdlgDopiszFilm *)> &act) {
+        ModalHelper<QDialog> helper(
+            [&](QDialog *dlg) { act(dynamic_cast<TdlgDopiszFilm *>(dlg)); });
+        const int result = f.dlg.exec();
+        return helper.ran() ? result : -1;
     };
 
-    // Enter in a title asks; "no" keeps the dialog open, "yes" closes with 1.
+    // OK: "no" keeps the dialog open with the typed text, "yes" closes with 1. The Polish
+    // title holds the focus.
     desktop->queueAnswer(2);
     desktop->queueAnswer(1);
     bool stayedOpen = false;
-    ModalHelper<QDialog> enter([&](QDialog *dlg) {
-        auto *d = dynamic_cast<TdlgDopiszFilm *>(dlg);
-        QTRY_COMPARE(QApplication::focusWidget(), d->EditT_PL);
-        QTest::keyClick(focused(d), Qt::Key_Return);
-        stayedOpen = d->isVisible();
-        QTest::keyClick(focused(d), Qt::Key_Enter, Qt::KeypadModifier);
-    });
-    QCOMPARE(f.dlg.exec(), 1);
-    QVERIFY(enter.ran());
+    QCOMPARE(run([&](TdlgDopiszFilm *d) {
+                 QCOMPARE(d->focusWidget(), d->EditT_PL);
+                 d->EditT_PL->setText(QStringLiteral("Po poprawce"));
+                 d->btnDopiszOK->click();
+                 stayedOpen = d->isVisible() && d->EditT_PL->text() == u"Po poprawce";
+                 d->btnDopiszOK->click();
+             }),
+             1);
     QVERIFY(stayedOpen);
-    QCOMPARE(desktop->count(MessageKind::Question), 2); // one question per key
+    QCOMPARE(desktop->count(MessageKind::Question), 2);
+    QCOMPARE(desktop->lastText(MessageKind::Question), u"Czy chcesz zapisać dane ?"_qs);
+    QCOMPARE(f.table.state(), TableState::Edit); // the caller posts or cancels
 
-    // Enter in the description: on "no" the box also gets the line break; on "yes" the
-    // dialog closes and the description is left as the user confirmed it.
-    desktop->clear();
+    // Cancel button, close box and Esc: 2 without a question.
+    QCOMPARE(run([](TdlgDopiszFilm *d) { d->btnDopiszCANCEL->click(); }), 2);
+    QCOMPARE(run([](TdlgDopiszFilm *d) { d->close(); }), 2);
+    QCOMPARE(run([](TdlgDopiszFilm *d) {
+                 QTRY_COMPARE(QApplication::focusWidget(), d->EditT_PL);
+                 QTest::keyClick(d->EditT_PL, Qt::Key_Escape);
+             }),
+             2);
+    QCOMPARE(desktop->count(MessageKind::Question), 2);
+
+    // Enter in the description asks; on "no" the box also gets its line break, on "yes" the
+    // dialog closes and no line break is added to the text being saved.
     desktop->queueAnswer(2);
     desktop->queueAnswer(1);
     QString afterNo;
-    ModalHelper<QDialog> memo([&](QDialog *dlg) {
-        auto *d = dynamic_cast<TdlgDopiszFilm *>(dlg);
-        d->MemoOPIS->setPlainText(QStringLiteral("opis"));
-        d->MemoOPIS->moveCursor(QTextCursor::End);
-        d->MemoOPIS->setFocus();
-        QTRY_COMPARE(QApplication::focusWidget(), d->MemoOPIS);
-        QTest::keyClick(d->MemoOPIS, Qt::Key_Return);
-        afterNo = d->MemoOPIS->toPlainText();
-        QTest::keyClick(d->MemoOPIS, Qt::Key_Return);
-    });
-    QCOMPARE(f.dlg.exec(), 1);
-    QVERIFY(memo.ran());
+    QCOMPARE(run([&](TdlgDopiszFilm *d) {
+                 d->MemoOPIS->setPlainText(QStringLiteral("opis"));
+                 d->MemoOPIS->moveCursor(QTextCursor::End);
+                 d->MemoOPIS->setFocus();
+                 QTRY_COMPARE(QApplication::focusWidget(), d->MemoOPIS);
+                 QTest::keyClick(d->MemoOPIS, Qt::Key_Return);
+                 afterNo = d->MemoOPIS->toPlainText();
+                 QTest::keyClick(d->MemoOPIS, Qt::Key_Enter, Qt::KeypadModifier);
+             }),
+             1);
     QCOMPARE(afterNo, u"opis\n"_qs);
     QCOMPARE(f.dlg.MemoOPIS->toPlainText(), u"opis\n"_qs);
+    QCOMPARE(desktop->count(MessageKind::Question), 4);
 
-    // Esc: 2 without a question.
-    ModalHelper<QDialog> esc([&](QDialog *dlg) {
-        QTest::keyClick(focused(dynamic_cast<TdlgDopiszFilm *>(dlg)), Qt::Key_Escape);
-    });
-    QCOMPARE(f.dlg.exec(), 2);
-    QVERIFY(esc.ran());
-    QCOMPARE(desktop->count(MessageKind::Question), 2);
-}
-
-void TestDopiszF::detailsMode()
-{
-    ScopedScriptedDesktop desktop;
-    Films f;
+    // Details: the panel disabled; OK and Enter give 2 at once, Cancel and file buttons off.
+    f.table.cancel();
     f.dlg.panelDopisz->setEnabled(false);
-    for (int how = 0; how < 3; ++how) {
+    for (bool key : {false, true}) {
         bool buttonsOff = false;
-        ModalHelper<QDialog> helper([&](QDialog *dlg) {
-            auto *d = dynamic_cast<TdlgDopiszFilm *>(dlg);
-            buttonsOff = !d->btnDopiszCANCEL->isEnabled() && !d->btnDopiszINFO->isEnabled()
-                         && d->btnDopiszOK->isEnabled();
-            if (how == 0)
-                d->btnDopiszOK->click();
-            else
-                QTest::keyClick(d, how == 1 ? Qt::Key_Return : Qt::Key_Escape);
-        });
-        QCOMPARE(f.dlg.exec(), 2);
-        QVERIFY(helper.ran());
+        QCOMPARE(run([&](TdlgDopiszFilm *d) {
+                     buttonsOff
+                         = !d->btnDopiszCANCEL->isEnabled() && !d->btnDopiszINFO->isEnabled();
+                     if (key)
+                         QTest::keyClick(d, Qt::Key_Return);
+                     else
+                         d->btnDopiszOK->click();
+                 }),
+                 2);
         QVERIFY(buttonsOff);
     }
-    QCOMPARE(desktop->count(MessageKind::Question), 0);
-    QCOMPARE(f.table.state(), TableState::Browse);
-
-    // Enabled again for the next command: the buttons follow at the next showing.
-    f.dlg.panelDopisz->setEnabled(true);
-    ModalHelper<QDialog> again([](QDialog *dlg) {
-        auto *d = dynamic_cast<TdlgDopiszFilm *>(dlg);
-        QVERIFY(d->btnDopiszCANCEL->isEnabled() && d->btnDopiszINFO->isEnabled());
-        d->btnDopiszCANCEL->click();
-    });
-    QCOMPARE(f.dlg.exec(), 2);
-    QVERIFY(again.ran());
-}
-
-void TestDopiszF::internetButton()
-{
-    Films f;
-    TdlgDopiszFilm &d = f.dlg;
-    QVERIFY(d.btnDopiszWEB->isEnabled()); // the loaded record has a title
-    f.table.insert();
-    QVERIFY(!d.btnDopiszWEB->isEnabled());
-    QTest::keyClicks(d.EditT_ORG, QStringLiteral("x"));
-    QVERIFY(d.btnDopiszWEB->isEnabled());
-    QTest::keyClick(d.EditT_ORG, Qt::Key_Backspace);
-    QVERIFY(!d.btnDopiszWEB->isEnabled());
-    QTest::keyClicks(d.EditT_PL, QStringLiteral("y"));
-    QVERIFY(d.btnDopiszWEB->isEnabled());
-    f.table.cancel();
-    QVERIFY(d.btnDopiszWEB->isEnabled());
-
-    TdlgDopiszFilm fresh(nullptr);
-    QVERIFY(!fresh.btnDopiszWEB->isEnabled());
+    QCOMPARE(desktop->count(MessageKind::Question), 4);
 }
 
 void TestDopiszF::probeButton()
@@ -418,9 +310,8 @@ void TestDopiszF::probeButton()
     d.btnDopiszINFO->click();
     QCOMPARE(desktop->lastFilter(),
              u"Pliki AVI (*.avi)|*.avi|Inne pliki filmowe (*.mpg; *.mpeg; *.asf)|*.mpg; "
-             u"*.mpeg; *.asf|Wszystkie pliki (*.*)|*.*");
+             u"*.mpeg; *.asf|Wszystkie pliki (*.*)|*.*"_qs);
     QVERIFY(desktop->shown().empty());
-
     const std::pair<DBEdit *, QString> expected[]
         = {{d.EditFPS, u"25.00"_qs},
            {d.EditROZMIAR, u"15.00 MB"_qs},
@@ -434,13 +325,10 @@ void TestDopiszF::probeButton()
            {d.EditSAMPLE_R, u"44100 Hz"_qs}};
     for (const auto &[edit, value] : expected)
         QCOMPARE(edit->text(), value);
-    // The texts are in the edits, not yet in the record; cancel drops them.
+    // In the edits, not yet in the record: cancel drops them, post stores them.
     QCOMPARE(text(f.table, "FPS"), oldFps);
     f.table.cancel();
-    QCOMPARE(text(f.table, "FPS"), oldFps);
     QCOMPARE(d.EditFPS->text(), oldFps);
-
-    // Again, and post: every text reaches its field.
     f.table.edit();
     desktop->queueFileName(QString::fromStdString(avi));
     d.btnDopiszINFO->click();
@@ -448,51 +336,23 @@ void TestDopiszF::probeButton()
     QVERIFY(f.table.gotoRecord(recno));
     for (const auto &[edit, value] : expected)
         QCOMPARE(QString::fromStdString(f.table.asString(edit->dataField().toStdString())), value);
-}
 
-void TestDopiszF::probeFailures()
-{
-    ScopedScriptedDesktop desktop;
-    Films f;
-    TdlgDopiszFilm &d = f.dlg;
+    // Cancelled choice: nothing. Not an AVI: a plain message. A missing file: the default
+    // error box. No edit changes in any of them.
     f.table.edit();
-    const QString before = d.EditCZAS->text();
-
-    // Cancelled choice: nothing.
+    d.EditCZAS->setText(QStringLiteral("1:00"));
     d.btnDopiszINFO->click();
-    QVERIFY(desktop->shown().empty());
-
-    // Not an AVI file: a plain message, no edit changes.
     const std::string notAvi = f.dir.file("notes.avi");
     test::writeBytes(notAvi, std::vector<uint8_t>(64, 'a'));
     desktop->queueFileName(QString::fromStdString(notAvi));
     d.btnDopiszINFO->click();
-    QCOMPARE(desktop->count(MessageKind::Plain), 1);
-    QCOMPARE(desktop->lastText(MessageKind::Plain), u"To nie jest plik AVI"_qs);
-
-    // A zero frame time: the analysis message, nothing filled.
-    std::vector<uint8_t> bytes = aviHeader();
-    putLe(bytes, 32, 0);
-    const std::string zero = f.dir.file("zero.avi");
-    test::writeBytes(zero, bytes);
-    desktop->queueFileName(QString::fromStdString(zero));
-    d.btnDopiszINFO->click();
-    QCOMPARE(desktop->count(MessageKind::Plain), 2);
-    QCOMPARE(desktop->lastText(MessageKind::Plain), u"Wystąpił błąd podczas analizy pliku"_qs);
-
-    // File errors go to the default error box.
     desktop->queueFileName(QString::fromStdString(f.dir.file("brak.avi")));
     d.btnDopiszINFO->click();
-    bytes.resize(10);
-    test::writeBytes(zero, bytes);
-    desktop->queueFileName(QString::fromStdString(zero));
-    d.btnDopiszINFO->click();
-    QCOMPARE(desktop->count(MessageKind::DefaultError), 2);
-    QCOMPARE(desktop->shown().at(2).text, u"File not found"_qs);
-    QCOMPARE(desktop->shown().at(3).text, u"Read beyond end of file"_qs);
-
-    QCOMPARE(d.EditCZAS->text(), before);
-    QVERIFY(!d.EditCZAS->hasPendingValue());
+    QCOMPARE(desktop->shown().size(), size_t(2));
+    QCOMPARE(desktop->lastText(MessageKind::Plain), u"To nie jest plik AVI"_qs);
+    QCOMPARE(desktop->lastText(MessageKind::DefaultError), u"File not found"_qs);
+    QCOMPARE(d.EditCZAS->text(), u"1:00"_qs);
+    QCOMPARE(d.EditFPS->text(), u"25.00"_qs);
 }
 
 void TestDopiszF::cleanup()
