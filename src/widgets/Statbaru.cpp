@@ -299,12 +299,14 @@ void TEStatusBar::tick()
         Desktop::instance().defaultError(QStringLiteral("Unknown error"));
         return;
     }
-    // The texts change at most once a second; between those, a tick formats nothing.
-    const QDateTime now = m_clock->now();
-    const qint64 second = now.toSecsSinceEpoch();
+    // The texts change at most once a second (and a date only at a whole second); between
+    // those, a tick formats and repaints nothing.
+    const qint64 ms = m_clock->msecsSinceEpoch();
+    const qint64 second = ms >= 0 ? ms / 1000 : (ms - 999) / 1000;
     if (second == m_lastSecond)
         return;
     m_lastSecond = second;
+    const QDateTime now = m_clock->now();
     const QLocale locale;
     DatePanel->setCaption(statusDateText(now, locale));
     TimePanel->setCaption(statusTimeText(now, locale));
