@@ -27,6 +27,7 @@ class TdlgPytanie;
 
 class TdlgDopiszFilm final : public QDialog
 {
+    Q_OBJECT
     Q_DISABLE_COPY_MOVE(TdlgDopiszFilm)
 public:
     static constexpr int kResultOk = 1;

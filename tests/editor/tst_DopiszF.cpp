@@ -223,8 +223,7 @@ void TestDopiszF::resultsAndKeys()
     Films f;
     f.table.edit();
     const auto run = [&](const std::function<void(TdlgDopiszFilm *)> &act) {
-        ModalHelper<QDialog> helper(
-            [&](QDialog *dlg) { act(dynamic_cast<TdlgDopiszFilm *>(dlg)); });
+        ModalHelper<TdlgDopiszFilm> helper(act);
         const int result = f.dlg.exec();
         return helper.ran() ? result : -1;
     };
