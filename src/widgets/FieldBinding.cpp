@@ -53,7 +53,7 @@ void FieldBinding::setBindingReadOnly(bool on)
     refresh();
 }
 
-void FieldBinding::checkField(Table &table) const
+void FieldBinding::checkField(Table &table)
 {
     if (m_field.isEmpty())
         return;
@@ -62,7 +62,7 @@ void FieldBinding::checkField(Table &table) const
                          m_control->objectName().toStdString() + ": Field '" + fieldName()
                              + "' not found");
     }
-    const_cast<FieldBinding *>(this)->fieldOpened(table);
+    fieldOpened(table);
 }
 
 void FieldBinding::refresh()

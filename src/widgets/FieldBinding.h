@@ -39,7 +39,7 @@ public:
 
     // Called by the data source. checkField throws FieldError naming the control and the field
     // when the opening table lacks the field.
-    void checkField(Table &table) const;
+    void checkField(Table &table);
     void refresh();
     void storePending(Table &table);
     // Writes the pending value now when the record is being edited.

@@ -61,6 +61,12 @@ class TEStatusBar final : public TMyCustomPanel
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(TEStatusBar)
+    Q_PROPERTY(bool Enabled READ timerEnabled WRITE setTimerEnabled)
+    Q_PROPERTY(int UpdateInterval READ updateInterval WRITE setUpdateInterval)
+    Q_PROPERTY(int WidthTime READ widthTime WRITE setWidthTime)
+    Q_PROPERTY(int WidthDate READ widthDate WRITE setWidthDate)
+    Q_PROPERTY(int WidthOther READ widthOther WRITE setWidthOther)
+    Q_PROPERTY(QString Caption READ caption WRITE setCaption)
 public:
     // The shortest tick period: an interval of 0 asks for it (a 0 ms timer would spin a core).
     static constexpr int kShortestInterval = 10;
