@@ -1,5 +1,6 @@
 #include "Program.h"
 
+#include "DopiszF.h"
 #include "Glowny.h"
 #include "Pytanie.h"
 
@@ -15,9 +16,14 @@ Program::Program()
 {
     m_glowny = std::make_unique<TfmGlowny>();
     fmGlowny = m_glowny.get();
+    auto dopisz = std::make_unique<TdlgDopiszFilm>(fmGlowny->dsFilmy, fmGlowny);
+    dopisz->setObjectName(QStringLiteral("dlgDopiszFilm"));
+    dlgDopiszFilm = dopisz.get();
+    m_dopisz = std::move(dopisz);
     m_pytanie = std::make_unique<TdlgPytanie>(fmGlowny);
     m_pytanie->setObjectName(QStringLiteral("dlgPytanie"));
     dlgPytanie = m_pytanie.get();
+    dlgDopiszFilm->setQuestionDialog(dlgPytanie);
 }
 
 Program::~Program()

@@ -3,8 +3,11 @@
 
 #include "DBNavigator.h"
 #include "Desktop.h"
+#include "DopiszF.h"
 #include "Glowny.h"
 #include "GlownyStrings.h"
+#include "Program.h"
+#include "Pytanie.h"
 #include "Statbaru.h"
 #include "TableModel.h"
 #include "demo.h"
@@ -13,6 +16,7 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QTabWidget>
@@ -247,6 +251,51 @@ private slots:
         desktop().clear();
         openFile(m_films);
         QVERIFY(m_w->dbfFilmy.isOpen() && desktop().shown().empty());
+    }
+
+    void fileLackingAFilmsField()
+    {
+        // The film editor's controls bind to dsFilmy; a file without REZYSER is refused.
+        TdlgDopiszFilm editor(m_w->dsFilmy, m_w.get());
+        FieldList fields = demoFilmFields();
+        std::erase_if(fields, [](const FieldDesc &f) { return f.name == "REZYSER"; });
+        std::string path = m_dir->file("BEZREZ.DBF");
+        TableEngine::create(FileSystem::real(),
+                            path,
+                            4,
+                            0x57,
+                            fields,
+                            {TagDefinition{"ID_CD", "ID_CD", false, false}});
+        openFile(m_films);
+        const QString countBefore = m_w->lbIlosc->text();
+        desktop().clear();
+        openFile(qs(path));
+        QCOMPARE(desktop().lastText(MessageKind::Error),
+                 QStringLiteral("Błąd otwarcia bazy filmów"));
+        QVERIFY(!m_w->dbfFilmy.isOpen());
+        QVERIFY(!m_w->cmdTDodaj->isEnabled() && !m_w->cmdTPopraw->isEnabled());
+        QCOMPARE(m_w->lbIlosc->text(), countBefore);
+        // The same file is a films table as far as the main window alone is concerned: it is
+        // the editor's controls that refuse it.
+    }
+
+    void programCreatesEveryWindowOnce()
+    {
+        m_w.reset();
+        Program program;
+        QVERIFY(fmGlowny && dlgDopiszFilm && dlgPytanie);
+        QCOMPARE(dlgDopiszFilm->parentWidget(), static_cast<QWidget *>(fmGlowny));
+        QVERIFY(!dlgDopiszFilm->isVisible() && !dlgPytanie->isVisible());
+        QCOMPARE(fmGlowny->objectName(), QStringLiteral("fmGlowny"));
+        QCOMPARE(dlgDopiszFilm->objectName(), QStringLiteral("dlgDopiszFilm"));
+        // The editor is bound to the main window's films table from the start.
+        fmGlowny->setProgramDir(qs(m_dir->path().string()));
+        desktop().queueFileName(m_films);
+        fmGlowny->cmdTOpen->trigger();
+        QVERIFY(fmGlowny->dbfFilmy.isOpen());
+        auto *title = dlgDopiszFilm->findChild<QLineEdit *>(QStringLiteral("EditT_PL"));
+        QVERIFY(title);
+        QCOMPARE(title->text(), qs(fmGlowny->dbfFilmy.asString("T_PL")));
     }
 
     void missingFriendsTable()
