@@ -10,8 +10,8 @@ namespace welarik {
 
 struct FieldDesc
 {
-    std::string name;  // upper case, at most 10 characters (31 at level 7)
-    char type = 'C';   // C N F L D M B G, level 7 also I + O @
+    std::string name; // upper case, at most 10 characters (31 at level 7)
+    char type = 'C';  // C N F L D M B G, level 7 also I + O @
     uint8_t length = 0;
     uint8_t decimals = 0;
     uint32_t offset = 0; // offset inside the record buffer; byte 0 is the deletion flag

@@ -40,8 +40,7 @@ class FileSystem
 public:
     virtual ~FileSystem() = default;
     // Throws OpenError (missing, locked elsewhere, no permission) naming the path.
-    virtual std::unique_ptr<File> open(const std::string &path, OpenMode mode, ShareMode share)
-        = 0;
+    virtual std::unique_ptr<File> open(const std::string &path, OpenMode mode, ShareMode share) = 0;
     // Creates or empties a file and opens it for writing with the given share mode.
     virtual std::unique_ptr<File> create(const std::string &path, ShareMode share) = 0;
     virtual bool exists(const std::string &path) = 0;

@@ -12,8 +12,8 @@ TempDir::TempDir()
 {
     std::random_device rd;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        auto candidate = std::filesystem::temp_directory_path()
-                         / ("welarik-test-" + std::to_string(rd()));
+        auto candidate
+            = std::filesystem::temp_directory_path() / ("welarik-test-" + std::to_string(rd()));
         if (std::filesystem::create_directory(candidate)) {
             m_path = candidate;
             return;
