@@ -1,5 +1,6 @@
 #include "bcd.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -159,20 +160,36 @@ std::string bcdToText(const uint8_t *key)
 
 int compareBcd(const uint8_t *a, const uint8_t *b)
 {
-    Decimal x = readKey(a), y = readKey(b);
-    auto sign = [](const Decimal &d) {
-        return d.digits.empty() ? 0 : (d.negative ? -1 : 1);
+    // On the bytes: zero has no digits; then the sign; then the exponent; then the digits
+    // nibble by nibble (a nibble above 9 reads as 9, as readKey takes it). Trailing zero digits
+    // do not change the order, since both keys are padded with zeros to 20 digits.
+    auto isZero = [](const uint8_t *k) {
+        for (size_t i = 2; i < kBcdKeyLength; ++i)
+            if (k[i] != 0)
+                return false;
+        return true;
     };
-    int sx = sign(x), sy = sign(y);
+    const int sx = isZero(a) ? 0 : ((a[1] & 0x80) ? -1 : 1);
+    const int sy = isZero(b) ? 0 : ((b[1] & 0x80) ? -1 : 1);
     if (sx != sy)
         return sx < sy ? -1 : 1;
     if (sx == 0)
         return 0;
     int c = 0;
-    if (x.exponent != y.exponent)
-        c = x.exponent < y.exponent ? -1 : 1;
-    else
-        c = x.digits.compare(y.digits) < 0 ? -1 : (x.digits == y.digits ? 0 : 1);
+    if (a[0] != b[0]) {
+        c = a[0] < b[0] ? -1 : 1;
+    } else {
+        for (size_t i = 2; i < kBcdKeyLength && c == 0; ++i) {
+            if (a[i] == b[i])
+                continue;
+            const int ah = std::min(a[i] >> 4, 9), bh = std::min(b[i] >> 4, 9);
+            const int al = std::min(a[i] & 0x0F, 9), bl = std::min(b[i] & 0x0F, 9);
+            if (ah != bh)
+                c = ah < bh ? -1 : 1;
+            else if (al != bl)
+                c = al < bl ? -1 : 1;
+        }
+    }
     return sx < 0 ? -c : c;
 }
 

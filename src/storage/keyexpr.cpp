@@ -434,12 +434,18 @@ int compareKeys(char type, std::string_view a, std::string_view b)
         return compareBcd(pa, pb);
     if (type == 'D' && a.size() >= kDateKeyLength && b.size() >= kDateKeyLength)
         return compareDateKeys(pa, pb);
-    size_t n = std::max(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
-        uint8_t x = i < a.size() ? pa[i] : ' ';
-        uint8_t y = i < b.size() ? pb[i] : ' ';
-        if (x != y)
-            return x < y ? -1 : 1;
+    // The common length by memcmp, then the longer key's tail against blanks.
+    const size_t common = std::min(a.size(), b.size());
+    if (common > 0) {
+        const int c = std::memcmp(pa, pb, common);
+        if (c != 0)
+            return c < 0 ? -1 : 1;
+    }
+    const bool aLonger = a.size() > b.size();
+    const uint8_t *tail = aLonger ? pa : pb;
+    for (size_t i = common, n = std::max(a.size(), b.size()); i < n; ++i) {
+        if (tail[i] != ' ')
+            return (tail[i] > ' ') == aLonger ? 1 : -1;
     }
     return 0;
 }

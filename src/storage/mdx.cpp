@@ -65,6 +65,7 @@ struct MdxTag::Impl
     uint32_t root = 0;
     uint32_t pagesUsed = 0;
     uint8_t counter = 0;
+    std::vector<uint8_t> header; // the tag header block as on disk
 };
 
 // ---------------------------------------------------------------------------------------
@@ -107,6 +108,8 @@ void MdxFile::readHeader()
         corrupt("more than 47 tags (" + std::to_string(tags) + ")");
     m_ldid = h[31];
     m_totalPages = decodeLe32(h + 32);
+    m_pagesOnDisk = m_totalPages;
+    std::memcpy(m_headTail, h + 44, sizeof m_headTail);
     uint64_t filePages = m_file->size() / kMdxPageSize;
     if (m_totalPages > filePages)
         corrupt("header counts " + std::to_string(m_totalPages) + " pages, the file holds "
@@ -192,7 +195,10 @@ std::unique_ptr<MdxFile> MdxFile::create(FileSystem &fs,
     encodeLe16(head.data() + 28, static_cast<uint16_t>(tags.size()));
     head[31] = ldid;
     encodeLe32(head.data() + 32, f->m_totalPages);
+    f->m_pagesOnDisk = f->m_totalPages;
     writeDate(head.data() + 44);
+    std::memcpy(f->m_headTail, head.data() + 44, sizeof f->m_headTail);
+    f->m_dateWritten = true;
     std::memcpy(head.data() + 48, kSignature, 4);
     if (!tags.empty())
         head[512 + kSlot4.right] = 1; // anchor: root of the tag-name tree
@@ -300,8 +306,28 @@ void MdxFile::markClean()
 
 void MdxFile::writeSignature(uint8_t state)
 {
-    uint8_t sig[8] = {'W', 'L', 'R', 'K', state, 0, 0, 0};
-    m_file->writeAt(48, sig, sizeof sig);
+    // Bytes 44-55: the date of the last update (written with the first mark of the session),
+    // byte 47 as found, then the signature and the state.
+    uint8_t b[12] = {m_headTail[0],
+                     m_headTail[1],
+                     m_headTail[2],
+                     m_headTail[3],
+                     'W',
+                     'L',
+                     'R',
+                     'K',
+                     state,
+                     0,
+                     0,
+                     0};
+    if (!m_dateWritten && state == 1) {
+        writeDate(b);
+        m_file->writeAt(44, b, sizeof b);
+        std::memcpy(m_headTail, b, 4);
+        m_dateWritten = true;
+    } else {
+        m_file->writeAt(48, b + 4, 8);
+    }
 }
 
 void MdxFile::flush()
@@ -312,12 +338,12 @@ void MdxFile::flush()
 
 void MdxFile::writeHeaderCounts()
 {
+    if (m_totalPages == m_pagesOnDisk)
+        return;
     uint8_t b[4];
     encodeLe32(b, m_totalPages);
     m_file->writeAt(32, b, 4);
-    uint8_t date[3];
-    writeDate(date);
-    m_file->writeAt(44, date, 3);
+    m_pagesOnDisk = m_totalPages;
 }
 
 uint32_t MdxFile::allocateBlock()
@@ -374,6 +400,7 @@ void MdxTag::readHeader()
         m_file.corrupt("tag " + m_name + ": header page " + std::to_string(m_headerPage)
                        + " outside the file");
     }
+    m_impl->header = h;
     m_impl->root = decodeLe32(h.data());
     m_impl->pagesUsed = decodeLe32(h.data() + 4);
     m_descending = (h[8] & kFlagDescending) != 0;
@@ -405,18 +432,23 @@ void MdxTag::readHeader()
 
 void MdxTag::writeHeader()
 {
-    std::vector<uint8_t> h;
-    m_file.readBlock(m_headerPage, h);
+    ++m_generation;
+    // The file's page count first (new nodes are already written), then the tag header, and
+    // each only when its contents change: most inserts touch one leaf and nothing else.
+    m_file.writeHeaderCounts();
+    std::vector<uint8_t> h = m_impl->header;
     encodeLe32(h.data(), m_impl->root);
     encodeLe32(h.data() + 4, m_impl->pagesUsed);
-    h[20] = ++m_impl->counter;
     h[246] = 1;
     encodeLe32(h.data() + 248, edgeLeaf(false));
     encodeLe32(h.data() + 252, edgeLeaf(true));
+    if (h == m_impl->header)
+        return;
+    h[20] = static_cast<uint8_t>(m_impl->counter + 1);
     writeDate(h.data() + 257);
     m_file.writeBlock(m_headerPage, h);
-    m_file.writeHeaderCounts();
-    ++m_generation;
+    m_impl->counter = h[20];
+    m_impl->header = std::move(h);
 }
 
 uint32_t MdxTag::edgeLeaf(bool last)
@@ -526,17 +558,23 @@ IndexEntry MdxTag::subtreeLast(uint32_t page, uint32_t depth)
 // Index of the child of an interior node under which (key, recno) belongs.
 size_t MdxTag::childFor(const Node &n, std::string_view key, uint32_t recno, uint32_t depth)
 {
-    size_t last = n.entries.size() - 1;
-    for (size_t i = 0; i < last; ++i) {
-        int c = cmpKey(n.entries[i].key, key);
-        if (c < 0)
-            continue;
-        if (c > 0)
-            return i;
-        if (subtreeLast(n.entries[i].recno, depth + 1).recno >= recno)
-            return i;
-    }
-    return last;
+    // The first child whose highest entry is not before (key, recno); the highest record
+    // number of a subtree is looked up only where the keys are equal.
+    const auto last = n.entries.end() - 1;
+    auto it = std::partition_point(n.entries.begin(), last, [&](const IndexEntry &e) {
+        const int c = cmpKey(e.key, key);
+        return c < 0 || (c == 0 && subtreeLast(e.recno, depth + 1).recno < recno);
+    });
+    return static_cast<size_t>(it - n.entries.begin());
+}
+
+// The first leaf entry not before (key, recno).
+size_t MdxTag::leafPosition(const Node &n, std::string_view key, uint32_t recno) const
+{
+    auto it = std::partition_point(n.entries.begin(), n.entries.end(), [&](const IndexEntry &e) {
+        return cmpEntry(e.key, e.recno, key, recno) < 0;
+    });
+    return static_cast<size_t>(it - n.entries.begin());
 }
 
 std::string MdxTag::keyFor(const uint8_t *record, size_t recordLength) const
@@ -597,10 +635,7 @@ void MdxTag::insertAt(
 {
     Node nd = node(page, depth);
     if (nd.leaf) {
-        size_t j = 0;
-        while (j < nd.entries.size()
-               && cmpEntry(nd.entries[j].key, nd.entries[j].recno, key, recno) < 0)
-            ++j;
+        const size_t j = leafPosition(nd, key, recno);
         nd.entries.insert(nd.entries.begin() + static_cast<std::ptrdiff_t>(j), {key, recno});
     } else {
         size_t i = childFor(nd, key, recno, depth);
@@ -653,17 +688,13 @@ bool MdxTag::removeAt(uint32_t page, const std::string &key, uint32_t recno, uin
 {
     Node nd = node(page, depth);
     if (nd.leaf) {
-        for (size_t j = 0; j < nd.entries.size(); ++j) {
-            int c = cmpEntry(nd.entries[j].key, nd.entries[j].recno, key, recno);
-            if (c < 0)
-                continue;
-            if (c > 0)
-                return false;
-            nd.entries.erase(nd.entries.begin() + static_cast<std::ptrdiff_t>(j));
-            putNode(page, std::move(nd));
-            return true;
-        }
-        return false;
+        const size_t j = leafPosition(nd, key, recno);
+        if (j == nd.entries.size() || nd.entries[j].recno != recno
+            || cmpKey(nd.entries[j].key, key) != 0)
+            return false;
+        nd.entries.erase(nd.entries.begin() + static_cast<std::ptrdiff_t>(j));
+        putNode(page, std::move(nd));
+        return true;
     }
     size_t i = childFor(nd, key, recno, depth);
     if (!removeAt(nd.entries[i].recno, key, recno, depth + 1))
@@ -917,13 +948,15 @@ void MdxTag::locate(MdxCursor &c, std::string_view key, uint32_t recno, bool pre
         uint32_t depth = static_cast<uint32_t>(c.m_path.size());
         const Node &n = node(page, depth);
         if (n.leaf) {
-            size_t j = 0;
-            while (j < n.entries.size()) {
-                int cmp = prefix ? cmpPrefix(n.entries[j].key, key)
-                                 : cmpEntry(n.entries[j].key, n.entries[j].recno, key, recno);
-                if (cmp >= 0)
-                    break;
-                ++j;
+            size_t j;
+            if (prefix) {
+                auto it = std::partition_point(
+                    n.entries.begin(), n.entries.end(), [&](const IndexEntry &e) {
+                        return cmpPrefix(e.key, key) < 0;
+                    });
+                j = static_cast<size_t>(it - n.entries.begin());
+            } else {
+                j = leafPosition(n, key, recno);
             }
             c.m_path.push_back({page, static_cast<uint32_t>(j)});
             return;
@@ -934,12 +967,11 @@ void MdxTag::locate(MdxCursor &c, std::string_view key, uint32_t recno, bool pre
         }
         size_t i;
         if (prefix) {
-            i = n.entries.size() - 1;
-            for (size_t k = 0; k + 1 < n.entries.size(); ++k)
-                if (cmpPrefix(n.entries[k].key, key) >= 0) {
-                    i = k;
-                    break;
-                }
+            auto it = std::partition_point(
+                n.entries.begin(), n.entries.end() - 1, [&](const IndexEntry &e) {
+                    return cmpPrefix(e.key, key) < 0;
+                });
+            i = static_cast<size_t>(it - n.entries.begin());
         } else {
             i = childFor(n, key, recno, depth);
         }

@@ -222,6 +222,7 @@ private:
     int cmpEntry(std::string_view ak, uint32_t ar, std::string_view bk, uint32_t br) const;
     IndexEntry subtreeLast(uint32_t page, uint32_t depth);
     size_t childFor(const Node &n, std::string_view key, uint32_t recno, uint32_t depth);
+    size_t leafPosition(const Node &n, std::string_view key, uint32_t recno) const;
     void
     insertAt(uint32_t page, const std::string &key, uint32_t recno, uint32_t depth, Split &out);
     bool removeAt(uint32_t page, const std::string &key, uint32_t recno, uint32_t depth);
@@ -323,6 +324,9 @@ private:
     uint16_t m_slotLength = 32;
     uint8_t m_ldid = 0;
     uint32_t m_totalPages = 0;
+    uint32_t m_pagesOnDisk = 0; // the page count the header holds
+    uint8_t m_headTail[4] = {}; // header bytes 44-47 (date of the last update) as on disk
+    bool m_dateWritten = false; // the date was set in this session
     bool m_writable = false;
     bool m_markedWriting = false;
     EngineMark m_markAtOpen = EngineMark::Absent;
