@@ -436,19 +436,23 @@ void MdxTag::writeHeader()
     // The file's page count first (new nodes are already written), then the tag header, and
     // each only when its contents change: most inserts touch one leaf and nothing else.
     m_file.writeHeaderCounts();
-    std::vector<uint8_t> h = m_impl->header;
-    encodeLe32(h.data(), m_impl->root);
-    encodeLe32(h.data() + 4, m_impl->pagesUsed);
-    h[246] = 1;
-    encodeLe32(h.data() + 248, edgeLeaf(false));
-    encodeLe32(h.data() + 252, edgeLeaf(true));
-    if (h == m_impl->header)
+    const std::vector<uint8_t> &h = m_impl->header;
+    const uint32_t firstLeaf = edgeLeaf(false), lastLeaf = edgeLeaf(true);
+    if (decodeLe32(h.data()) == m_impl->root && decodeLe32(h.data() + 4) == m_impl->pagesUsed
+        && h[246] == 1 && decodeLe32(h.data() + 248) == firstLeaf
+        && decodeLe32(h.data() + 252) == lastLeaf)
         return;
-    h[20] = static_cast<uint8_t>(m_impl->counter + 1);
-    writeDate(h.data() + 257);
-    m_file.writeBlock(m_headerPage, h);
-    m_impl->counter = h[20];
-    m_impl->header = std::move(h);
+    std::vector<uint8_t> next = h;
+    encodeLe32(next.data(), m_impl->root);
+    encodeLe32(next.data() + 4, m_impl->pagesUsed);
+    next[20] = static_cast<uint8_t>(m_impl->counter + 1);
+    next[246] = 1;
+    encodeLe32(next.data() + 248, firstLeaf);
+    encodeLe32(next.data() + 252, lastLeaf);
+    writeDate(next.data() + 257);
+    m_file.writeBlock(m_headerPage, next);
+    m_impl->counter = next[20];
+    m_impl->header = std::move(next);
 }
 
 uint32_t MdxTag::edgeLeaf(bool last)
@@ -633,17 +637,24 @@ bool MdxTag::insert(std::string_view rawKey, uint32_t recno)
 void MdxTag::insertAt(
     uint32_t page, const std::string &key, uint32_t recno, uint32_t depth, Split &out)
 {
-    Node nd = node(page, depth);
-    if (nd.leaf) {
-        const size_t j = leafPosition(nd, key, recno);
-        nd.entries.insert(nd.entries.begin() + static_cast<std::ptrdiff_t>(j), {key, recno});
+    Node nd;
+    if (const Node &cached = node(page, depth); cached.leaf) {
+        const size_t j = leafPosition(cached, key, recno);
+        nd.entries.reserve(cached.entries.size() + 1);
+        nd.entries.assign(cached.entries.begin(),
+                          cached.entries.begin() + static_cast<std::ptrdiff_t>(j));
+        nd.entries.push_back({key, recno});
+        nd.entries.insert(nd.entries.end(),
+                          cached.entries.begin() + static_cast<std::ptrdiff_t>(j),
+                          cached.entries.end());
     } else {
-        size_t i = childFor(nd, key, recno, depth);
+        const size_t i = childFor(cached, key, recno, depth);
+        const uint32_t left = cached.entries[i].recno;
         Split child;
-        insertAt(nd.entries[i].recno, key, recno, depth + 1, child);
+        insertAt(left, key, recno, depth + 1, child);
         if (!child.happened)
-            return; // a child's highest key only grows when it is the last child
-        uint32_t left = nd.entries[i].recno;
+            return;             // a child's highest key only grows when it is the last child
+        nd = node(page, depth); // copied only when this node changes
         nd.entries[i].recno = child.rightPage;
         nd.entries.insert(nd.entries.begin() + static_cast<std::ptrdiff_t>(i),
                           {child.leftMax, left});
