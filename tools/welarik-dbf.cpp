@@ -2,6 +2,7 @@
 // catalogue. Errors go to standard error with a non-zero exit status; nothing is changed
 // except by `check --repair` and `demo`.
 
+#include "catalogue.h"
 #include "demo.h"
 #include "filter.h"
 #include "tableengine.h"
@@ -280,7 +281,9 @@ int runDemo(const std::vector<std::string> &args)
             std::fflush(stderr);
         };
     }
-    EngineDemoWriter writer;
+    // Through the table component's insert, edit, post and delete: the path the program's own
+    // commands take, so the demo exercises it.
+    TableDemoWriter writer;
     const DemoSummary summary = createDemoCatalogue(FileSystem::real(), dir, options, writer);
     std::cout << summary.filmsPath << ": " << summary.films << " films, " << summary.corrected
               << " corrected, " << summary.deleted << " deleted\n";

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstring>
 #include <ctime>
-#include <unordered_map>
 #include <unordered_set>
 
 namespace welarik {
@@ -57,15 +56,28 @@ struct MdxTag::Node
 {
     bool leaf = true;
     std::vector<IndexEntry> entries;
+    // Interior nodes, memory only: the record number of each child's highest entry (0 = not
+    // known yet), so that equal keys do not send every insert down to the leaves.
+    mutable std::vector<uint32_t> lastRecno;
 };
 
 struct MdxTag::Impl
 {
-    std::unordered_map<uint32_t, std::shared_ptr<Node>> cache;
+    std::vector<std::unique_ptr<Node>> cache; // by page number; null = not read yet
+    Node &store(uint32_t page, Node &&nd)
+    {
+        if (page >= cache.size())
+            cache.resize(size_t(page) + 1);
+        cache[page] = std::make_unique<Node>(std::move(nd));
+        return *cache[page];
+    }
     uint32_t root = 0;
     uint32_t pagesUsed = 0;
     uint8_t counter = 0;
     std::vector<uint8_t> header; // the tag header block as on disk
+    bool edgesKnown = false;     // firstLeaf/lastLeaf hold the tree's edge leaves
+    uint32_t firstLeaf = 0;
+    uint32_t lastLeaf = 0;
 };
 
 // ---------------------------------------------------------------------------------------
@@ -437,7 +449,13 @@ void MdxTag::writeHeader()
     // each only when its contents change: most inserts touch one leaf and nothing else.
     m_file.writeHeaderCounts();
     const std::vector<uint8_t> &h = m_impl->header;
-    const uint32_t firstLeaf = edgeLeaf(false), lastLeaf = edgeLeaf(true);
+    // The edge leaves change only when nodes are added, merged or rebuilt.
+    if (!m_impl->edgesKnown) {
+        m_impl->firstLeaf = edgeLeaf(false);
+        m_impl->lastLeaf = edgeLeaf(true);
+        m_impl->edgesKnown = true;
+    }
+    const uint32_t firstLeaf = m_impl->firstLeaf, lastLeaf = m_impl->lastLeaf;
     if (decodeLe32(h.data()) == m_impl->root && decodeLe32(h.data() + 4) == m_impl->pagesUsed
         && h[246] == 1 && decodeLe32(h.data() + 248) == firstLeaf
         && decodeLe32(h.data() + 252) == lastLeaf)
@@ -472,9 +490,8 @@ const MdxTag::Node &MdxTag::node(uint32_t page, uint32_t depth)
         m_file.corrupt("tag " + m_name + ": index pages nested deeper than "
                        + std::to_string(kMaxDepth) + " levels (loop?) at page "
                        + std::to_string(page));
-    auto it = m_impl->cache.find(page);
-    if (it != m_impl->cache.end())
-        return *it->second;
+    if (page < m_impl->cache.size() && m_impl->cache[page])
+        return *m_impl->cache[page];
     std::vector<uint8_t> b;
     try {
         m_file.readBlock(page, b);
@@ -486,18 +503,18 @@ const MdxTag::Node &MdxTag::node(uint32_t page, uint32_t depth)
     if (n > m_maxKeys || 12u + uint64_t(n) * m_itemLength > m_file.m_blockSize)
         m_file.corrupt("tag " + m_name + ": node at page " + std::to_string(page) + " holds "
                        + std::to_string(n) + " keys, more than fit");
-    auto nd = std::make_shared<Node>();
+    Node nd;
     uint32_t extra = decodeLe32(b.data() + 8 + n * m_itemLength);
-    nd->leaf = extra == 0;
-    nd->entries.resize(n + (nd->leaf ? 0 : 1));
+    nd.leaf = extra == 0;
+    nd.entries.resize(n + (nd.leaf ? 0 : 1));
     for (uint32_t i = 0; i < n; ++i) {
         const uint8_t *p = b.data() + 8 + i * m_itemLength;
-        nd->entries[i].recno = decodeLe32(p);
-        nd->entries[i].key.assign(reinterpret_cast<const char *>(p + 4), m_keyLength);
+        nd.entries[i].recno = decodeLe32(p);
+        nd.entries[i].key.assign(reinterpret_cast<const char *>(p + 4), m_keyLength);
     }
-    if (!nd->leaf)
-        nd->entries.back().recno = extra;
-    return *m_impl->cache.emplace(page, std::move(nd)).first->second;
+    if (!nd.leaf)
+        nd.entries.back().recno = extra;
+    return m_impl->store(page, std::move(nd));
 }
 
 void MdxTag::putNode(uint32_t page, Node nd)
@@ -516,13 +533,15 @@ void MdxTag::putNode(uint32_t page, Node nd)
         encodeLe32(b.data() + 8 + n * m_itemLength, nd.entries.back().recno);
     ++m_generation; // cursors drop their pointers into the cache
     m_file.writeBlock(page, b);
-    m_impl->cache[page] = std::make_shared<Node>(std::move(nd));
+    nd.lastRecno.clear();
+    m_impl->store(page, std::move(nd));
 }
 
 uint32_t MdxTag::newNodePage()
 {
     uint32_t page = m_file.allocateBlock();
     m_impl->pagesUsed += m_file.m_blockFactor;
+    m_impl->edgesKnown = false;
     return page;
 }
 
@@ -559,6 +578,15 @@ IndexEntry MdxTag::subtreeLast(uint32_t page, uint32_t depth)
     }
 }
 
+uint32_t MdxTag::childLastRecno(const Node &n, size_t child, uint32_t depth)
+{
+    if (n.lastRecno.size() != n.entries.size())
+        n.lastRecno.assign(n.entries.size(), 0);
+    if (n.lastRecno[child] == 0)
+        n.lastRecno[child] = subtreeLast(n.entries[child].recno, depth + 1).recno;
+    return n.lastRecno[child];
+}
+
 // Index of the child of an interior node under which (key, recno) belongs.
 size_t MdxTag::childFor(const Node &n, std::string_view key, uint32_t recno, uint32_t depth)
 {
@@ -567,7 +595,7 @@ size_t MdxTag::childFor(const Node &n, std::string_view key, uint32_t recno, uin
     const auto last = n.entries.end() - 1;
     auto it = std::partition_point(n.entries.begin(), last, [&](const IndexEntry &e) {
         const int c = cmpKey(e.key, key);
-        return c < 0 || (c == 0 && subtreeLast(e.recno, depth + 1).recno < recno);
+        return c < 0 || (c == 0 && childLastRecno(n, size_t(&e - n.entries.data()), depth) < recno);
     });
     return static_cast<size_t>(it - n.entries.begin());
 }
@@ -652,8 +680,16 @@ void MdxTag::insertAt(
         const uint32_t left = cached.entries[i].recno;
         Split child;
         insertAt(left, key, recno, depth + 1, child);
-        if (!child.happened)
-            return;             // a child's highest key only grows when it is the last child
+        if (!child.happened) {
+            // A child's highest key only grows when it is the last child; its highest record
+            // number grows when the new entry has that key and a higher number.
+            const Node &again = node(page, depth);
+            if (i + 1 < again.entries.size() && i < again.lastRecno.size()
+                && again.lastRecno[i] != 0 && again.lastRecno[i] < recno
+                && cmpKey(again.entries[i].key, key) == 0)
+                again.lastRecno[i] = recno;
+            return;
+        }
         nd = node(page, depth); // copied only when this node changes
         nd.entries[i].recno = child.rightPage;
         nd.entries.insert(nd.entries.begin() + static_cast<std::ptrdiff_t>(i),
@@ -683,6 +719,7 @@ bool MdxTag::remove(std::string_view rawKey, uint32_t recno)
 {
     requireWritable();
     std::string key = normalKey(rawKey);
+    m_impl->edgesKnown = false; // merges may drop an edge leaf
     if (!removeAt(m_impl->root, key, recno, 0))
         return false;
     for (;;) {
@@ -842,6 +879,7 @@ void MdxTag::build(std::vector<IndexEntry> entries)
     }
     std::vector<uint8_t> run(total * m_file.m_blockSize, 0);
     m_impl->cache.clear();
+    m_impl->edgesKnown = false;
     ++m_generation;
     size_t at = 0;
     for (size_t lv = 0; lv < levels.size(); ++lv) {
@@ -859,8 +897,7 @@ void MdxTag::build(std::vector<IndexEntry> entries)
             }
             if (!nd.leaf)
                 encodeLe32(b + 8 + n * m_itemLength, nd.entries.back().recno);
-            m_impl->cache[base[lv] + static_cast<uint32_t>(k) * factor]
-                = std::make_shared<Node>(std::move(nd));
+            m_impl->store(base[lv] + static_cast<uint32_t>(k) * factor, std::move(nd));
         }
     }
     m_file.m_file->writeAt(uint64_t(first) * kMdxPageSize, run.data(), run.size());

@@ -222,6 +222,7 @@ private:
     int cmpEntry(std::string_view ak, uint32_t ar, std::string_view bk, uint32_t br) const;
     IndexEntry subtreeLast(uint32_t page, uint32_t depth);
     size_t childFor(const Node &n, std::string_view key, uint32_t recno, uint32_t depth);
+    uint32_t childLastRecno(const Node &n, size_t child, uint32_t depth);
     size_t leafPosition(const Node &n, std::string_view key, uint32_t recno) const;
     void
     insertAt(uint32_t page, const std::string &key, uint32_t recno, uint32_t depth, Split &out);
