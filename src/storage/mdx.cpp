@@ -316,6 +316,15 @@ void MdxFile::markClean()
     m_file->flush();
 }
 
+void MdxFile::discardCaches()
+{
+    for (auto &t : m_tags) {
+        t->m_impl->cache.clear();
+        t->m_impl->edgesKnown = false;
+        ++t->m_generation;
+    }
+}
+
 void MdxFile::writeSignature(uint8_t state)
 {
     // Bytes 44-55: the date of the last update (written with the first mark of the session),
@@ -340,6 +349,7 @@ void MdxFile::writeSignature(uint8_t state)
     } else {
         m_file->writeAt(48, b + 4, 8);
     }
+    m_signatureWritten = true;
 }
 
 void MdxFile::flush()
@@ -1278,8 +1288,7 @@ TagReport MdxTag::check(uint32_t recordCount, const RecordReader &read)
     if (foreign > 0 && report.health == TagHealth::Sound) {
         report.health = TagHealth::ForeignKeys;
         report.faults.push_back("tag " + m_name + ": " + std::to_string(foreign)
-                                + " stored keys differ from the keys computed from the records"
-                                + " (made by another program's rule)");
+                                + " stored keys differ from the keys computed from the records");
     }
     return report;
 }

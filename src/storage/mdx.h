@@ -299,6 +299,12 @@ public:
     void markWriting();
     // Writes state 0 and hands the data to the system.
     void markClean();
+    // True when the file carries our signature (found at open or written since): its keys
+    // were made by our rules.
+    bool signedByUs() const { return m_markAtOpen != EngineMark::Absent || m_signatureWritten; }
+    // Drops every tag's cached nodes, so the next access reads the file (after a failed
+    // write, before a rebuild).
+    void discardCaches();
 
     void flush();
 
@@ -330,6 +336,7 @@ private:
     bool m_dateWritten = false; // the date was set in this session
     bool m_writable = false;
     bool m_markedWriting = false;
+    bool m_signatureWritten = false;
     EngineMark m_markAtOpen = EngineMark::Absent;
 };
 

@@ -254,6 +254,11 @@ struct TableEngine::Impl
     bool missingMemo = false;  // memo fields but no memo file
     bool missingIndex = false; // header promises an index that is not there
     bool crashedAtOpen = false;
+    // A write failed after the index was marked "write in progress" (the files are as the
+    // last successful write left them, but the tags may disagree with the table): every tag
+    // is rebuilt from the table before the next write, and reads use orders computed in
+    // memory until then.
+    bool indexSuspect = false;
     bool foreignChecked = false;
     bool bulk = false;
     // Read-only open of a half-written index: each tag's entries sorted in memory, on demand.
@@ -310,10 +315,46 @@ struct TableEngine::Impl
         if (which.empty())
             return;
         mdx->markWriting();
-        auto entries = collectEntries(which);
-        for (size_t k = 0; k < which.size(); ++k)
-            mdx->tag(which[k]).build(std::move(entries[k]));
-        mdx->markClean();
+        indexWrite([&] {
+            auto entries = collectEntries(which);
+            for (size_t k = 0; k < which.size(); ++k)
+                mdx->tag(which[k]).build(std::move(entries[k]));
+            // A crashed index with a tag we cannot rebuild stays marked: never trusted as clean.
+            if (!crashedAtOpen || mdx->allEvaluable())
+                mdx->markClean();
+        });
+    }
+
+    // Runs the index changes of one write sequence (after markWriting()); when one fails, the
+    // index is suspect until it has been rebuilt.
+    template<class F>
+    void indexWrite(F &&change)
+    {
+        try {
+            change();
+        } catch (...) {
+            indexSuspect = true;
+            memoryOrder.assign(tags.size(), nullptr);
+            throw;
+        }
+    }
+
+    // Before any write: an index left suspect by a failed write is rebuilt first (and stays
+    // suspect when that fails too).
+    void recoverIndex()
+    {
+        if (!indexSuspect || !mdx)
+            return;
+        mdx->discardCaches();
+        rebuild(allTags());
+        indexSuspect = false;
+        memoryOrder.assign(tags.size(), nullptr);
+    }
+
+    // The tags' trees cannot be trusted: orders come from keys computed in memory.
+    bool treesUntrusted() const
+    {
+        return indexSuspect || (crashedAtOpen && (!writable || !mdx->allEvaluable()));
     }
 
     std::vector<size_t> allTags() const
@@ -757,6 +798,7 @@ uint32_t TableEngine::append(const RecordBuffer &record)
     d->requireWritable();
     d->requireSize(record);
     d->requireEvaluable();
+    d->recoverIndex();
     if (d->bulk)
         return d->dbf->appendRecord(record.data());
     d->prepareIndex();
@@ -766,10 +808,13 @@ uint32_t TableEngine::append(const RecordBuffer &record)
     if (keys.empty())
         return d->dbf->appendRecord(record.data());
     d->mdx->markWriting();
-    const uint32_t recno = d->dbf->appendRecord(record.data());
-    for (size_t i = 0; i < keys.size(); ++i)
-        d->mdx->tag(i).insert(keys[i], recno);
-    d->mdx->markClean();
+    uint32_t recno = 0;
+    d->indexWrite([&] {
+        recno = d->dbf->appendRecord(record.data());
+        for (size_t i = 0; i < keys.size(); ++i)
+            d->mdx->tag(i).insert(keys[i], recno);
+        d->mdx->markClean();
+    });
     return recno;
 }
 
@@ -778,6 +823,7 @@ void TableEngine::update(uint32_t recno, const RecordBuffer &record)
     d->requireWritable();
     d->requireSize(record);
     d->requireEvaluable();
+    d->recoverIndex();
     RecordBuffer old;
     readRecord(recno, old);
     if (d->bulk) {
@@ -803,19 +849,22 @@ void TableEngine::update(uint32_t recno, const RecordBuffer &record)
         return;
     }
     d->mdx->markWriting();
-    d->dbf->writeRecord(recno, record.data());
-    for (const Change &c : changes) {
-        MdxTag &t = d->mdx->tag(c.tag);
-        t.remove(c.oldKey, recno);
-        t.insert(c.newKey, recno);
-    }
-    d->mdx->markClean();
+    d->indexWrite([&] {
+        d->dbf->writeRecord(recno, record.data());
+        for (const Change &c : changes) {
+            MdxTag &t = d->mdx->tag(c.tag);
+            t.remove(c.oldKey, recno);
+            t.insert(c.newKey, recno);
+        }
+        d->mdx->markClean();
+    });
 }
 
 void TableEngine::markDeleted(uint32_t recno)
 {
     d->requireWritable();
     d->requireEvaluable();
+    d->recoverIndex();
     if (recno == 0 || recno > recordCount())
         throw StateError(d->path, "record " + std::to_string(recno) + " does not exist");
     d->dbf->setDeleted(recno, true);
@@ -827,6 +876,7 @@ void TableEngine::beginBulk()
     d->requireEvaluable();
     if (d->bulk)
         return;
+    d->recoverIndex();
     d->prepareIndex();
     if (d->mdx)
         d->mdx->markWriting();
@@ -886,7 +936,7 @@ TagCursor TableEngine::cursor(int tag) const
     auto impl = std::make_unique<TagCursor::Impl>();
     impl->keyType = t.keyType();
     impl->descending = t.descending();
-    if (d->crashedAtOpen && (!d->writable || !d->mdx->allEvaluable())) {
+    if (d->treesUntrusted()) {
         if (!t.evaluable())
             throw IndexError(d->mdx->path(),
                              "tag " + t.name()
@@ -996,6 +1046,11 @@ CheckReport TableEngine::check() const
     if (d->mdx) {
         if (d->crashedAtOpen && (!d->writable || !d->mdx->allEvaluable()))
             fault("index", "left in the middle of a write (opening for writing rebuilds it)");
+        if (d->indexSuspect)
+            fault("index", "a write failed half way (the next write rebuilds the index)");
+        // Keys that differ from ours in an index we wrote are damage, not another program's
+        // rule.
+        const bool ours = d->mdx->signedByUs();
         for (size_t i = 0; i < d->mdx->tagCount(); ++i) {
             MdxTag &t = d->mdx->tag(i);
             const std::string where = "tag " + t.name();
@@ -1010,14 +1065,19 @@ CheckReport TableEngine::check() const
                 const TagReport r = t.check(dbf.recordCount(), std::ref(reader));
                 if (r.health == TagHealth::Sound)
                     continue;
-                const bool isFault = r.health == TagHealth::Faulty;
+                const bool isFault = r.health == TagHealth::Faulty || ours;
                 if (r.faults.empty())
                     report.findings.push_back({isFault, where, "keys disagree with the records"});
                 for (size_t k = 0; k < r.faults.size() && k < 10; ++k)
                     report.findings.push_back(
                         {isFault,
                          where,
-                         (isFault ? "" : "keys made by another program's rule: ") + r.faults[k]});
+                         (r.health == TagHealth::Faulty
+                              ? ""
+                              : (ours ? "keys differ from the records in an index this program "
+                                        "wrote: "
+                                      : "keys made by another program's rule: "))
+                             + r.faults[k]});
             } catch (const StorageError &e) {
                 fault(where, e.fault());
             }
@@ -1031,10 +1091,16 @@ CheckReport TableEngine::repair()
     d->requireWritable();
     if (d->mdx) {
         d->foreignChecked = true;
-        auto bad = d->unsoundTags();
-        if (!bad.empty())
+        // An index marked "write in progress" (a failed write of this session, or a crash that
+        // opening could not rebuild) is rebuilt whole; otherwise only the tags that disagree.
+        const bool marked = d->indexSuspect || (d->crashedAtOpen && !d->mdx->allEvaluable());
+        auto bad = marked ? d->allTags() : d->unsoundTags();
+        if (!bad.empty()) {
+            d->mdx->discardCaches();
             d->rebuild(bad);
-        else if (d->mdx->markAtOpen() == EngineMark::Absent) {
+            d->indexSuspect = false;
+            d->memoryOrder.assign(d->tags.size(), nullptr);
+        } else if (d->mdx->markAtOpen() == EngineMark::Absent) {
             d->mdx->markWriting();
             d->mdx->markClean();
         }
