@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 using namespace welarik;
@@ -218,4 +219,234 @@ TEST(Crash, ForeignIndexIsANoteAndIsRebuiltBeforeTheFirstWrite)
     auto mdx = MdxFile::open(
         *fs, "C.MDX", OpenMode::ReadOnly, ShareMode::Shared, fields, CodePage::Cp1250);
     EXPECT_EQ(mdx->markAtOpen(), EngineMark::Clean);
+}
+
+namespace {
+
+// A base image with a few more records, and the stop points of one step run on it.
+std::unique_ptr<MemoryFileSystem> busyImage()
+{
+    auto fs = baseImage();
+    auto e = TableEngine::open(*fs, "C.DBF", OpenMode::ReadWrite, ShareMode::Exclusive);
+    for (int i = 0; i < 30; ++i)
+        put(*e, 0, ("ptak " + std::to_string(i)).c_str(), std::to_string(i % 7).c_str(), "x");
+    return fs;
+}
+
+uint64_t writesOf(const MemoryFileSystem &image, const Step &step)
+{
+    auto fs = image.snapshot();
+    auto e = TableEngine::open(*fs, "C.DBF", OpenMode::ReadWrite, ShareMode::Exclusive);
+    fs->resetWriteCount();
+    step(*e);
+    return fs->writeCount();
+}
+
+// Runs step on a fresh copy of image, stopped after n writes; returns "the machine after the
+// crash".
+std::unique_ptr<MemoryFileSystem>
+stoppedAfter(const MemoryFileSystem &image, const Step &step, uint64_t n)
+{
+    auto fs = image.snapshot();
+    {
+        auto e = TableEngine::open(*fs, "C.DBF", OpenMode::ReadWrite, ShareMode::Exclusive);
+        fs->setWriteBudget(n);
+        try {
+            step(*e);
+        } catch (const IoError &) {
+        }
+    }
+    return fs->snapshot();
+}
+
+uint32_t headerCount(const MemoryFileSystem &fs)
+{
+    const auto b = fs.fileBytes("C.DBF");
+    return uint32_t(b[4]) | uint32_t(b[5]) << 8 | uint32_t(b[6]) << 16 | uint32_t(b[7]) << 24;
+}
+
+EngineMark markOf(MemoryFileSystem &fs)
+{
+    return MdxFile::open(fs,
+                         "C.MDX",
+                         OpenMode::ReadOnly,
+                         ShareMode::Shared,
+                         {field("NAME", 'C', 12), field("NUM", 'N', 4)},
+                         CodePage::Cp1250)
+        ->markAtOpen();
+}
+
+std::string findings(const CheckReport &r)
+{
+    std::string s;
+    for (const auto &f : r.findings)
+        s += (f.fault ? "fault " : "note ") + f.where + ": " + f.text + "\n";
+    return s;
+}
+
+size_t listed(const TableEngine &e, int tag)
+{
+    TagCursor c = e.cursor(tag);
+    size_t n = 0;
+    for (bool ok = c.first(); ok; ok = c.next())
+        ++n;
+    return n;
+}
+
+const Step kAppend = [](TableEngine &e) {
+    put(e, 0, "Dzięcioł", "4", "nowa notatka");
+};
+const Step kKeyChange = [](TableEngine &e) {
+    put(e, 5, "Sikora", "6", nullptr);
+};
+
+} // namespace
+
+// A write that fails half way (the file layer throws) must not spoil later writes of the same
+// session: the index is rebuilt before the next write, and reads meanwhile list every record.
+TEST(Crash, AFailedWriteIsFollowedByConsistentWritesInTheSameSession)
+{
+    const auto base = busyImage();
+    for (const Step &failing : {kAppend, kKeyChange}) {
+        const uint64_t total = writesOf(*base, failing);
+        for (uint64_t n = 0; n < total; ++n) {
+            SCOPED_TRACE("failed after write " + std::to_string(n) + " of "
+                         + std::to_string(total));
+            auto fs = base->snapshot();
+            auto e = TableEngine::open(*fs, "C.DBF", OpenMode::ReadWrite, ShareMode::Exclusive);
+            fs->setWriteBudget(n);
+            EXPECT_THROW(failing(*e), IoError);
+            fs->setWriteBudget(std::nullopt);
+            for (int tag = 0; tag < 2; ++tag)
+                EXPECT_EQ(listed(*e, tag), e->recordCount());
+            // Further changes of every kind, key changes of the same records included.
+            put(*e, 5, "Kos", "2", "zmiana");
+            put(*e, 0, "Gil", "3", nullptr);
+            put(*e, e->recordCount(), "Zięba", "1", nullptr);
+            e->markDeleted(7);
+            const CheckReport report = e->check();
+            EXPECT_TRUE(report.sound()) << findings(report);
+            EXPECT_EQ(report.notes(), 0) << findings(report);
+            e.reset();
+            auto after = fs->snapshot();
+            EXPECT_EQ(markOf(*after), EngineMark::Clean);
+            auto reopened
+                = TableEngine::open(*after, "C.DBF", OpenMode::ReadOnly, ShareMode::Shared);
+            EXPECT_TRUE(reopened->check().sound()) << findings(reopened->check());
+        }
+    }
+}
+
+// repair() in the session of a failed write rebuilds the whole index; an index of ours left
+// "write in progress" with keys that disagree is reported as faulty (not as another program's
+// keys) and is rebuilt by opening for writing.
+TEST(Crash, RepairAndCheckOfAnIndexLeftWriteInProgress)
+{
+    const auto base = busyImage();
+    const uint64_t total = writesOf(*base, kKeyChange);
+    int halfWritten = 0;
+    for (uint64_t n = 1; n < total; ++n) {
+        SCOPED_TRACE("stopped after write " + std::to_string(n));
+        {
+            auto fs = base->snapshot();
+            auto e = TableEngine::open(*fs, "C.DBF", OpenMode::ReadWrite, ShareMode::Exclusive);
+            fs->setWriteBudget(n);
+            EXPECT_THROW(kKeyChange(*e), IoError);
+            fs->setWriteBudget(std::nullopt);
+            EXPECT_FALSE(e->check().sound()) << "the failed write is reported";
+            const CheckReport repaired = e->repair();
+            EXPECT_TRUE(repaired.sound()) << findings(repaired);
+            EXPECT_EQ(repaired.notes(), 0) << findings(repaired);
+            e.reset();
+            EXPECT_EQ(markOf(*fs), EngineMark::Clean);
+        }
+        auto crashed = stoppedAfter(*base, kKeyChange, n);
+        ASSERT_EQ(markOf(*crashed), EngineMark::Writing);
+        {
+            auto e = TableEngine::open(*crashed, "C.DBF", OpenMode::ReadOnly, ShareMode::Shared);
+            const CheckReport report = e->check();
+            EXPECT_FALSE(report.sound());
+            RecordBuffer r;
+            e->readRecord(5, r);
+            if (e->fieldText(r, 0).rfind("Sikora", 0) == 0) {
+                // The record was written, its keys were not (all of them): the tag is faulty.
+                const bool tagFault
+                    = std::any_of(report.findings.begin(),
+                                  report.findings.end(),
+                                  [](const CheckFinding &f) { return f.where == "tag NAME"; });
+                halfWritten += tagFault;
+                for (const CheckFinding &f : report.findings)
+                    EXPECT_TRUE(f.fault) << f.where << ": " << f.text;
+            }
+        }
+        auto e = TableEngine::open(*crashed, "C.DBF", OpenMode::ReadWrite, ShareMode::Exclusive);
+        const CheckReport report = e->check();
+        EXPECT_TRUE(report.sound()) << findings(report);
+        EXPECT_EQ(report.notes(), 0) << findings(report);
+    }
+    EXPECT_GT(halfWritten, 0) << "some stop point leaves the record written and its keys not";
+}
+
+// A cut-off append: before its count is written the record is a harmless leftover (a note) that
+// the next append overwrites; once the count is written but not the keys, opening for writing
+// rebuilds the index and the record is sound in every tag.
+TEST(Crash, CutOffAppends)
+{
+    const auto base = busyImage();
+    const uint32_t count = headerCount(*base);
+    const size_t size = base->fileBytes("C.DBF").size();
+    const uint64_t total = writesOf(*base, kAppend);
+    bool leftover = false, liveWithoutKeys = false;
+    for (uint64_t n = 0; n < total; ++n) {
+        SCOPED_TRACE("stopped after write " + std::to_string(n));
+        auto crashed = stoppedAfter(*base, kAppend, n);
+        const size_t grown = crashed->fileBytes("C.DBF").size();
+        if (headerCount(*crashed) == count && grown > size) {
+            leftover = true;
+            {
+                auto e
+                    = TableEngine::open(*crashed, "C.DBF", OpenMode::ReadOnly, ShareMode::Shared);
+                // The leftover is a note; the index (marked before the record was written)
+                // is reported as mid-write until opening for writing rebuilds it.
+                const CheckReport report = e->check();
+                ASSERT_EQ(report.notes(), 1) << findings(report);
+                for (const CheckFinding &f : report.findings)
+                    EXPECT_TRUE(f.fault ? f.where == "index" : f.where == "table") << f.text;
+                EXPECT_EQ(e->recordCount(), count);
+            }
+            auto e
+                = TableEngine::open(*crashed, "C.DBF", OpenMode::ReadWrite, ShareMode::Exclusive);
+            put(*e, 0, "Czyżyk", "5", nullptr);
+            EXPECT_EQ(e->recordCount(), count + 1);
+            const CheckReport report = e->check();
+            EXPECT_TRUE(report.sound()) << findings(report);
+            EXPECT_EQ(report.notes(), 0) << findings(report);
+            e.reset();
+            EXPECT_EQ(crashed->fileBytes("C.DBF").size(), grown) << "the leftover was overwritten";
+        }
+        if (headerCount(*crashed) == count + 1 && markOf(*crashed) == EngineMark::Writing) {
+            liveWithoutKeys = true;
+            {
+                auto e
+                    = TableEngine::open(*crashed, "C.DBF", OpenMode::ReadOnly, ShareMode::Shared);
+                EXPECT_FALSE(e->check().sound()) << "an index mid-write is not trusted";
+                for (int tag = 0; tag < 2; ++tag)
+                    EXPECT_EQ(listed(*e, tag), count + 1);
+            }
+            auto e
+                = TableEngine::open(*crashed, "C.DBF", OpenMode::ReadWrite, ShareMode::Exclusive);
+            const CheckReport report = e->check();
+            EXPECT_TRUE(report.sound()) << findings(report);
+            EXPECT_EQ(report.notes(), 0) << findings(report);
+            RecordBuffer added;
+            e->readRecord(count + 1, added);
+            for (int tag = 0; tag < 2; ++tag) {
+                TagCursor c = e->cursor(tag);
+                EXPECT_TRUE(c.seekEntry(e->keyOf(tag, added.data()), count + 1));
+                EXPECT_EQ(c.recno(), count + 1);
+            }
+        }
+    }
+    EXPECT_TRUE(leftover);
+    EXPECT_TRUE(liveWithoutKeys);
 }
