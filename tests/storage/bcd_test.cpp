@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <string>
 #include <vector>
 
 using namespace welarik;
@@ -67,4 +69,34 @@ TEST(DateKey, JulianDayDouble)
     EXPECT_GT(compareDateKeys(blank, k), 0);
     EXPECT_FALSE(encodeDateKey("20230230", k));
     EXPECT_FALSE(encodeDateKey("2023013", k));
+}
+
+// The byte-wise comparison orders keys exactly as their values, across signs, exponents, digit
+// counts, zeros of other writers and out-of-range nibbles (read as 9).
+TEST(Bcd, ByteComparisonAgreesWithTheValues)
+{
+    std::mt19937 rng(11);
+    std::vector<std::string> texts = {"0", "-0.000", "   ", "0.001", "-0.001", "999999.999"};
+    for (int i = 0; i < 400; ++i) {
+        std::string t = (rng() % 3 == 0 ? "-" : "") + std::to_string(rng() % 1000000);
+        if (rng() % 2)
+            t += "." + std::to_string(rng() % 1000);
+        texts.push_back(t);
+    }
+    auto sign = [](double v) {
+        return v < 0 ? -1 : (v > 0 ? 1 : 0);
+    };
+    for (size_t i = 0; i < texts.size(); ++i) {
+        for (size_t j = 0; j < texts.size(); j += 7) {
+            const auto a = key(texts[i].c_str()), b = key(texts[j].c_str());
+            ASSERT_EQ(sign(compareBcd(a.data(), b.data())),
+                      sign(decodeBcd(a.data()) - decodeBcd(b.data())))
+                << texts[i] << " vs " << texts[j];
+        }
+    }
+    std::vector<uint8_t> nines = key("9.99");
+    std::vector<uint8_t> bad = nines;
+    bad[2] = 0xFF; // nibbles above 9 read as 9
+    EXPECT_EQ(compareBcd(bad.data(), key("9.99").data()), 0);
+    EXPECT_GT(compareBcd(bad.data(), key("9.98").data()), 0);
 }

@@ -83,3 +83,17 @@ TEST(KeyExpression, SearchPrefix)
     EXPECT_EQ(num.searchPrefix("12.5").size(), 12u);
     EXPECT_EQ(num.searchPrefix("abc"), "");
 }
+
+// Character keys compare by bytes; the shorter one counts as padded with blanks.
+TEST(KeyExpression, CompareKeysPadsTheShorterWithBlanks)
+{
+    using namespace std::literals;
+    EXPECT_EQ(compareKeys('C', "AB", "AB  "), 0);
+    EXPECT_EQ(compareKeys('C', "AB  ", "AB"), 0);
+    EXPECT_LT(compareKeys('C', "AB", "ABC"), 0);
+    EXPECT_GT(compareKeys('C', "ABC", "AB"), 0);
+    EXPECT_GT(compareKeys('C', "AB", "AB\x01"sv), 0); // a blank is above control bytes
+    EXPECT_LT(compareKeys('C', "AB\x01"sv, "AB"), 0);
+    EXPECT_LT(compareKeys('C', "A\xA5", "A\xB9"), 0); // bytes are unsigned
+    EXPECT_EQ(compareKeys('C', "", "   "), 0);
+}
