@@ -931,12 +931,12 @@ DemoSummary createDemoCatalogue(FileSystem &fs,
                 ++id;
             while (holes.count(id));
             recnos.push_back(writer.insert(generatedFilm(rng, static_cast<uint32_t>(id))));
-            if (options.progress && (i + 1) % 5000 == 0)
+            if (options.progress && (i + 1) % 1000 == 0 && i + 1 < total)
                 options.progress("films", i + 1, total);
         }
         writer.endBatch();
         if (options.progress)
-            options.progress("films", total, total);
+            options.progress("films", total, total); // once, after the batch is complete
         poolNumbers.assign(holes.begin(), holes.end());
         std::reverse(poolNumbers.begin(), poolNumbers.end()); // unsorted record order
         std::swap(poolNumbers.front(), poolNumbers[poolNumbers.size() / 2]);
@@ -975,9 +975,11 @@ DemoSummary createDemoCatalogue(FileSystem &fs,
             ++summary.corrected;
             break;
         }
-        if (options.progress && (k + 1) % 1000 == 0)
+        if (options.progress && (k + 1) % 500 == 0 && k + 1 < options.churn)
             options.progress("churn", k + 1, options.churn);
     }
+    if (options.progress && options.churn > 0)
+        options.progress("churn", options.churn, options.churn);
     writer.closeTable();
 
     writer.openTable(fs, pool);
