@@ -1,7 +1,8 @@
 // Speed of the table component on a generated catalogue of 100,000 films: filtering and
-// counting, the cached count, selecting a tag, posting a change, deleting, and the rows a grid
-// asks for.
+// counting, the cached count, selecting a tag, posting a change, deleting, the rows a grid
+// asks for, and the demo catalogue written through the component.
 
+#include "catalogue.h"
 #include "demo.h"
 #include "table.h"
 
@@ -155,6 +156,28 @@ void BM_GridRowsAfterChange(benchmark::State &state)
     }
 }
 BENCHMARK(BM_GridRowsAfterChange)->Unit(benchmark::kMillisecond);
+
+// `welarik-dbf demo DIR --films 100000 --churn 2000`: every film, correction and deletion
+// through the table component's insert/edit/post and delete, the tags kept on disk.
+void BM_DemoThroughTableComponent(benchmark::State &state)
+{
+    const std::filesystem::path dir = std::filesystem::temp_directory_path()
+                                      / ("welarik-bench-demo-" + std::to_string(getpid()));
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir);
+        DemoOptions options;
+        options.films = kFilms;
+        options.seed = 1;
+        options.churn = 2000;
+        TableDemoWriter writer;
+        state.ResumeTiming();
+        createDemoCatalogue(FileSystem::real(), dir.string(), options, writer);
+    }
+    std::filesystem::remove_all(dir);
+}
+BENCHMARK(BM_DemoThroughTableComponent)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
