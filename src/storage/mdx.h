@@ -41,7 +41,9 @@
 //   Interior nodes never hold the maximum key count; all leaves are at one depth; equal keys
 //   are ordered by record number.
 //
-// Every change goes to the file at once (node blocks are cached, write-through). Nodes freed
+// Every change goes to the file at once (decoded nodes are cached, write-through). The header's
+// page count is rewritten when it changes and its date once per session, with the first state
+// byte; a tag header is rewritten when its root, page count or edge leaves change. Nodes freed
 // by merges are left unused, as other writers expect.
 
 #include "codepage.h"

@@ -37,6 +37,12 @@
 //     tag is compared with the keys we compute; a tag that disagrees (for instance keys
 //     upper-cased by another rule) is rebuilt, the others are kept, and then our signature is
 //     written.
+// A write that fails half way (the file layer throws after "write in progress") leaves the
+// files as the last successful write left them, but the tags may disagree with the table: the
+// engine marks its index suspect, check() reports it, cursors order from keys computed in
+// memory, and the next write (or repair()) first rebuilds every tag from the table. A record
+// written past the count by a cut-off append is a harmless leftover that the next append
+// overwrites (check() notes it).
 // A tag whose key expression we cannot evaluate leaves the table readable (the other tags
 // work), but every write is refused with IndexError before any byte is written.
 //
@@ -250,7 +256,9 @@ public:
     // differ only by another program's upper-casing rule is a note.
     CheckReport check() const;
     // Rebuilds what opening for writing rebuilds (a crashed index, tags that disagree with
-    // the records), then checks again. StateError when read-only.
+    // the records) and the whole index after a failed write of this session, then checks
+    // again. Keys that differ from ours in an index carrying our signature are faults, not
+    // notes. StateError when read-only.
     CheckReport repair();
 
     struct Impl;
