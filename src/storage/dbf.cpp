@@ -615,20 +615,20 @@ void DbfFile::load()
 }
 
 std::unique_ptr<DbfFile>
-DbfFile::create(FileSystem &fs, const std::string &path, const DbfCreateSpec &spec, ShareMode share)
+DbfFile::create(FileSystem &fs, const std::string &path, const DbfLayout &layout, ShareMode share)
 {
     auto bad = [&](const std::string &fault) {
         return FieldError(path, fault);
     };
-    const int level = spec.level;
+    const int level = layout.level;
     if (level != 3 && level != 4 && level != 7) {
         throw bad("unsupported table level " + std::to_string(level));
     }
     const size_t maxFields = level == 7 ? kDbfMaxFields : 255;
-    if (spec.fields.empty() || spec.fields.size() > maxFields) {
+    if (layout.fields.empty() || layout.fields.size() > maxFields) {
         throw bad("a table needs 1 to " + std::to_string(maxFields) + " fields");
     }
-    FieldList fields = spec.fields;
+    FieldList fields = layout.fields;
     uint32_t offset = 1;
     bool memo = false;
     const std::string allowed = level == 7 ? "CNFLDMBGI+O@" : level == 4 ? "CNFLDMBG" : "CNLDM";
@@ -711,11 +711,11 @@ DbfFile::create(FileSystem &fs, const std::string &path, const DbfCreateSpec &sp
     image[3] = static_cast<uint8_t>(now.day);
     encodeLe16(image.data() + 8, static_cast<uint16_t>(headerLength));
     encodeLe16(image.data() + 10, static_cast<uint16_t>(offset));
-    image[29] = spec.ldid;
+    image[29] = layout.ldid;
     if (level == 7) {
         std::memcpy(image.data() + 32,
-                    spec.driverName.data(),
-                    std::min<size_t>(spec.driverName.size(), 31));
+                    layout.driverName.data(),
+                    std::min<size_t>(layout.driverName.size(), 31));
     }
     for (size_t i = 0; i < fields.size(); ++i) {
         uint8_t *d = image.data() + headerSize + i * descSize;

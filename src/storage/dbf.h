@@ -62,7 +62,7 @@ struct DbfDate
 };
 
 // What a new table looks like.
-struct DbfCreateSpec
+struct DbfLayout
 {
     int level = 4;          // 3, 4 (IV/5) or 7
     uint8_t ldid = 0x57;    // byte 29
@@ -135,7 +135,7 @@ public:
     // Creates (or empties) a table with no records. Throws FieldError for a bad field list.
     static std::unique_ptr<DbfFile> create(FileSystem &fs,
                                            const std::string &path,
-                                           const DbfCreateSpec &spec,
+                                           const DbfLayout &layout,
                                            ShareMode share = ShareMode::Exclusive);
     ~DbfFile();
     DbfFile(const DbfFile &) = delete;

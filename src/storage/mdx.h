@@ -267,7 +267,7 @@ public:
                                          CodePage codePage);
     // Creates a new index (version 2, 1024-byte blocks) with empty tags. tableBaseName is
     // the table's file name without extension; ldid the table's language driver byte.
-    // Throws IndexError for a bad spec (name, expression not evaluable, key too long, too
+    // Throws IndexError for a bad tag definition (name, expression not evaluable, key too long, too
     // many tags, duplicate names).
     static std::unique_ptr<MdxFile> create(FileSystem &fs,
                                            const std::string &path,

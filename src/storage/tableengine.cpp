@@ -492,11 +492,11 @@ std::unique_ptr<TableEngine> TableEngine::create(FileSystem &fs,
                                                  const std::vector<TagDefinition> &tags,
                                                  ShareMode share)
 {
-    DbfCreateSpec spec;
-    spec.level = level;
-    spec.ldid = ldid;
-    spec.fields = fields;
-    auto dbf = DbfFile::create(fs, dbfPath, spec, share);
+    DbfLayout layout;
+    layout.level = level;
+    layout.ldid = ldid;
+    layout.fields = fields;
+    auto dbf = DbfFile::create(fs, dbfPath, layout, share);
     const std::string memoPath = companionName(dbfPath, ".DBT");
     const std::string mdxPath = companionName(dbfPath, ".MDX");
     for (const std::string &old : {memoPath, mdxPath}) {

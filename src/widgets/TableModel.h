@@ -1,5 +1,5 @@
 #pragma once
-// Grids over a table component: a column specification, a model that reads only the rows a view
+// Grids over a table component: column lines, a model that reads only the rows a view
 // asks for (through the table's positional view), and a grid view that follows the table's
 // current record both ways.
 
@@ -36,7 +36,7 @@ public:
     TableModel(DataSource *source, std::vector<ColumnSpec> columns, QObject *parent = nullptr);
 
     DataSource *dataSource() const { return m_source; }
-    // The specified columns whose field the open table has, in specification order.
+    // The specified columns whose field the open table has, in the order given.
     const std::vector<ColumnSpec> &visibleColumns() const { return m_visible; }
     void setColumns(std::vector<ColumnSpec> columns);
 
@@ -81,7 +81,7 @@ public:
     void setTableModel(TableModel *model);
     TableModel *tableModel() const { return m_model; }
     void setTitlesVisible(bool visible);
-    // Width of a column in pixels from its specification (characters of the grid's font).
+    // Width of a column in pixels from its column line (characters of the grid's font).
     int columnPixelWidth(const ColumnSpec &column) const;
 
 private:

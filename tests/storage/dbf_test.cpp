@@ -252,10 +252,10 @@ TEST(DbfImages, RecordCountBelievesTheSmallerAndToleratesMissingEnd)
 TEST(DbfWriter, AppendWriteDeleteAndCrashSafeAppend)
 {
     MemoryFileSystem fs;
-    DbfCreateSpec spec;
-    spec.level = 4;
-    spec.fields = {{"TYTUL", 'C', 20}, {"ID_CD", 'N', 5}, {"OPIS", 'M', 0}};
-    auto dbf = DbfFile::create(fs, "F.DBF", spec);
+    DbfLayout layout;
+    layout.level = 4;
+    layout.fields = {{"TYTUL", 'C', 20}, {"ID_CD", 'N', 5}, {"OPIS", 'M', 0}};
+    auto dbf = DbfFile::create(fs, "F.DBF", layout);
     EXPECT_EQ(dbf->version(), 0x8B);
     EXPECT_TRUE(dbf->memoIsDbaseIv());
     const FieldList &f = dbf->fields();
@@ -305,10 +305,10 @@ TEST(DbfWriter, CreateRefusesBadFieldLists)
 {
     MemoryFileSystem fs;
     auto refuse = [&](int level, FieldList fields) {
-        DbfCreateSpec spec;
-        spec.level = level;
-        spec.fields = std::move(fields);
-        EXPECT_THROW(DbfFile::create(fs, "X.DBF", spec), FieldError);
+        DbfLayout layout;
+        layout.level = level;
+        layout.fields = std::move(fields);
+        EXPECT_THROW(DbfFile::create(fs, "X.DBF", layout), FieldError);
     };
     refuse(4, {});
     refuse(4, {{"A", 'C', 0}});
@@ -325,17 +325,17 @@ TEST(DbfWriter, CreateRefusesBadFieldLists)
 TEST(DbfWriter, Level7RoundTrip)
 {
     MemoryFileSystem fs;
-    DbfCreateSpec spec;
-    spec.level = 7;
-    spec.ldid = 0;
-    spec.driverName = "DB852PO0";
-    spec.fields = {{"DLUGA_NAZWA_POLA", 'C', 10},
-                   {"N", '+', 0},
-                   {"L", 'I', 0},
-                   {"D", 'O', 0},
-                   {"T", '@', 0},
-                   {"M", 'M', 0}};
-    auto dbf = DbfFile::create(fs, "S.DBF", spec);
+    DbfLayout layout;
+    layout.level = 7;
+    layout.ldid = 0;
+    layout.driverName = "DB852PO0";
+    layout.fields = {{"DLUGA_NAZWA_POLA", 'C', 10},
+                     {"N", '+', 0},
+                     {"L", 'I', 0},
+                     {"D", 'O', 0},
+                     {"T", '@', 0},
+                     {"M", 'M', 0}};
+    auto dbf = DbfFile::create(fs, "S.DBF", layout);
     EXPECT_EQ(dbf->version(), 0x8C);
     EXPECT_EQ(dbf->codePage(), CodePage::Cp852);
     const FieldList &f = dbf->fields();
@@ -495,16 +495,16 @@ TEST(DbfVerifier, TablesWeWritePassTheIndependentChecker)
     FileSystem &fs = FileSystem::real();
     for (int level : {3, 4}) {
         const std::string path = dir.file("FILMY" + std::to_string(level) + ".DBF");
-        DbfCreateSpec spec;
-        spec.level = level;
-        spec.ldid = level == 3 ? 0x00 : 0x57;
-        spec.fields = {{"T_PL", 'C', 40},
-                       {"ID_CD", 'N', 6},
-                       {"CENA", 'N', 9, 2},
-                       {"OBEJRZAN", 'L', 1},
-                       {"DATA", 'D', 8},
-                       {"OPIS", 'M', 10}};
-        auto dbf = DbfFile::create(fs, path, spec);
+        DbfLayout layout;
+        layout.level = level;
+        layout.ldid = level == 3 ? 0x00 : 0x57;
+        layout.fields = {{"T_PL", 'C', 40},
+                         {"ID_CD", 'N', 6},
+                         {"CENA", 'N', 9, 2},
+                         {"OBEJRZAN", 'L', 1},
+                         {"DATA", 'D', 8},
+                         {"OPIS", 'M', 10}};
+        auto dbf = DbfFile::create(fs, path, layout);
         auto memo = MemoFile::create(fs,
                                      withExtension(path, ".DBT"),
                                      level == 3 ? MemoStyle::DbaseIII : MemoStyle::DbaseIV,

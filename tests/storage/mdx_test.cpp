@@ -154,10 +154,10 @@ struct Built
 
 void build(Built &b, const std::vector<TagSpec> &tags)
 {
-    DbfCreateSpec spec;
-    spec.fields = filmFields();
-    spec.ldid = 0x57;
-    b.dbf = DbfFile::create(FileSystem::real(), b.dir.file("FILMY.DBF"), spec);
+    DbfLayout layout;
+    layout.fields = filmFields();
+    layout.ldid = 0x57;
+    b.dbf = DbfFile::create(FileSystem::real(), b.dir.file("FILMY.DBF"), layout);
     b.dbf->setProductionIndex(true);
     b.mdx = MdxFile::create(FileSystem::real(),
                             b.dir.file("FILMY.MDX"),
