@@ -7,4 +7,14 @@ bash scripts/install-deps.sh
 git ls-files '*.cpp' '*.h' | xargs -r clang-format --dry-run --Werror
 export QT_QPA_PLATFORM=offscreen
 bash scripts/build.sh -DWELARIK_WERROR=ON -DWELARIK_BENCH=ON
+# Smoke start of the real program: it has no command line, so it counts as started when it is
+# still running after a few seconds (timeout's exit status 124).
+status=0
+timeout 5 "${WELARIK_BUILD_DIR:-build}/src/app/welarik" || status=$?
+if [ "$status" -ne 124 ]; then
+    echo "the program did not keep running (exit status $status)" >&2
+    exit 1
+fi
+echo "the program started and kept running"
+
 ctest --test-dir "${WELARIK_BUILD_DIR:-build}" --output-on-failure -j "$(nproc)"
