@@ -86,9 +86,8 @@ void TableDemoWriter::moveTo(uint32_t recno)
                          "record " + std::to_string(recno) + " is not a live record");
 }
 
-uint32_t TableDemoWriter::insert(const DemoValues &values)
+void TableDemoWriter::fillAndPost(const DemoValues &values)
 {
-    m_table->insert();
     try {
         fill(values);
         m_table->post();
@@ -96,6 +95,12 @@ uint32_t TableDemoWriter::insert(const DemoValues &values)
         m_table->cancel();
         throw;
     }
+}
+
+uint32_t TableDemoWriter::insert(const DemoValues &values)
+{
+    m_table->insert();
+    fillAndPost(values);
     return m_table->recNo();
 }
 
@@ -103,13 +108,7 @@ void TableDemoWriter::update(uint32_t recno, const DemoValues &values)
 {
     moveTo(recno);
     m_table->edit();
-    try {
-        fill(values);
-        m_table->post();
-    } catch (...) {
-        m_table->cancel();
-        throw;
-    }
+    fillAndPost(values);
 }
 
 void TableDemoWriter::remove(uint32_t recno)

@@ -75,6 +75,8 @@ public:
 private:
     void moveTo(uint32_t recno);
     void fill(const DemoValues &values);
+    // Fills the record being edited or inserted and posts it; cancels when either fails.
+    void fillAndPost(const DemoValues &values);
     std::unique_ptr<Table> m_table;
 };
 
