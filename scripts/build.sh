@@ -3,5 +3,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${WELARIK_BUILD_DIR:-build}
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+launcher=()
+# A compiler cache, where the machine has one, makes rebuilds in several work trees cheap.
+if command -v ccache >/dev/null; then
+    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@"
 cmake --build "$build" -j "$(nproc)"
