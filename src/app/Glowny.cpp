@@ -4,7 +4,8 @@
 #include "DataSource.h"
 #include "Desktop.h"
 #include "GlownyStrings.h"
-#include "Icons.h"
+#include "Guard.h"
+#include "Pictures.h"
 #include "Statbaru.h"
 #include "TableModel.h"
 
@@ -165,30 +166,29 @@ void TfmGlowny::runShortcut(QAction *item)
             return;
     }
     if (outer == Szukaj1)
-        guarded([this] { Szukaj1Click(); });
+        runGuarded([this] { Szukaj1Click(); });
     if (item->isEnabled())
         item->trigger();
 }
 
 void TfmGlowny::buildActions()
 {
-    const QList<QIcon> pictures = imlGlowny();
-    auto tool = [this, &pictures](const char *name, int picture, const QString &hint) {
+    // The tool bar's image list: help, exit, open, add, correct, search.
+    auto tool = [this](const char *name, QStringView picture, const QString &hint) {
         auto *a = new QAction(this);
         a->setObjectName(QString::fromLatin1(name));
-        if (picture >= 0)
-            a->setIcon(pictures.at(picture));
+        a->setIcon(pictureIcon(picture, 32));
         a->setToolTip(hint);
         return a;
     };
-    cmdTPomoc = tool("cmdTPomoc", 0, glowny::hintPomoc);
-    cmdTKoniec = tool("cmdTKoniec", 1, glowny::hintKoniec);
-    cmdTOpen = tool("cmdTOpen", 2, glowny::hintOpen);
-    cmdTDodaj = tool("cmdTDodaj", 3, glowny::hintDodaj);
-    cmdTPopraw = tool("cmdTPopraw", 4, glowny::hintPopraw);
-    cmdTSzukaj = tool("cmdTSzukaj", 5, QString());
-    connect(cmdTKoniec, &QAction::triggered, this, [this] { Koniecprogramu1Click(); });
-    connect(cmdTOpen, &QAction::triggered, this, [this] { guarded([this] { cmdTOpenClick(); }); });
+    cmdTPomoc = tool("cmdTPomoc", u"help", glowny::hintPomoc);
+    cmdTKoniec = tool("cmdTKoniec", u"exit", glowny::hintKoniec);
+    cmdTOpen = tool("cmdTOpen", u"open", glowny::hintOpen);
+    cmdTDodaj = tool("cmdTDodaj", u"add", glowny::hintDodaj);
+    cmdTPopraw = tool("cmdTPopraw", u"correct", glowny::hintPopraw);
+    cmdTSzukaj = tool("cmdTSzukaj", u"search", QString());
+    connectGuarded(cmdTKoniec, &QAction::triggered, this, [this] { Koniecprogramu1Click(); });
+    connectGuarded(cmdTOpen, &QAction::triggered, this, [this] { cmdTOpenClick(); });
 }
 
 void TfmGlowny::buildMenu()
@@ -216,25 +216,26 @@ void TfmGlowny::buildMenu()
     Plik1->addSeparator();
     Koniecprogramu1 = addItem(
         Plik1, "Koniecprogramu1", glowny::itemKoniec, QKeySequence(Qt::ALT | Qt::Key_F4), true);
-    Koniecprogramu1->setIcon(drawnIcon(Picture::Exit, 16));
-    connect(
-        Otworzbaze1, &QAction::triggered, this, [this] { guarded([this] { cmdTOpenClick(); }); });
-    connect(Koniecprogramu1, &QAction::triggered, this, [this] { Koniecprogramu1Click(); });
+    Koniecprogramu1->setIcon(pictureIcon(u"exit", 16));
+    connect(Otworzbaze1, &QAction::triggered, this, [this] {
+        runGuarded([this] { cmdTOpenClick(); });
+    });
+    connectGuarded(Koniecprogramu1, &QAction::triggered, this, [this] { Koniecprogramu1Click(); });
 
     Edycja1 = topMenu("Edycja1", glowny::menuEdycja);
     Nowapozycja1 = addItem(Edycja1, "Nowapozycja1", glowny::itemNowaPozycja, none, true);
-    Nowapozycja1->setIcon(drawnIcon(Picture::Add, 16));
+    Nowapozycja1->setIcon(pictureIcon(u"add", 16));
     Poprawpozycje1 = addItem(Edycja1, "Poprawpozycje1", glowny::itemPoprawPozycje, none, true);
-    Poprawpozycje1->setIcon(drawnIcon(Picture::Correct, 16));
+    Poprawpozycje1->setIcon(pictureIcon(u"correct", 16));
     Pokaszczegy2 = addItem(Edycja1, "Pokaszczegy2", glowny::itemPokazSzczegoly, none, true);
-    Pokaszczegy2->setIcon(drawnIcon(Picture::Details, 16));
+    Pokaszczegy2->setIcon(pictureIcon(u"details", 16));
     Edycja1->addSeparator();
     Kasujfilm1 = addItem(Edycja1, "Kasujfilm1", glowny::itemKasujPozycje, none, true);
-    Kasujfilm1->setIcon(drawnIcon(Picture::Delete, 16));
+    Kasujfilm1->setIcon(pictureIcon(u"delete", 16));
     addItem(Edycja1, "Kasujcalabaze1", glowny::itemKasujBaze, none, false);
 
     Szukaj1 = topMenu("Szukaj1", glowny::menuSzukaj);
-    connect(Szukaj1, &QMenu::aboutToShow, this, [this] { guarded([this] { Szukaj1Click(); }); });
+    connectGuarded(Szukaj1, &QMenu::aboutToShow, this, [this] { Szukaj1Click(); });
     Usufiltrowanie1 = addItem(
         Szukaj1, "Usufiltrowanie1", glowny::itemUsunFiltrowanie, QKeySequence(Qt::Key_F5), true);
     Szukaj1->addSeparator();
@@ -247,12 +248,12 @@ void TfmGlowny::buildMenu()
     for (QAction *view : {PokaWszystkie1, Pokanastanie1, Pokawypozyczone1}) {
         view->setCheckable(true);
         connect(view, &QAction::triggered, this, [this, view] {
-            guarded([this, view] { PokaWszystkie1Click(view); });
+            runGuarded([this, view] { PokaWszystkie1Click(view); });
         });
     }
     PokaWszystkie1->setChecked(true);
     connect(Usufiltrowanie1, &QAction::triggered, this, [this] {
-        guarded([this] { Usufiltrowanie1Click(); });
+        runGuarded([this] { Usufiltrowanie1Click(); });
     });
     Szukaj1->addSeparator();
     addItem(Szukaj1, "Zaawansowane1", glowny::itemZaawansowane, none, false);
@@ -285,10 +286,10 @@ void TfmGlowny::buildMenu()
                                    QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_D),
                                    false);
     connect(Edytujgatunekfilmu1, &QAction::triggered, this, [this] {
-        guarded([this] { Edytujgatunekfilmu1Click(); });
+        runGuarded([this] { Edytujgatunekfilmu1Click(); });
     });
     connect(Edytujznajomych1, &QAction::triggered, this, [this] {
-        guarded([this] { Edytujznajomych1Click(); });
+        runGuarded([this] { Edytujznajomych1Click(); });
     });
     Bazy1 = Narzedzia1->addMenu(glowny::menuBazy);
     Bazy1->setObjectName(QStringLiteral("Bazy1"));
@@ -307,17 +308,18 @@ void TfmGlowny::buildMenu()
 
     pmenuGrid = new QMenu(this);
     pmenuGrid->setObjectName(QStringLiteral("pmenuGrid"));
-    auto popupItem = [this](const char *name, const QString &text, Picture picture, bool enabled) {
-        QAction *a = pmenuGrid->addAction(drawnIcon(picture, 16), text);
-        a->setObjectName(QString::fromLatin1(name));
-        a->setEnabled(enabled);
-        return a;
-    };
-    popupItem("Poprawbiecacyfilm1", glowny::popupPopraw, Picture::Correct, true);
-    popupItem("Dopisznowyfilm1", glowny::popupDopisz, Picture::Add, true);
-    popupItem("Pokaszczegy1", glowny::popupSzczegoly, Picture::Details, true);
+    auto popupItem
+        = [this](const char *name, const QString &text, QStringView picture, bool enabled) {
+              QAction *a = pmenuGrid->addAction(pictureIcon(picture, 16), text);
+              a->setObjectName(QString::fromLatin1(name));
+              a->setEnabled(enabled);
+              return a;
+          };
+    popupItem("Poprawbiecacyfilm1", glowny::popupPopraw, u"correct", true);
+    popupItem("Dopisznowyfilm1", glowny::popupDopisz, u"add", true);
+    popupItem("Pokaszczegy1", glowny::popupSzczegoly, u"details", true);
     pmenuGrid->addSeparator();
-    popupItem("Wypozycztenfilm1", glowny::popupWypozycz, Picture::Open, false);
+    popupItem("Wypozycztenfilm1", glowny::popupWypozycz, u"open", false);
 }
 
 void TfmGlowny::buildToolBar()
@@ -396,10 +398,10 @@ void TfmGlowny::buildPages()
     btnPL = headerButton("btnPL", glowny::btnPLCaption, 38, 251);
     btnOrg = headerButton("btnOrg", glowny::btnOrgCaption, 289, 251);
     btnGat = headerButton("btnGat", glowny::btnGatCaption, 540, 220);
-    connect(btnNr, &QPushButton::clicked, this, [this] { guarded([this] { btnNrClick(); }); });
-    connect(btnPL, &QPushButton::clicked, this, [this] { guarded([this] { btnPLClick(); }); });
-    connect(btnOrg, &QPushButton::clicked, this, [this] { guarded([this] { btnOrgClick(); }); });
-    connect(btnGat, &QPushButton::clicked, this, [this] { guarded([this] { btnGatClick(); }); });
+    connectGuarded(btnNr, &QPushButton::clicked, this, [this] { btnNrClick(); });
+    connectGuarded(btnPL, &QPushButton::clicked, this, [this] { btnPLClick(); });
+    connectGuarded(btnOrg, &QPushButton::clicked, this, [this] { btnOrgClick(); });
+    connectGuarded(btnGat, &QPushButton::clicked, this, [this] { btnGatClick(); });
     cmdTRozwin = new QToolButton(header);
     cmdTRozwin->setObjectName(QStringLiteral("cmdTRozwin"));
     cmdTRozwin->setArrowType(Qt::DownArrow);
@@ -467,17 +469,8 @@ void TfmGlowny::buildStatusBar()
     dbNavi->setGeometry(kNavigatorStartLeft, 2, 84, 21);
 
     stbarGlowny->setTimerEnabled(true);
-    connect(stbarGlowny, &TEStatusBar::OnTimer, this, [this] { stbarGlownyTimer(); });
+    connectGuarded(stbarGlowny, &TEStatusBar::OnTimer, this, [this] { stbarGlownyTimer(); });
     stbarGlowny->setUpdateInterval(0);
-}
-
-void TfmGlowny::guarded(const std::function<void()> &handler)
-{
-    try {
-        handler();
-    } catch (const std::exception &e) {
-        Desktop::instance().defaultError(e);
-    }
 }
 
 bool TfmGlowny::filmsPageActive() const

@@ -157,9 +157,6 @@ private:
                      const QString &text,
                      const QKeySequence &shortcut,
                      bool enabled);
-    // Runs a handler so that a table error reaches the default error box and the program goes
-    // on, without unwinding through Qt's signal dispatch.
-    void guarded(const std::function<void()> &handler);
 
     int m_viewNumber = 1;
     int m_shownCount = 0;

@@ -4,6 +4,8 @@
 #include "Desktop.h"
 #include "EditorStrings.h"
 #include "FieldBinding.h"
+#include "ModalResult.h"
+#include "Pictures.h"
 #include "Pytanie.h"
 
 #include <QApplication>
@@ -13,8 +15,6 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QPainter>
-#include <QPainterPath>
 #include <QScreen>
 #include <QToolBar>
 #include <QToolButton>
@@ -30,63 +30,6 @@ constexpr int kToolPicture = 25;
 constexpr int kYearChars = 4;
 constexpr char16_t kEscChar = 27;
 constexpr char16_t kEnterChar = 13;
-
-enum class ToolPicture { Ok, Cancel, Info, Web };
-
-QIcon toolIcon(ToolPicture kind)
-{
-    QPixmap pixmap(kToolPicture, kToolPicture);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    switch (kind) {
-    case ToolPicture::Ok: {
-        p.setPen(QPen(QColor(0x1a, 0x8a, 0x2e), 3.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        QPainterPath path;
-        path.moveTo(4, 13);
-        path.lineTo(10, 19);
-        path.lineTo(21, 6);
-        p.drawPath(path);
-        break;
-    }
-    case ToolPicture::Cancel:
-        p.setPen(QPen(QColor(0xc0, 0x1c, 0x28), 3.5, Qt::SolidLine, Qt::RoundCap));
-        p.drawLine(QPointF(6, 6), QPointF(19, 19));
-        p.drawLine(QPointF(19, 6), QPointF(6, 19));
-        break;
-    case ToolPicture::Info: {
-        // A strip of film with a magnifying glass over it.
-        p.setPen(Qt::NoPen);
-        p.setBrush(QColor(0x3c, 0x3c, 0x3c));
-        p.drawRect(QRectF(2, 3, 14, 19));
-        p.setBrush(Qt::white);
-        for (int y = 5; y < 21; y += 4) {
-            p.drawRect(QRectF(3, y, 2, 2));
-            p.drawRect(QRectF(13, y, 2, 2));
-        }
-        p.setPen(QPen(QColor(0x1f, 0x4e, 0x9c), 2.5, Qt::SolidLine, Qt::RoundCap));
-        p.setBrush(QColor(0xcf, 0xe2, 0xf8, 0xd0));
-        p.drawEllipse(QRectF(9, 6, 10, 10));
-        p.drawLine(QPointF(18, 15), QPointF(23, 21));
-        break;
-    }
-    case ToolPicture::Web: {
-        // A globe.
-        const QRectF globe(3, 3, 19, 19);
-        p.setPen(QPen(QColor(0x1f, 0x4e, 0x9c), 1.5));
-        p.setBrush(QColor(0x7f, 0xb3, 0xea));
-        p.drawEllipse(globe);
-        p.setBrush(Qt::NoBrush);
-        p.drawEllipse(QRectF(8.5, 3, 8, 19));
-        p.drawLine(QPointF(12.5, 3), QPointF(12.5, 22));
-        p.drawLine(QPointF(3, 12.5), QPointF(22, 12.5));
-        p.drawLine(QPointF(5, 8), QPointF(20, 8));
-        p.drawLine(QPointF(5, 17), QPointF(20, 17));
-        break;
-    }
-    }
-    return QIcon(pixmap);
-}
 
 QLabel *makeLabel(QWidget *parent, QStringView caption, const QString &field, bool above)
 {
@@ -162,21 +105,21 @@ void TdlgDopiszFilm::buildToolBar()
     tbDopisz->setFloatable(false);
     tbDopisz->setIconSize(QSize(kToolPicture, kToolPicture));
 
-    const auto button = [this](const char *name, QStringView hint, ToolPicture picture) {
+    const auto button = [this](const char *name, QStringView hint, QStringView picture) {
         auto *b = new QToolButton(tbDopisz);
         b->setObjectName(QString::fromLatin1(name));
         b->setToolTip(hint.toString());
-        b->setIcon(toolIcon(picture));
+        b->setIcon(pictureIcon(picture, kToolPicture));
         b->setIconSize(QSize(kToolPicture, kToolPicture));
         b->setAutoRaise(true);
         b->setFocusPolicy(Qt::NoFocus);
         tbDopisz->addWidget(b);
         return b;
     };
-    btnDopiszOK = button("btnDopiszOK", strings::filmHintOk, ToolPicture::Ok);
-    btnDopiszCANCEL = button("btnDopiszCANCEL", strings::filmHintCancel, ToolPicture::Cancel);
-    btnDopiszINFO = button("btnDopiszINFO", strings::filmHintInfo, ToolPicture::Info);
-    btnDopiszWEB = button("btnDopiszWEB", strings::filmHintWeb, ToolPicture::Web);
+    btnDopiszOK = button("btnDopiszOK", strings::filmHintOk, u"tick");
+    btnDopiszCANCEL = button("btnDopiszCANCEL", strings::filmHintCancel, u"cross");
+    btnDopiszINFO = button("btnDopiszINFO", strings::filmHintInfo, u"film-info");
+    btnDopiszWEB = button("btnDopiszWEB", strings::filmHintWeb, u"web");
     btnDopiszWEB->setEnabled(false);
 
     connect(btnDopiszOK, &QToolButton::clicked, this, &TdlgDopiszFilm::btnDopiszOKClick);
@@ -395,7 +338,7 @@ void TdlgDopiszFilm::FormPaint()
 void TdlgDopiszFilm::FormKeyPress(char16_t key)
 {
     if (key == kEscChar)
-        done(kResultCancel);
+        done(mrCancel);
     else if (key == kEnterChar)
         btnDopiszOKClick();
 }
@@ -403,18 +346,18 @@ void TdlgDopiszFilm::FormKeyPress(char16_t key)
 void TdlgDopiszFilm::btnDopiszOKClick()
 {
     if (!panelDopisz->isEnabled()) {
-        done(kResultCancel);
+        done(mrCancel);
         return;
     }
     TdlgPytanie &question = questionDialog();
     question.Question = strings::filmSaveQuestion.toString();
-    if (question.exec() == kResultOk)
-        done(kResultOk);
+    if (question.exec() == mrOk)
+        done(mrOk);
 }
 
 void TdlgDopiszFilm::btnDopiszCANCELClick()
 {
-    done(kResultCancel);
+    done(mrCancel);
 }
 
 void TdlgDopiszFilm::btnDopiszINFOClick()
@@ -430,7 +373,7 @@ void TdlgDopiszFilm::btnDopiszWEBClick() {}
 void TdlgDopiszFilm::reject()
 {
     // The close box answers Cancel.
-    done(kResultCancel);
+    done(mrCancel);
 }
 
 TdlgPytanie &TdlgDopiszFilm::questionDialog()

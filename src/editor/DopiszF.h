@@ -30,9 +30,6 @@ class TdlgDopiszFilm final : public QDialog
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(TdlgDopiszFilm)
 public:
-    static constexpr int kResultOk = 1;
-    static constexpr int kResultCancel = 2;
-
     // dsFilmy is the main window's films data source; it must outlive the dialog. Every bound
     // control registers with it at once, so a films table lacking one of their fields can no
     // longer be opened.

@@ -1,46 +1,25 @@
 #include "DBNavigator.h"
 
 #include "DataSource.h"
+#include "Pictures.h"
 #include "table.h"
 
-#include <QPainter>
 #include <QToolButton>
 
 namespace welarik {
-
-namespace {
-
-// A triangle pointing left or right, with a bar at its tip for first and last.
-QIcon arrowIcon(bool left, bool bar)
-{
-    QPixmap pixmap(12, 12);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::NoPen);
-    p.setBrush(Qt::black);
-    const qreal tip = left ? 2.5 : 9.5;
-    const qreal base = left ? 8.5 : 3.5;
-    const QPointF triangle[] = {{tip, 6}, {base, 1.5}, {base, 10.5}};
-    p.drawPolygon(triangle, 3);
-    if (bar)
-        p.drawRect(QRectF(left ? 1 : 9.5, 1.5, 1.5, 9));
-    return QIcon(pixmap);
-}
-
-} // namespace
 
 DBNavigator::DBNavigator(QWidget *parent)
     : QWidget(parent)
 {
     setObjectName(QStringLiteral("dbNavi"));
     const char *names[] = {"nbFirst", "nbPrior", "nbNext", "nbLast"};
+    const QStringView pictures[] = {u"first", u"prior", u"next", u"last"};
     for (int i = 0; i < 4; ++i) {
         auto *b = new QToolButton(this);
         b->setObjectName(QString::fromLatin1(names[i]));
         b->setAutoRaise(true);
         b->setFocusPolicy(Qt::NoFocus);
-        b->setIcon(arrowIcon(i < 2, i == 0 || i == 3));
+        b->setIcon(pictureIcon(pictures[i], 12));
         connect(b, &QToolButton::clicked, this, [this, i] { click(Button(i)); });
         m_buttons[i] = b;
     }

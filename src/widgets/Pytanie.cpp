@@ -1,13 +1,13 @@
 #include "Pytanie.h"
 
 #include "Desktop.h"
+#include "ModalResult.h"
+#include "Pictures.h"
 #include "WidgetStrings.h"
 
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QPainter>
-#include <QPainterPath>
 #include <QPushButton>
 #include <QScreen>
 
@@ -15,57 +15,12 @@ namespace welarik {
 
 namespace {
 
-constexpr int kResultYes = 1;
-constexpr int kResultNo = 2;
-
-QPixmap questionPicture()
-{
-    QPixmap pixmap(48, 64);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(0x1f, 0x4e, 0x9c), 2));
-    p.setBrush(QColor(0x3d, 0x7e, 0xdb));
-    p.drawEllipse(QRectF(2, 10, 44, 44));
-    QFont font = p.font();
-    font.setPixelSize(32);
-    font.setBold(true);
-    p.setFont(font);
-    p.setPen(Qt::white);
-    p.drawText(QRectF(2, 10, 44, 44), Qt::AlignCenter, QStringLiteral("?"));
-    return pixmap;
-}
-
-QIcon markIcon(bool tick)
-{
-    QPixmap pixmap(16, 16);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(tick ? QColor(0x1a, 0x8a, 0x2e) : QColor(0xc0, 0x1c, 0x28),
-                  2.5,
-                  Qt::SolidLine,
-                  Qt::RoundCap,
-                  Qt::RoundJoin));
-    if (tick) {
-        QPainterPath path;
-        path.moveTo(3, 8.5);
-        path.lineTo(6.5, 12);
-        path.lineTo(13, 4);
-        p.drawPath(path);
-    } else {
-        p.drawLine(QPointF(4, 4), QPointF(12, 12));
-        p.drawLine(QPointF(12, 4), QPointF(4, 12));
-    }
-    return QIcon(pixmap);
-}
-
 QPushButton *makeButton(QWidget *parent, QStringView caption, bool tick, int left)
 {
     auto *button = new QPushButton(caption.toString(), parent);
     button->setGeometry(left, 85, 75, 29);
     button->setFlat(true);
-    button->setIcon(markIcon(tick));
+    button->setIcon(pictureIcon(tick ? u"tick" : u"cross", 16));
     button->setFocusPolicy(Qt::NoFocus);
     button->setAutoDefault(false);
     button->setDefault(false);
@@ -89,7 +44,7 @@ TdlgPytanie::TdlgPytanie(QWidget *parent)
     Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(2, 5, 48, 64);
-    Image1->setPixmap(questionPicture());
+    Image1->setPixmap(picture(u"question", pictureDesignSize(u"question")));
     Image1->setAttribute(Qt::WA_TranslucentBackground);
 
     Txt = new QLabel(this);
@@ -126,7 +81,7 @@ int TdlgPytanie::exec()
 void TdlgPytanie::reject()
 {
     // The close box (and Alt+F4) answer no.
-    done(kResultNo);
+    done(mrCancel);
 }
 
 void TdlgPytanie::FormActivate()
@@ -138,12 +93,12 @@ void TdlgPytanie::FormActivate()
 
 void TdlgPytanie::btnOkClick()
 {
-    done(kResultYes);
+    done(mrOk);
 }
 
 void TdlgPytanie::btnCancelClick()
 {
-    done(kResultNo);
+    done(mrCancel);
 }
 
 bool TdlgPytanie::event(QEvent *e)
