@@ -16,7 +16,7 @@ foreach(size ${WELARIK_ICON_SIZES})
             RENAME welarik.png)
 endforeach()
 install(FILES ${WELARIK_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES README.md docs/screenshot.png DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES README.md docs/screenshot.png DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/welarik)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME welarik)
@@ -25,11 +25,10 @@ set(CPACK_PACKAGE_VENDOR "Welarik")
 set(CPACK_PACKAGE_CONTACT "Welarik developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "catalogue of a film collection kept on CDs")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "catalogue of a film collection kept on CDs\n"
-    "Welarik keeps titles, genres, people, the technical data of each video file and the\n"
-    "friends to whom CDs are lent in dBase tables (.DBF, .DBT, .MDX) that other dBase tools\n"
-    "keep reading. Includes welarik-dbf, which inspects, checks and repairs the tables, and\n"
-    "welarik-avi, which reads the technical data of an AVI file.")
+    "Welarik keeps titles, genres, people, the technical data of each video file and the \
+friends to whom CDs are lent in dBase tables (.DBF, .DBT, .MDX) that other dBase tools keep \
+reading. It comes with welarik-dbf, which inspects, checks and repairs the tables, and \
+welarik-avi, which reads the technical data of an AVI file.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
