@@ -7,6 +7,8 @@
 #include "catalogue.h"
 #include "testsupport.h"
 
+#include <QIcon>
+#include <QImage>
 #include <QString>
 
 #include <string>
@@ -17,6 +19,19 @@ namespace welarik::test {
 inline QString qs(const std::string &s)
 {
     return QString::fromStdString(s);
+}
+
+// True when the icon's 32 x 32 picture has a pixel that is not transparent.
+inline bool drawn(const QIcon &icon)
+{
+    const QImage image = icon.pixmap(32, 32).toImage();
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (qAlpha(image.pixel(x, y)) > 0)
+                return true;
+        }
+    }
+    return false;
 }
 
 struct SideTables

@@ -55,47 +55,24 @@ private slots:
         GenreWindows w;
         TdlgGatunekF &l = w.list;
         QCOMPARE(l.windowTitle(), QStringLiteral("Edycja gatunków filmowych"));
-        QCOMPARE(l.size(), QSize(284, 276));
-        QCOMPARE(l.minimumSize(), l.maximumSize());
         QCOMPARE(l.btnGat->text(), QStringLiteral("&Gatunek"));
-        QVERIFY(l.btnGat->font().bold());
-        QCOMPARE(l.btnGat->size(), QSize(241, 22));
-        QCOMPARE(l.DBGrid1->size(), QSize(239, 249));
-        QVERIFY(l.DBGrid1->geometry().top() >= l.btnGat->geometry().bottom());
         QVERIFY(!l.DBGrid1->horizontalHeader()->isVisible());
-        QVERIFY(!l.DBGrid1->verticalHeader()->isVisible());
-        QCOMPARE(l.DBGrid1->columnWidth(0), 218);
         QCOMPARE(l.gridModel->rowCount(), w.genres.recordCount());
-        QCOMPARE(l.Panel1->width(), 42);
-        QCOMPARE(l.Panel1->geometry().right(), 283);
         const std::pair<QToolButton *, const char *> buttons[]
             = {{l.cmdGDodaj, "Dodaj nową pozycję"},
                {l.cmdGPopraw, "Popraw bierzącą pozycję"},
                {l.cmdGKasuj, "Kasuj pozycję"},
                {l.cmdGOk, "Kończy edycję gatunków filmowych"}};
-        int previousTop = -1;
         for (const auto &[button, hint] : buttons) {
             QCOMPARE(button->toolTip(), QString::fromUtf8(hint));
-            QCOMPARE(button->size(), QSize(39, 38));
-            QVERIFY(button->autoRaise());
-            QVERIFY(!button->icon().pixmap(32, 32).toImage().isNull());
-            QVERIFY(button->y() > previousTop); // one button per row
-            previousTop = button->y();
+            QVERIFY(test::drawn(button->icon()));
         }
-        QVERIFY(l.findChild<QWidget *>(QStringLiteral("ToolButton1")));
-
         TdlgGDane &e = w.entry;
         QCOMPARE(e.windowTitle(), QStringLiteral("Podaj nowy gatunek filmowy"));
-        QCOMPARE(e.size(), QSize(250, 86));
-        QCOMPARE(e.DBEdit1->width(), 233);
         QCOMPARE(e.DBEdit1->maxLength(), 30);
         QCOMPARE(e.SpeedButton1->text(), QStringLiteral("&Zapisz"));
         QCOMPARE(e.SpeedButton2->text(), QStringLiteral("&Anuluj"));
-        for (QPushButton *b : {e.SpeedButton1, e.SpeedButton2}) {
-            QCOMPARE(b->size(), QSize(75, 29));
-            QVERIFY(b->isFlat() && !b->isDefault() && !b->autoDefault());
-            QVERIFY(!b->icon().isNull());
-        }
+        QVERIFY(test::drawn(e.SpeedButton1->icon()) && test::drawn(e.SpeedButton2->icon()));
     }
 
     void addAndCorrectWithKeys()

@@ -79,25 +79,17 @@ private slots:
         FriendWindows w;
         TdlgZnajomi &l = w.list;
         QCOMPARE(l.windowTitle(), QStringLiteral("Edycja znajomych"));
-        QCOMPARE(l.size(), QSize(608, 281));
-        QCOMPARE(l.Panel1->size(), QSize(565, 280));
-        QCOMPARE(l.Panel2->width(), 42);
-        QCOMPARE(l.DBGrid1->size(), QSize(561, 254));
-        const std::tuple<QPushButton *, const char *, int> sorts[]
-            = {{l.cmdID, "I&D", 37},
-               {l.cmdImie, "&Imię", 151},
-               {l.cmdNazwisko, "&Nazwisko", 200},
-               {l.cmdNick, "Ni&ck", 150}};
-        const int columnWidths[] = {35, 150, 200, 150};
+        const std::pair<QPushButton *, const char *> sorts[] = {{l.cmdID, "I&D"},
+                                                                {l.cmdImie, "&Imię"},
+                                                                {l.cmdNazwisko, "&Nazwisko"},
+                                                                {l.cmdNick, "Ni&ck"}};
         int column = 0;
-        for (const auto &[button, caption, width] : sorts) {
+        for (const auto &[button, caption] : sorts) {
             QCOMPARE(button->text(), QString::fromUtf8(caption));
-            QCOMPARE(button->size(), QSize(width, 22));
-            QVERIFY(button->font().bold());
-            // Each button stands over its grid column.
+            // Each button stands over its grid column as its header.
             const int columnLeft = l.DBGrid1->x() + l.DBGrid1->columnViewportPosition(column);
             QVERIFY(qAbs(button->x() - columnLeft) <= 3);
-            QCOMPARE(l.DBGrid1->columnWidth(column), columnWidths[column]);
+            QVERIFY(qAbs(button->width() - l.DBGrid1->columnWidth(column)) <= 2);
             ++column;
         }
         QCOMPARE(l.gridModel->columnCount(), 4);
@@ -109,37 +101,28 @@ private slots:
                {l.cmdZOk, "Zamyka okno"}};
         for (const auto &[button, hint] : tools) {
             QCOMPARE(button->toolTip(), QString::fromUtf8(hint));
-            QCOMPARE(button->size(), QSize(39, 38));
-            QVERIFY(!button->icon().pixmap(32, 32).toImage().isNull());
+            QVERIFY(test::drawn(button->icon()));
         }
 
+        // The person dialog: labels with their edits, in the tab order of the form.
         TdlgZDane &p = w.person;
-        QCOMPARE(p.size(), QSize(542, 129));
-        QCOMPARE(p.sBox->size(), QSize(542, 81));
         QCOMPARE(p.cmdZDZapisz->text(), QStringLiteral("&Zapisz"));
         QCOMPARE(p.cmdZDAnuluj->text(), QStringLiteral("&Anuluj"));
-        QVERIFY(p.cmdZDZapisz->x() < p.cmdZDAnuluj->x());
-        for (QPushButton *b : {p.cmdZDZapisz, p.cmdZDAnuluj}) {
-            QCOMPARE(b->size(), QSize(75, 29));
-            QVERIFY(b->isFlat() && !b->isDefault() && !b->autoDefault() && !b->icon().isNull());
-        }
-        const std::tuple<DBEdit *, const char *, int> edits[]
-            = {{p.EditID, "ID &Osoby:", 49},
-               {p.EditIMIE, "&Imię:", 135},
-               {p.EditNAZWISKO, "&Nazwisko:", 280},
-               {p.EditNICK, "Ni&ck:", 135},
-               {p.EditTELEFON, "&Telefon:", 121},
-               {p.EditEMAIL, "&Email:", 121},
-               {p.EditILE, "Ilość &filmów:", 59}};
+        const std::pair<DBEdit *, const char *> edits[] = {{p.EditID, "ID &Osoby:"},
+                                                           {p.EditIMIE, "&Imię:"},
+                                                           {p.EditNAZWISKO, "&Nazwisko:"},
+                                                           {p.EditNICK, "Ni&ck:"},
+                                                           {p.EditTELEFON, "&Telefon:"},
+                                                           {p.EditEMAIL, "&Email:"},
+                                                           {p.EditILE, "Ilość &filmów:"}};
+        const auto labels = p.sBox->findChildren<QLabel *>();
         QWidget *previous = nullptr;
-        for (const auto &[edit, label, width] : edits) {
-            QCOMPARE(edit->width(), width);
-            QVERIFY(p.sBox->geometry().contains(edit->geometry()));
-            const auto labels = p.sBox->findChildren<QLabel *>();
-            QVERIFY(std::any_of(labels.begin(), labels.end(), [&, label = label](QLabel *l) {
-                return l->buddy() == edit && l->text() == QString::fromUtf8(label);
+        for (const auto &[edit, label] : edits) {
+            const QString text = QString::fromUtf8(label);
+            QVERIFY(std::any_of(labels.begin(), labels.end(), [&, edit = edit](QLabel *l) {
+                return l->buddy() == edit && l->text() == text;
             }));
-            if (previous) { // the tab order of the table
+            if (previous) {
                 QWidget *next = previous->nextInFocusChain();
                 while (!(next->focusPolicy() & Qt::TabFocus))
                     next = next->nextInFocusChain();
