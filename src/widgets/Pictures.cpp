@@ -188,10 +188,19 @@ void paintListAdd(QPainter &p)
 {
     p.setPen(QPen(QColor(0x0f, 0x5a, 0x1c), 1.5, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
     p.setBrush(QColor(0x2e, 0xa8, 0x3c));
-    QPainterPath plus;
-    plus.addRect(QRectF(12, 4, 8, 24));
-    plus.addRect(QRectF(4, 12, 24, 8));
-    p.drawPath(plus.simplified());
+    const QPointF plus[] = {{12, 4},
+                            {20, 4},
+                            {20, 12},
+                            {28, 12},
+                            {28, 20},
+                            {20, 20},
+                            {20, 28},
+                            {12, 28},
+                            {12, 20},
+                            {4, 20},
+                            {4, 12},
+                            {12, 12}};
+    p.drawPolygon(plus, 12);
 }
 
 // Two green arrows, right above and left below, between the letter shapes "a" and "b".
