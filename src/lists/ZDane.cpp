@@ -89,7 +89,7 @@ TdlgZDane::TdlgZDane(DataSource *dsZnajomi, QWidget *parent)
         = lists::makeGlyphButton(this, "cmdZDAnuluj", strings::entryCancel, u"cross", {281, 94});
     connectGuarded(cmdZDZapisz, &QPushButton::clicked, this, [this] { cmdZDZapiszClick(); });
     connectGuarded(cmdZDAnuluj, &QPushButton::clicked, this, [this] { cmdZDAnulujClick(); });
-    connect(EditILE, &QLineEdit::textChanged, this, &TdlgZDane::EditILEChange);
+    connectGuarded(EditILE, &QLineEdit::textChanged, this, [this] { EditILEChange(); });
 }
 
 void TdlgZDane::FormActivate()
