@@ -3,6 +3,8 @@
 #include "DataSource.h"
 #include "table.h"
 
+#include <exception>
+
 namespace welarik {
 
 FieldBinding::FieldBinding(QWidget *control)
@@ -105,8 +107,10 @@ void FieldBinding::storePending(Table &table)
         return;
     if (table.state() != TableState::Edit && table.state() != TableState::Insert)
         return;
-    m_modified = false;
+    // A value the record refuses (a character the code page lacks, a count that is no number)
+    // stays pending in the control, so nothing typed is lost when the post fails.
     writeValue(table, fieldName());
+    m_modified = false;
     m_loadedText = table.asString(fieldName());
 }
 
@@ -148,7 +152,13 @@ DBEdit::DBEdit(QWidget *parent)
         markModified();
         emit changedByUser();
     });
-    connect(this, &QLineEdit::editingFinished, this, [this] { store(); });
+    connect(this, &QLineEdit::editingFinished, this, [this] {
+        // A value the record refuses stays pending in the edit; the post reports it.
+        try {
+            store();
+        } catch (const std::exception &) {
+        }
+    });
     applyReadOnly(true);
 }
 
