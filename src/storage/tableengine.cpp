@@ -386,22 +386,52 @@ struct TableEngine::Impl
         return bad;
     }
 
-    // Before the first write of the session: an index another program wrote is checked tag by
-    // tag; what disagrees with our keys is rebuilt.
-    void prepareIndex()
+    // An index another program wrote is checked tag by tag when the table is opened for
+    // writing (and at the latest before the first write); what disagrees with our keys is
+    // rebuilt, so that every cursor walks keys we can compute. Layouts we would not write
+    // ourselves (full interior nodes, other numeric key bytes) are kept.
+    void checkForeign()
     {
-        if (!mdx || foreignChecked)
+        if (!mdx || foreignChecked || mdx->markAtOpen() != EngineMark::Absent)
             return;
         foreignChecked = true;
-        if (mdx->markAtOpen() == EngineMark::Absent) {
-            auto bad = unsoundTags();
-            if (!bad.empty())
-                rebuild(bad);
-            else {
-                mdx->markWriting(); // writes our signature
-                mdx->markClean();
-            }
+        auto bad = unsoundTags();
+        if (!bad.empty())
+            rebuild(bad);
+    }
+
+    // Before the first write of the session: the foreign check, then our signature.
+    void prepareIndex()
+    {
+        if (!mdx)
+            return;
+        checkForeign();
+        foreignChecked = true;
+        if (!mdx->signedByUs()) {
+            mdx->markWriting(); // writes our signature
+            mdx->markClean();
         }
+    }
+
+    // Read-only (or unwritable) open of another program's index: a tag whose stored keys
+    // disagree with ours cannot be searched or positioned by our keys, so its order is served
+    // from keys computed in memory. Checked once per tag, at its first use.
+    std::vector<int8_t> foreignVerdict; // per tag: 0 not checked, 1 tree, 2 memory
+    bool servedFromMemory(size_t i)
+    {
+        if (!mdx || foreignChecked || mdx->signedByUs() || !mdx->tag(i).evaluable())
+            return false;
+        foreignVerdict.resize(mdx->tagCount(), 0);
+        if (foreignVerdict[i] == 0) {
+            ChunkReader reader(*dbf);
+            TagHealth health = TagHealth::Faulty;
+            try {
+                health = mdx->tag(i).check(dbf->recordCount(), std::ref(reader)).health;
+            } catch (const CorruptFileError &) {
+            }
+            foreignVerdict[i] = health == TagHealth::Sound ? 1 : 2;
+        }
+        return foreignVerdict[i] == 2;
     }
 
     void loadTags()
@@ -479,6 +509,15 @@ TableEngine::open(FileSystem &fs, const std::string &dbfPath, OpenMode mode, Sha
         if (d->writable && d->mdx->allEvaluable()) {
             d->foreignChecked = true;
             d->rebuild(d->allTags());
+        }
+    } else if (d->writable && d->mdx && d->mdx->allEvaluable()) {
+        try {
+            d->checkForeign();
+        } catch (const StorageError &) {
+            // The rebuild could not be written: the index is suspect (orders from memory,
+            // rebuilt again before the first write).
+            d->indexSuspect = true;
+            d->memoryOrder.assign(d->tags.size(), nullptr);
         }
     }
     return std::unique_ptr<TableEngine>(new TableEngine(std::move(d)));
@@ -936,7 +975,7 @@ TagCursor TableEngine::cursor(int tag) const
     auto impl = std::make_unique<TagCursor::Impl>();
     impl->keyType = t.keyType();
     impl->descending = t.descending();
-    if (d->treesUntrusted()) {
+    if (d->treesUntrusted() || d->servedFromMemory(size_t(tag))) {
         if (!t.evaluable())
             throw IndexError(d->mdx->path(),
                              "tag " + t.name()
@@ -1061,8 +1100,16 @@ CheckReport TableEngine::check() const
                 continue;
             }
             ChunkReader reader(dbf);
+            // The tag's lines start with "tag NAME: ", which where already says.
+            auto text = [&](const std::string &line) {
+                return line.compare(0, where.size() + 2, where + ": ") == 0
+                           ? line.substr(where.size() + 2)
+                           : line;
+            };
             try {
                 const TagReport r = t.check(dbf.recordCount(), std::ref(reader));
+                for (const std::string &line : r.notes)
+                    note(where, text(line));
                 if (r.health == TagHealth::Sound)
                     continue;
                 const bool isFault = r.health == TagHealth::Faulty || ours;
@@ -1076,8 +1123,9 @@ CheckReport TableEngine::check() const
                               ? ""
                               : (ours ? "keys differ from the records in an index this program "
                                         "wrote: "
-                                      : "keys made by another program's rule: "))
-                             + r.faults[k]});
+                                      : "keys made by another program's upper-case rule "
+                                        "(rebuilt before the first write): "))
+                             + text(r.faults[k])});
             } catch (const StorageError &e) {
                 fault(where, e.fault());
             }
