@@ -508,12 +508,19 @@ TableEngine::open(FileSystem &fs, const std::string &dbfPath, OpenMode mode, Sha
         // A tag we cannot rebuild keeps the index marked: it is never trusted as clean.
         if (d->writable && d->mdx->allEvaluable()) {
             d->foreignChecked = true;
-            d->rebuild(d->allTags());
+            try {
+                d->rebuild(d->allTags());
+            } catch (const IoError &) {
+                // The disk refuses the rebuild: the table still opens, the index is suspect
+                // (orders from memory, rebuilt again before the first write).
+                d->indexSuspect = true;
+                d->memoryOrder.assign(d->tags.size(), nullptr);
+            }
         }
     } else if (d->writable && d->mdx && d->mdx->allEvaluable()) {
         try {
             d->checkForeign();
-        } catch (const StorageError &) {
+        } catch (const IoError &) {
             // The rebuild could not be written: the index is suspect (orders from memory,
             // rebuilt again before the first write).
             d->indexSuspect = true;
