@@ -1030,6 +1030,13 @@ void Table::post()
         if (inserting && d->insertedRecno == 0) {
             d->appendBase = d->engine->recordCount();
             r = d->engine->append(d->edited); // throws: state and typed values stay
+            if (d->engine->level() == 7) {
+                // An autoincrement field was given its number by the append.
+                try {
+                    d->engine->readRecord(r, d->edited);
+                } catch (const StorageError &) {
+                }
+            }
         } else if (inserting) {
             r = d->insertedRecno;
             d->engine->update(r, d->edited);

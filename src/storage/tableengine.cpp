@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -34,6 +35,20 @@ std::string companionName(const std::string &dbfPath, const char *upperExtension
             c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
     return withExtension(dbfPath, ext);
+}
+
+// A number typed for a level-7 field ("12", "-3.5", "1e+20"); blanks around it are allowed.
+// Independent of the locale.
+bool parseNumberText(const std::string &text, double &value)
+{
+    const size_t begin = text.find_first_not_of(' ');
+    const size_t end = text.find_last_not_of(' ');
+    if (begin == std::string::npos)
+        return false;
+    const char *first = text.data() + begin + (text[begin] == '+' ? 1 : 0);
+    const char *last = text.data() + end + 1;
+    const auto [ptr, ec] = std::from_chars(first, last, value);
+    return ec == std::errc() && ptr == last && std::isfinite(value);
 }
 
 // Reads records for the index layer through a chunk cache, so walks in record order cost one
@@ -775,6 +790,35 @@ void TableEngine::setFieldText(RecordBuffer &record, int field, const std::strin
         codec.setDate(f, rec, date);
         return;
     }
+    case 'I':
+    case '+':
+    case 'O':
+    case '@': {
+        if (utf8.find_first_not_of(' ') == std::string::npos) {
+            if (f.type == 'O')
+                codec.setDoubleValue(f, rec, std::nullopt);
+            else if (f.type == '@')
+                codec.setTimestamp(f, rec, std::nullopt);
+            else
+                codec.setLong32(f, rec, std::nullopt);
+            return;
+        }
+        double value = 0;
+        if (!parseNumberText(utf8, value))
+            throw FieldError(d->path, "field " + f.name + ": \"" + utf8 + "\" is not a number");
+        if (f.type == 'O') {
+            codec.setDoubleValue(f, rec, value);
+        } else if (f.type == '@') {
+            codec.setTimestamp(f, rec, value); // milliseconds, as read
+        } else {
+            if (std::floor(value) != value || value < INT32_MIN || value > INT32_MAX)
+                throw FieldError(d->path,
+                                 "field " + f.name + ": \"" + utf8
+                                     + "\" is not a whole number of the field's range");
+            codec.setLong32(f, rec, static_cast<int32_t>(value));
+        }
+        return;
+    }
     case 'M':
     case 'B':
     case 'G': {
@@ -805,6 +849,12 @@ int64_t TableEngine::fieldInteger(const uint8_t *record, int field) const
     try {
         if (f.type == 'I' || f.type == '+')
             return d->dbf->codec().long32(f, record).value_or(0);
+        if (f.type == 'O' || f.type == '@') {
+            const double v = (f.type == 'O' ? d->dbf->codec().doubleValue(f, record)
+                                            : d->dbf->codec().timestamp(f, record))
+                                 .value_or(0);
+            return std::fabs(v) < 9.2e18 ? static_cast<int64_t>(v) : 0;
+        }
         if (f.type == 'C') {
             double v = 0;
             const std::string_view raw = FieldCodec::raw(f, record);
@@ -822,6 +872,10 @@ void TableEngine::setFieldInteger(RecordBuffer &record, int field, int64_t value
     const FieldDesc &f = fields().at(size_t(field));
     if (f.type == 'N' || f.type == 'F')
         d->dbf->codec().setInteger(f, record.data(), value);
+    else if (f.type == 'O')
+        d->dbf->codec().setDoubleValue(f, record.data(), static_cast<double>(value));
+    else if (f.type == '@')
+        d->dbf->codec().setTimestamp(f, record.data(), static_cast<double>(value));
     else
         setFieldText(record, field, std::to_string(value));
 }
@@ -839,12 +893,25 @@ void TableEngine::setFieldLogical(RecordBuffer &record, int field, std::optional
 
 // --- writes
 
-uint32_t TableEngine::append(const RecordBuffer &record)
+uint32_t TableEngine::append(const RecordBuffer &given)
 {
     d->requireWritable();
-    d->requireSize(record);
+    d->requireSize(given);
     d->requireEvaluable();
     d->recoverIndex();
+    // A level-7 autoincrement field left blank takes the table's next value (the counter is
+    // raised first: a crash leaves a gap in the numbers, never a number used twice).
+    RecordBuffer filled;
+    for (size_t i = 0; level() == 7 && i < fields().size(); ++i) {
+        const FieldDesc &f = fields()[i];
+        if (f.type != '+' || d->dbf->codec().long32(f, given.data()))
+            continue;
+        if (filled.empty())
+            filled = given;
+        d->dbf->codec().setLong32(
+            f, filled.data(), static_cast<int32_t>(d->dbf->takeAutoIncrement(int(i))));
+    }
+    const RecordBuffer &record = filled.empty() ? given : filled;
     if (d->bulk)
         return d->dbf->appendRecord(record.data());
     d->prepareIndex();

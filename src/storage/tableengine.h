@@ -215,6 +215,8 @@ public:
     // text = blank field); FieldError when it is not a number or does not fit. L takes
     // "T"/"F"/"Y"/"N"/"" (any case). D takes "YYYYMMDD" or "". M writes the text to NEW memo
     // blocks now (crash-safe order) and puts the block number into record; "" = blank.
+    // Level 7: I and + take a whole number of 32 bits, O any number, @ the milliseconds as
+    // read; blank text = blank field; FieldError otherwise.
     void setFieldText(RecordBuffer &record, int field, const std::string &utf8);
     // Whole numbers: blank or unreadable reads as 0; a fraction is rounded toward zero.
     int64_t fieldInteger(const uint8_t *record, int field) const;
@@ -226,6 +228,7 @@ public:
     // --- writes (each keeps every tag valid on disk, in the order documented above)
     // StateError when opened read-only; IndexError (nothing written) when a tag cannot be
     // evaluated; FieldError when the buffer has the wrong size.
+    // A level-7 autoincrement field left blank gets the table's next number.
     uint32_t append(const RecordBuffer &record);
     void update(uint32_t recno, const RecordBuffer &record); // deletion flag taken from record
     void markDeleted(uint32_t recno);
