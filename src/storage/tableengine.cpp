@@ -1198,7 +1198,7 @@ CheckReport TableEngine::check() const
                               : (ours ? "keys differ from the records in an index this program "
                                         "wrote: "
                                       : "keys made by another program's upper-case rule "
-                                        "(rebuilt before the first write): "))
+                                        "(rebuilt when the table is opened for writing): "))
                              + text(r.faults[k])});
             } catch (const StorageError &e) {
                 fault(where, e.fault());

@@ -240,6 +240,8 @@ TEST(ForeignIndex, FixtureWalksEveryTagReadOnlyAndReadWrite)
     }
     for (const std::string tag : {"ID_CD", "T_PL", "T_ORG", "GATUNEK"})
         EXPECT_EQ(storedOrder(path, tag), keyOrder(path, tag)) << tag;
+    std::string report;
+    EXPECT_EQ(runVerifier({path}, report), 0) << report;
 }
 
 TEST(ForeignIndex, FixtureDeleteAsFirstChangeLandsOnNext)
