@@ -19,11 +19,13 @@
 // - edit() on an empty table starts an insertion. post() writes the record or throws and stays
 //   in its edit state with the typed values; after a post the record stands at its place in the
 //   selected order and stays current; one that no longer passes the filter leaves the view and
-//   a neighbour becomes current. cancel() discards and is harmless in browse state.
+//   a neighbour becomes current. cancel() discards and is harmless in browse state; after a
+//   failed post it takes back what reached the file and always ends in browse state, the
+//   record showing what the file holds (when the file refuses, the next write tries again).
 // - deleteRecord() deletes the current record (in insert state it only drops the new one);
 //   throws StateError on an empty table. A neighbour becomes current.
 // - Moving (first, next, gotoRecord, a search), like the three settings below, first ends a
-//   pending edit. close() discards it.
+//   pending edit. close() discards it, and an appended record of a failed post with it.
 // - setIndexName, setFilter and setFiltered first end a pending edit (posted if a field
 //   changed, cancelled otherwise); setFilter while filtering is on, and setFiltered, move to
 //   the first record.
