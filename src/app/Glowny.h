@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <QString>
 
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -27,6 +28,8 @@ class DBNavigator;
 class TableGrid;
 class TableModel;
 class TEStatusBar;
+class TdlgDopiszFilm;
+class TdlgPytanie;
 
 class TfmGlowny final : public QMainWindow
 {
@@ -92,6 +95,9 @@ public:
     QAction *Ustawieniaprogramu1 = nullptr;
 
     QMenu *pmenuGrid = nullptr;
+    QAction *Poprawbiecacyfilm1 = nullptr;
+    QAction *Dopisznowyfilm1 = nullptr;
+    QAction *Pokaszczegy1 = nullptr;
 
     QTabWidget *pgGlowny = nullptr;
     QWidget *strFilmy = nullptr;
@@ -137,6 +143,20 @@ public:
     void btnOrgClick();
     void btnGatClick();
 
+    // Film record commands (GlownyCommands.cpp). FilmCommand takes one of the four modes;
+    // NextCdNumber gives the number a new film gets: the pool's first, else the highest number
+    // of all films plus one.
+    enum FilmCommandMode : int { fcAdd = 0, fcCorrect = 1, fcShow = 2, fcDelete = 3 };
+    void cmdTDodajClick();
+    void cmdTPoprawClick();
+    void Pokaszczegy2Click();
+    void Kasujfilm1Click();
+    void FilmCommand(int mode);
+    int32_t NextCdNumber(bool DropCurrent);
+    // The record commands' dialogs, set by the program once they are created.
+    TdlgDopiszFilm *filmEditor = nullptr;
+    TdlgPytanie *questionDialog = nullptr;
+
     // The list editors' dialogs, set by the program once they are created.
     QDialog *genreListDialog = nullptr;
     QDialog *friendsListDialog = nullptr;
@@ -152,6 +172,8 @@ private:
     void buildStatusBar();
     void setCatalogueCommandsEnabled(bool enabled);
     void attachGridMenu(bool attach);
+    void connectFilmCommands();
+    bool showEditorUntilSaved();
     QAction *addItem(QMenu *menu,
                      const char *name,
                      const QString &text,

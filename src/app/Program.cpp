@@ -24,6 +24,8 @@ Program::Program()
     m_pytanie->setObjectName(QStringLiteral("dlgPytanie"));
     dlgPytanie = m_pytanie.get();
     dlgDopiszFilm->setQuestionDialog(dlgPytanie);
+    fmGlowny->filmEditor = dlgDopiszFilm;
+    fmGlowny->questionDialog = dlgPytanie;
 }
 
 Program::~Program()

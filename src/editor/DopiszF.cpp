@@ -193,6 +193,8 @@ void TdlgDopiszFilm::buildPanel(DataSource *ds)
     MemoOPIS = new DBMemo(GroupBox2);
     MemoOPIS->setObjectName(QStringLiteral("MemoOPIS"));
     MemoOPIS->bind(ds, QStringLiteral("OPIS"));
+    // Tab moves on to the next control, as in every other edit; Enter still breaks lines.
+    MemoOPIS->setTabChangesFocus(true);
     g2->addWidget(MemoOPIS, 0, 6, row + 1, 1);
     g2->setColumnMinimumWidth(5, 4);
     // The description fills the right half of the group.
@@ -369,6 +371,13 @@ void TdlgDopiszFilm::btnDopiszINFOClick()
 }
 
 void TdlgDopiszFilm::btnDopiszWEBClick() {}
+
+int TdlgDopiszFilm::exec()
+{
+    if (scriptedRun)
+        return scriptedRun(*this);
+    return QDialog::exec();
+}
 
 void TdlgDopiszFilm::reject()
 {

@@ -10,6 +10,7 @@
 #include <QDialog>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class QGroupBox;
@@ -101,6 +102,11 @@ public:
     void btnDopiszCANCELClick();
     void btnDopiszINFOClick();
     void btnDopiszWEBClick();
+
+    // Shows the dialog modally and returns mrOk or mrCancel. While scriptedRun is set (benchmarks,
+    // tests that do not drive the window) it runs instead of the window and gives the result.
+    int exec() override;
+    std::function<int(TdlgDopiszFilm &)> scriptedRun;
 
     void reject() override;
 

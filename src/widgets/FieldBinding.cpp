@@ -1,6 +1,7 @@
 #include "FieldBinding.h"
 
 #include "DataSource.h"
+#include "Guard.h"
 #include "table.h"
 
 namespace welarik {
@@ -105,8 +106,10 @@ void FieldBinding::storePending(Table &table)
         return;
     if (table.state() != TableState::Edit && table.state() != TableState::Insert)
         return;
-    m_modified = false;
+    // A value the field refuses (a character its code page lacks) stays pending, so the post
+    // that follows tries it again and fails rather than saving without it.
     writeValue(table, fieldName());
+    m_modified = false;
     m_loadedText = table.asString(fieldName());
 }
 
@@ -148,7 +151,7 @@ DBEdit::DBEdit(QWidget *parent)
         markModified();
         emit changedByUser();
     });
-    connect(this, &QLineEdit::editingFinished, this, [this] { store(); });
+    connectGuarded(this, &QLineEdit::editingFinished, this, [this] { store(); });
     applyReadOnly(true);
 }
 
@@ -228,7 +231,7 @@ void DBMemo::applyReadOnly(bool readOnly)
 void DBMemo::focusOutEvent(QFocusEvent *e)
 {
     QPlainTextEdit::focusOutEvent(e);
-    store();
+    runGuarded([this] { store(); });
 }
 
 // --- DBCheckBox
