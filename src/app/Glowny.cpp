@@ -6,6 +6,7 @@
 #include "GlownyStrings.h"
 #include "Guard.h"
 #include "Pictures.h"
+#include "Program.h"
 #include "Statbaru.h"
 #include "TableModel.h"
 
@@ -122,7 +123,7 @@ TfmGlowny::~TfmGlowny()
 
 void TfmGlowny::FormCreate()
 {
-    setProgramDir(QCoreApplication::applicationDirPath());
+    setProgramDir(programFolder(QCoreApplication::applicationDirPath()));
 }
 
 void TfmGlowny::setProgramDir(const QString &dir)
@@ -500,7 +501,12 @@ void TfmGlowny::cmdTOpenClick()
     const QString file = desktop.openFileName(this, ProgramDir, glowny::openFilter);
     if (file.isEmpty())
         return;
+    openCatalogue(file);
+}
 
+void TfmGlowny::openCatalogue(const QString &file)
+{
+    Desktop &desktop = Desktop::instance();
     try { // block 1: the configuration table
         catalogue.bindConfig(toLocal(DataDir));
         dbfConfig.open();

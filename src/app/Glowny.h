@@ -128,6 +128,9 @@ public:
     void FormCreate();
     bool filmsPageActive() const;
     void cmdTOpenClick();
+    // The open command once a file is chosen: the configuration table, then the films table
+    // on file, then the side tables from DataDir, each failure with its message.
+    void openCatalogue(const QString &file);
     void dbfFilmyAfterOpen();
     void dbfFilmyAfterClose();
     void dbfGatunekFAfterOpen();

@@ -838,10 +838,20 @@ std::vector<TagDefinition> demoFilmTags()
             {"GATUNEK", "LEFT(GATUNEK,100)"}};
 }
 
-DemoSummary createDemoCatalogue(FileSystem &fs,
-                                const std::string &dir,
-                                const DemoOptions &options,
-                                DemoWriter &writer)
+namespace {
+
+struct CataloguePaths
+{
+    std::string films;
+    std::string config;
+    std::string people;
+    std::string genres;
+    std::string pool;
+    std::string friends;
+};
+
+// Creates the six tables empty: the films table in dir, the side tables in dir/BAZY.
+CataloguePaths createCatalogueTables(FileSystem &fs, const std::string &dir)
 {
     const std::string bazy = join(dir, "BAZY");
     if (&fs == &FileSystem::real()) {
@@ -850,25 +860,22 @@ DemoSummary createDemoCatalogue(FileSystem &fs,
         if (ec)
             throw OpenError(bazy, "cannot create the folder: " + ec.message());
     }
-    DemoSummary summary;
-    summary.filmsPath = join(dir, "FILMY.DBF");
-
-    // Side tables.
-    const std::string config = join(bazy, "CONFIG.DBF");
-    createTable(fs, config, {field("ID_OSOBY", 'N', 6)}, {});
-    const std::string people = join(bazy, "DANEF.DBF");
+    CataloguePaths paths{join(dir, "FILMY.DBF"),
+                         join(bazy, "CONFIG.DBF"),
+                         join(bazy, "DANEF.DBF"),
+                         join(bazy, "GATUNEKF.DBF"),
+                         join(bazy, "NRFILM.DBF"),
+                         join(bazy, "ZNAJOMI.DBF")};
+    createTable(fs, paths.config, {field("ID_OSOBY", 'N', 6)}, {});
     createTable(fs,
-                people,
+                paths.people,
                 {field("TYP", 'C', 1), field("IMIE", 'C', 50), field("NAZWISKO", 'C', 50)},
                 {{"NAZWISKO", "NAZWISKO"}});
-    const std::string genres = join(bazy, "GATUNEKF.DBF");
-    createTable(fs, genres, {field("GATUNEK", 'C', 30)}, {{"GATUNEK", "GATUNEK"}});
-    const std::string pool = join(bazy, "NRFILM.DBF");
-    createTable(fs, pool, {field("ID_CD", 'N', 6)}, {});
-    const std::string friends = join(bazy, "ZNAJOMI.DBF");
+    createTable(fs, paths.genres, {field("GATUNEK", 'C', 30)}, {{"GATUNEK", "GATUNEK"}});
+    createTable(fs, paths.pool, {field("ID_CD", 'N', 6)}, {});
     createTable(
         fs,
-        friends,
+        paths.friends,
         {field("ID_OSOBY", 'N', 6),
          field("IMIE", 'C', 30),
          field("NAZWISKO", 'C', 40),
@@ -877,6 +884,35 @@ DemoSummary createDemoCatalogue(FileSystem &fs,
          field("EMAIL", 'C', 50),
          field("ILE", 'N', 4)},
         {{"ID_OSOBY", "ID_OSOBY"}, {"IMIE", "IMIE"}, {"NAZWISKO", "NAZWISKO"}, {"NICK", "NICK"}});
+    createTable(fs, paths.films, demoFilmFields(), demoFilmTags());
+    return paths;
+}
+
+} // namespace
+
+std::string createEmptyCatalogue(FileSystem &fs, const std::string &dir)
+{
+    const CataloguePaths paths = createCatalogueTables(fs, dir);
+    EngineDemoWriter writer;
+    writer.openTable(fs, paths.config);
+    writer.insert({{"ID_OSOBY", "1"}});
+    writer.closeTable();
+    return paths.films;
+}
+
+DemoSummary createDemoCatalogue(FileSystem &fs,
+                                const std::string &dir,
+                                const DemoOptions &options,
+                                DemoWriter &writer)
+{
+    const CataloguePaths paths = createCatalogueTables(fs, dir);
+    const std::string &config = paths.config;
+    const std::string &people = paths.people;
+    const std::string &genres = paths.genres;
+    const std::string &pool = paths.pool;
+    const std::string &friends = paths.friends;
+    DemoSummary summary;
+    summary.filmsPath = paths.films;
 
     writer.openTable(fs, people);
     for (const Person &p : kPeople)
@@ -907,7 +943,6 @@ DemoSummary createDemoCatalogue(FileSystem &fs,
     writer.closeTable();
 
     // Films, then the pool of numbers no film uses.
-    createTable(fs, summary.filmsPath, demoFilmFields(), demoFilmTags());
     writer.openTable(fs, summary.filmsPath);
     std::vector<int> poolNumbers;
     std::vector<uint32_t> recnos; // live film records

@@ -88,6 +88,11 @@ struct DemoSummary
 FieldList demoFilmFields();
 std::vector<TagDefinition> demoFilmTags();
 
+// Lays out an empty catalogue in dir: FILMY.DBF with its memo and index, and BAZY/ with the five
+// side tables, all without records except the configuration's one, which holds 1, the number of
+// the first friend. Folders and replacements as createDemoCatalogue. Returns DIR/FILMY.DBF.
+std::string createEmptyCatalogue(FileSystem &fs, const std::string &dir);
+
 // Lays the catalogue out in dir (created when missing on the real file system; on another
 // file system dir must be usable as a path prefix). Existing files of the same names are
 // replaced. Throws StorageError on failure.
