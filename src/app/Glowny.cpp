@@ -84,7 +84,7 @@ TfmGlowny::TfmGlowny(QWidget *parent)
         dbfGatunekFAfterOpen();
     };
     dbfGatunekF.afterDelete = [this](Table &) {
-        dbfGatunekFAfterOpen();
+        dbfGatunekFAfterDelete();
     };
 
     buildActions();
@@ -93,6 +93,7 @@ TfmGlowny::TfmGlowny(QWidget *parent)
     buildPages();
     buildStatusBar();
     connectFilmCommands();
+    buildQuickFind();
 
     auto *central = new QWidget(this);
     auto *column = new QVBoxLayout(central);
@@ -404,12 +405,7 @@ void TfmGlowny::buildPages()
     connectGuarded(btnPL, &QPushButton::clicked, this, [this] { btnPLClick(); });
     connectGuarded(btnOrg, &QPushButton::clicked, this, [this] { btnOrgClick(); });
     connectGuarded(btnGat, &QPushButton::clicked, this, [this] { btnGatClick(); });
-    cmdTRozwin = new QToolButton(header);
-    cmdTRozwin->setObjectName(QStringLiteral("cmdTRozwin"));
-    cmdTRozwin->setArrowType(Qt::DownArrow);
-    cmdTRozwin->setGeometry(759, 0, 22, 22);
-    cmdTRozwin->setFocusPolicy(Qt::NoFocus);
-    cmdTRozwin->setEnabled(false);
+    buildGenrePicker(header);
     page->addWidget(header);
 
     gridFilmy = new TableGrid(strFilmy);

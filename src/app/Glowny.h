@@ -3,6 +3,7 @@
 // the main menu, the page control with the film list, and the status bar with the record
 // count and navigator. Every dialog works on this window's tables.
 
+#include "DropDownPicker.h"
 #include "catalogue.h"
 
 #include <QMainWindow>
@@ -25,6 +26,7 @@ namespace welarik {
 
 class DataSource;
 class DBNavigator;
+class QuickFind;
 class TableGrid;
 class TableModel;
 class TEStatusBar;
@@ -107,7 +109,7 @@ public:
     QPushButton *btnPL = nullptr;
     QPushButton *btnOrg = nullptr;
     QPushButton *btnGat = nullptr;
-    QToolButton *cmdTRozwin = nullptr;
+    DropDownPicker *cmdTRozwin = nullptr;
     TableGrid *gridFilmy = nullptr;
     TableModel *gridModel = nullptr;
 
@@ -159,6 +161,11 @@ public:
     // The record commands' dialogs, set by the program once they are created.
     TdlgDopiszFilm *filmEditor = nullptr;
     TdlgPytanie *questionDialog = nullptr;
+    // The genre view and the quick find (GlownyFind.cpp).
+    QuickFind *dlgFastFind = nullptr;
+    void dbfGatunekFAfterDelete();
+    void cmdTRozwinCloseUp(QObject *Sender, Table *LookupTable, Table *FillTable, bool modified);
+    void Szybkiewyszukiwanie1Click();
 
     // The list editors' dialogs, set by the program once they are created.
     QDialog *genreListDialog = nullptr;
@@ -173,6 +180,8 @@ private:
     void buildToolBar();
     void buildPages();
     void buildStatusBar();
+    void buildGenrePicker(QWidget *header);
+    void buildQuickFind();
     void setCatalogueCommandsEnabled(bool enabled);
     void attachGridMenu(bool attach);
     void connectFilmCommands();

@@ -674,6 +674,14 @@ std::string Table::tagFieldName(const std::string &tag) const
     return d->engine->tags()[static_cast<size_t>(index)].firstField;
 }
 
+const TagInfo *Table::tagInfo(const std::string &tag) const
+{
+    if (!isOpen())
+        return nullptr;
+    const int index = d->engine->tagIndex(tag);
+    return index < 0 ? nullptr : &d->engine->tags()[static_cast<size_t>(index)];
+}
+
 // --- navigation
 
 void Table::first()

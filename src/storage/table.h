@@ -67,6 +67,17 @@ public:
 };
 
 class TableEngine; // the file layer behind an open table (DBF + DBT + MDX)
+struct TagInfo;    // a tag's name, expression and flags (tableengine.h)
+
+// How grids that take their columns from the table itself show one field: its label, its
+// display width in characters and whether it shows at all.
+struct FieldDisplay
+{
+    std::string field;
+    std::string label;
+    int width = 0;
+    bool visible = true;
+};
 
 class Table
 {
@@ -98,6 +109,9 @@ public:
     std::vector<std::string> tagNames() const; // of the open table
     // The first field named in a tag's key expression ("UPPER(T_PL)" -> "T_PL"), or "".
     std::string tagFieldName(const std::string &tag) const;
+    // Name, expression and flags (descending, upper-cased keys) of a tag of the open table;
+    // nullptr when closed or absent. Valid until the table closes.
+    const TagInfo *tagInfo(const std::string &tag) const;
 
     // --- navigation
     void first();
@@ -148,6 +162,13 @@ public:
     void setInteger(const std::string &field, int64_t value);
     void setBoolean(const std::string &field, bool value);
     void setFieldTextHook(const std::string &field, std::function<std::string(Table &)> hook);
+    // Field descriptions, in display order, for the grids that list the table's own fields.
+    // Kept across close and open; empty means every field under its name at its own width.
+    void setFieldDisplays(std::vector<FieldDisplay> displays)
+    {
+        m_fieldDisplays = std::move(displays);
+    }
+    const std::vector<FieldDisplay> &fieldDisplays() const { return m_fieldDisplays; }
 
     // --- states
     TableState state() const { return m_state; }
@@ -180,6 +201,7 @@ private:
     std::string m_fileName;
     std::string m_indexName;
     std::string m_filter;
+    std::vector<FieldDisplay> m_fieldDisplays;
     bool m_exclusive = true;
     bool m_readOnly = false;
     bool m_filtered = false;

@@ -185,6 +185,22 @@ void paintArrow(QPainter &p, bool left, bool bar)
 
 using Painter = void (*)(QPainter &);
 
+// The lookup pickers' button faces, on an 8-unit canvas.
+void paintDropDown(QPainter &p)
+{
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(20, 20, 20));
+    p.drawPolygon(QPolygonF({QPointF(1, 2.5), QPointF(7, 2.5), QPointF(4, 5.5)}));
+}
+
+void paintEllipsis(QPainter &p)
+{
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(20, 20, 20));
+    for (qreal x : {0.5, 3.0, 5.5})
+        p.drawRect(QRectF(x, 5, 1.6, 1.6));
+}
+
 struct Entry
 {
     QStringView name;
@@ -238,6 +254,8 @@ const std::array kPictures = {
     Entry{u"film-info", {25, 25}, paintFilmInfo},
     Entry{u"web", {25, 25}, paintWeb},
     Entry{u"question", {48, 64}, paintQuestion},
+    Entry{u"drop-down", {8, 8}, paintDropDown},
+    Entry{u"ellipsis", {8, 8}, paintEllipsis},
     Entry{u"first",
           {12, 12},
           [](QPainter &p) {

@@ -6,7 +6,8 @@
 // Names: "help", "exit", "open", "add", "correct", "search", "details", "delete" (tool bars and
 // menus, a 32-unit canvas); "tick", "cross" (dialog buttons); "film-info", "web" (the film
 // editor's tool bar); "question" (the question dialog, 48 x 64); "first", "prior", "next",
-// "last" (record navigation). Other windows add theirs here.
+// "last" (record navigation); "drop-down", "ellipsis" (the lookup pickers' buttons). Other
+// windows add theirs here.
 
 #include <QIcon>
 #include <QPixmap>
