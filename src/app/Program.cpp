@@ -176,6 +176,7 @@ Program::Program()
     m_pytanie->setObjectName(QStringLiteral("dlgPytanie"));
     dlgPytanie = m_pytanie.get();
     dlgDopiszFilm->setQuestionDialog(dlgPytanie);
+    dlgDopiszFilm->setLookupSources(fmGlowny->dsNrF, fmGlowny->dsGatunekF, fmGlowny->dsDaneF);
     fmGlowny->filmEditor = dlgDopiszFilm;
     fmGlowny->questionDialog = dlgPytanie;
     QApplication::setWindowIcon(programIcon());

@@ -1,19 +1,27 @@
 // The film record commands driven through the real main window and film editor: the numbers a
 // new film gets, the pool of free numbers, corrections with number changes, details, deletions,
-// and saves and deletes that fail. The pool and films tables are read back from their files.
+// saves and deletes that fail, and the editor's pickers. The pool and films tables are read back
+// from their files.
 
 #include "Desktop.h"
+#include "DialogPicker.h"
 #include "DopiszF.h"
+#include "DropDownPicker.h"
 #include "FieldBinding.h"
 #include "Glowny.h"
+#include "LookupDialog.h"
 #include "Program.h"
 #include "catalogue.h"
 #include "demo.h"
 #include "tableengine.h"
 #include "testsupport.h"
 
+#include "../support/qt/ModalHelper.h"
+
 #include <QAction>
+#include <QFrame>
 #include <QLabel>
+#include <QLineEdit>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -51,7 +59,11 @@ private:
     void poll()
     {
         auto *editor = qobject_cast<TdlgDopiszFilm *>(QApplication::activeModalWidget());
+        // Keys go to the focused control, so a step waits (a while) for the window's activation.
+        if (editor && !editor->isActiveWindow() && --m_activationWait > 0)
+            return;
         if (editor && editor->isVisible() && m_next < m_steps.size()) {
+            m_activationWait = 50;
             const Step step = m_steps[m_next++];
             step(editor);
         } else if (--m_remaining <= 0 && editor) {
@@ -61,6 +73,7 @@ private:
     std::vector<Step> m_steps;
     size_t m_next = 0;
     int m_remaining = 500;
+    int m_activationWait = 50;
     QTimer m_timer;
 };
 
@@ -68,6 +81,7 @@ private:
 Step typeAndConfirm(const QString &title)
 {
     return [title](TdlgDopiszFilm *d) {
+        d->EditT_PL->setFocus();
         d->EditT_PL->selectAll();
         QTest::keyClicks(d->EditT_PL, title);
         QTest::keyClick(d->EditT_PL, Qt::Key_Return);
@@ -310,24 +324,129 @@ private slots:
         QCOMPARE(qs(m_w->dbfFilmy.asString("T_PL")), title);
     }
 
-    void descriptionPassesTabOn()
+    void tabPassesThePickersAndLeavesTheDescription()
     {
         open();
-        QWidget *focusAfterTab = nullptr;
+        QWidget *afterGenre = nullptr, *afterDescription = nullptr, *afterLast = nullptr;
         QString description;
         {
             EditorScript script({[&](TdlgDopiszFilm *d) {
-                d->MemoOPIS->setFocus();
-                QTest::keyClick(d->MemoOPIS, Qt::Key_Tab);
-                focusAfterTab = QApplication::focusWidget();
+                const auto tabFrom = [](QWidget *w) {
+                    w->setFocus();
+                    QTest::keyClick(w, Qt::Key_Tab);
+                    return QApplication::focusWidget();
+                };
+                afterGenre = tabFrom(d->EditGATUNEK);
+                afterDescription = tabFrom(d->MemoOPIS);
                 description = d->MemoOPIS->toPlainText();
-                QTest::keyClick(focusAfterTab, Qt::Key_Escape);
+                afterLast = tabFrom(d->EditABITRATE);
+                QTest::keyClick(d, Qt::Key_Escape);
             }});
             clickTool(m_w->cmdTPopraw);
             QCOMPARE(script.done(), 1);
         }
-        QCOMPARE(focusAfterTab, static_cast<QWidget *>(m_w->filmEditor->EditILOSC_CD));
+        TdlgDopiszFilm *d = m_w->filmEditor;
+        QCOMPARE(afterGenre, static_cast<QWidget *>(d->EditREZYSER));
+        QCOMPARE(afterDescription, static_cast<QWidget *>(d->EditILOSC_CD));
         QVERIFY(!description.contains(u'\t'));
+        QCOMPARE(afterLast, static_cast<QWidget *>(d->dbeNr->textPart()));
+    }
+
+    void numberPickerTakesAPoolNumber()
+    {
+        open();
+        setPool({7, 9});
+        desktop().queueAnswer(1);
+        bool enabled = false;
+        QString afterEscape, afterAccept;
+        {
+            EditorScript script({[&](TdlgDopiszFilm *d) {
+                enabled = d->dbeNr->isEnabled();
+                QTest::mouseClick(d->dbeNr->button(), Qt::LeftButton);
+                QTest::keyClick(d->dbeNr->listWindow(), Qt::Key_Down);
+                QTest::keyClick(d->dbeNr->listWindow(), Qt::Key_Escape);
+                afterEscape = d->EditID_CD->text();
+                QTest::mouseClick(d->dbeNr->button(), Qt::LeftButton);
+                QTest::keyClick(d->dbeNr->listWindow(), Qt::Key_Return);
+                afterAccept = d->EditID_CD->text();
+                typeAndConfirm(QStringLiteral("Z puli"))(d);
+            }});
+            clickTool(m_w->cmdTDodaj);
+            QCOMPARE(script.done(), 1);
+        }
+        QVERIFY(enabled);
+        QCOMPARE(afterEscape, QStringLiteral("7"));
+        QCOMPARE(afterAccept, QStringLiteral("9"));
+
+        // An empty pool leaves the picker disabled.
+        setPool({});
+        {
+            EditorScript script({[&](TdlgDopiszFilm *d) {
+                enabled = d->dbeNr->isEnabled();
+                QTest::keyClick(d->EditT_PL, Qt::Key_Escape);
+            }});
+            clickTool(m_w->cmdTDodaj);
+        }
+        QVERIFY(!enabled);
+        QCOMPARE(closeAndReadFilmNumbers(), std::vector<int64_t>({1, 2, 3, 4, 5, 9}));
+    }
+
+    void genreAndPeoplePickersWriteTheirFields()
+    {
+        open();
+        QVERIFY(gotoFilm(1));
+        const QString cameraman = qs(m_w->dbfFilmy.asString("ZDJECIA"));
+        Table &genres = m_w->dbfGatunekF;
+        genres.first();
+        QString twoGenres = qs(genres.asString("GATUNEK")) + QStringLiteral(", ");
+        genres.next();
+        twoGenres += qs(genres.asString("GATUNEK"));
+        QStringList filters;
+        const auto pickPerson = [&](DialogPicker *picker, const QString &search, bool accept) {
+            test::ModalHelper<LookupDialog> helper([&](LookupDialog *dialog) {
+                const Table *people = &fmGlowny->dbfDaneF;
+                filters << (people->filtered() ? qs(people->filter()) : QString());
+                QTest::keyClicks(dialog->edSearch, search);
+                QTest::keyClick(dialog->edSearch, accept ? Qt::Key_Return : Qt::Key_Escape);
+            });
+            QTest::mouseClick(picker->button(), Qt::LeftButton);
+        };
+        const auto pickGenre = [](TdlgDopiszFilm *d, int down) {
+            QTest::mouseClick(d->dbeGatunek->button(), Qt::LeftButton);
+            for (int i = 0; i < down; ++i)
+                QTest::keyClick(d->dbeGatunek->listWindow(), Qt::Key_Down);
+            QTest::keyClick(d->dbeGatunek->listWindow(), Qt::Key_Return);
+        };
+        desktop().queueAnswer(1);
+        {
+            EditorScript script({[&](TdlgDopiszFilm *d) {
+                fmGlowny->dbfFilmy.setString("GATUNEK", "");
+                fmGlowny->dbfFilmy.setString("AKTORZY", "");
+                pickGenre(d, 0);
+                pickGenre(d, 1);
+                pickPerson(d->dbeAktorzy, QStringLiteral("Lin"), true);
+                // Still focused: no enter event, yet the dialog lists actors only.
+                pickPerson(d->dbeAktorzy, QStringLiteral("Jan"), true);
+                pickPerson(d->dbeRezyser, QStringLiteral("Hof"), true);
+                pickPerson(d->dbeRezyser, QStringLiteral("Waj"), true);
+                pickPerson(d->dbeZdjecia, QStringLiteral("Idz"), false);
+                QTest::keyClick(d->EditT_PL, Qt::Key_Return);
+            }});
+            clickTool(m_w->cmdTPopraw);
+            QCOMPARE(script.done(), 1);
+        }
+        QCOMPARE(filters,
+                 QStringList({QStringLiteral("TYP='A'"),
+                              QStringLiteral("TYP='A'"),
+                              QStringLiteral("TYP='R'"),
+                              QStringLiteral("TYP='R'"),
+                              QStringLiteral("TYP='Z'")}));
+        QVERIFY(gotoFilm(1));
+        const Table &films = m_w->dbfFilmy;
+        QCOMPARE(qs(films.asString("GATUNEK")), twoGenres);
+        QCOMPARE(qs(films.asString("AKTORZY")), QStringLiteral("Linda Bogusław, Janda Krystyna"));
+        QCOMPARE(qs(films.asString("REZYSER")), QStringLiteral("Wajda Andrzej"));
+        QCOMPARE(qs(films.asString("ZDJECIA")), cameraman);
     }
 
     void deleteAsksThenPoolsTheNumber()
