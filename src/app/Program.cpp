@@ -1,8 +1,12 @@
 #include "Program.h"
 
 #include "DopiszF.h"
+#include "GDane.h"
+#include "GatunekF.h"
 #include "Glowny.h"
 #include "Pytanie.h"
+#include "ZDane.h"
+#include "Znajomi.h"
 #include "demo.h"
 
 #include <QApplication>
@@ -27,6 +31,10 @@ namespace welarik {
 TfmGlowny *fmGlowny = nullptr;
 TdlgDopiszFilm *dlgDopiszFilm = nullptr;
 TdlgPytanie *dlgPytanie = nullptr;
+TdlgGatunekF *dlgGatunekF = nullptr;
+TdlgGDane *dlgGDane = nullptr;
+TdlgZnajomi *dlgZnajomi = nullptr;
+TdlgZDane *dlgZDane = nullptr;
 
 namespace {
 
@@ -179,15 +187,39 @@ Program::Program()
     dlgDopiszFilm->setLookupSources(fmGlowny->dsNrF, fmGlowny->dsGatunekF, fmGlowny->dsDaneF);
     fmGlowny->filmEditor = dlgDopiszFilm;
     fmGlowny->questionDialog = dlgPytanie;
+    m_gatunekF = std::make_unique<TdlgGatunekF>(fmGlowny->dsGatunekF, fmGlowny);
+    dlgGatunekF = m_gatunekF.get();
+    m_gDane = std::make_unique<TdlgGDane>(fmGlowny->dsGatunekF, fmGlowny);
+    dlgGDane = m_gDane.get();
+    m_znajomi = std::make_unique<TdlgZnajomi>(fmGlowny->dsZnajomi, fmGlowny->dbfConfig, fmGlowny);
+    dlgZnajomi = m_znajomi.get();
+    m_zDane = std::make_unique<TdlgZDane>(fmGlowny->dsZnajomi, fmGlowny);
+    dlgZDane = m_zDane.get();
+    dlgGatunekF->setEntryDialog(dlgGDane);
+    dlgGatunekF->setQuestionDialog(dlgPytanie);
+    dlgZnajomi->setPersonDialog(dlgZDane);
+    dlgZnajomi->setQuestionDialog(dlgPytanie);
+    fmGlowny->genreListDialog = dlgGatunekF;
+    fmGlowny->friendsListDialog = dlgZnajomi;
     QApplication::setWindowIcon(programIcon());
     QGuiApplication::setDesktopFileName(QStringLiteral(WELARIK_APP_ID));
 }
 
 Program::~Program()
 {
+    fmGlowny->genreListDialog = nullptr;
+    fmGlowny->friendsListDialog = nullptr;
+    dlgZDane = nullptr;
+    dlgZnajomi = nullptr;
+    dlgGDane = nullptr;
+    dlgGatunekF = nullptr;
     dlgPytanie = nullptr;
     dlgDopiszFilm = nullptr;
     fmGlowny = nullptr;
+    m_zDane.reset();
+    m_znajomi.reset();
+    m_gDane.reset();
+    m_gatunekF.reset();
     m_pytanie.reset();
     m_dopisz.reset();
     m_glowny.reset();

@@ -15,11 +15,19 @@ namespace welarik {
 class TfmGlowny;
 class TdlgPytanie;
 class TdlgDopiszFilm;
+class TdlgGatunekF;
+class TdlgGDane;
+class TdlgZnajomi;
+class TdlgZDane;
 
 // One global reference per window, as the program reaches them from anywhere.
 extern TfmGlowny *fmGlowny;
 extern TdlgDopiszFilm *dlgDopiszFilm;
 extern TdlgPytanie *dlgPytanie;
+extern TdlgGatunekF *dlgGatunekF;
+extern TdlgGDane *dlgGDane;
+extern TdlgZnajomi *dlgZnajomi;
+extern TdlgZDane *dlgZDane;
 
 // The program folder (ending with '/'): executableDir itself when it holds a folder BAZY (the
 // portable layout), otherwise the user's data folder, $XDG_DATA_HOME/welarik/ (by default
@@ -53,8 +61,9 @@ QString versionText();
 class Program
 {
 public:
-    // Creates the windows in order: fmGlowny, dlgDopiszFilm, dlgPytanie (and the list
-    // editors' windows once they exist). The main window is shown by run().
+    // Creates the windows in order: fmGlowny, dlgDopiszFilm, dlgPytanie, dlgGatunekF, dlgGDane,
+    // dlgZnajomi, dlgZDane, and lets each reach the ones it shows. The main window is shown by
+    // run().
     Program();
     ~Program();
     Program(const Program &) = delete;
@@ -69,6 +78,10 @@ private:
     std::unique_ptr<TfmGlowny> m_glowny;
     std::unique_ptr<QDialog> m_dopisz;
     std::unique_ptr<TdlgPytanie> m_pytanie;
+    std::unique_ptr<TdlgGatunekF> m_gatunekF;
+    std::unique_ptr<TdlgGDane> m_gDane;
+    std::unique_ptr<TdlgZnajomi> m_znajomi;
+    std::unique_ptr<TdlgZDane> m_zDane;
 };
 
 } // namespace welarik
