@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class QAction;
@@ -185,7 +186,8 @@ private:
     void setCatalogueCommandsEnabled(bool enabled);
     void attachGridMenu(bool attach);
     void connectFilmCommands();
-    bool showEditorUntilSaved();
+    std::optional<int64_t> showEditorUntilSaved();
+    bool poolHolds(int64_t number);
     QAction *addItem(QMenu *menu,
                      const char *name,
                      const QString &text,

@@ -108,29 +108,45 @@ int32_t TfmGlowny::NextCdNumber(bool DropCurrent)
     return static_cast<int32_t>(number + 1);
 }
 
-bool TfmGlowny::showEditorUntilSaved()
+std::optional<int64_t> TfmGlowny::showEditorUntilSaved()
 {
     try {
         for (;;) {
             if (filmEditor->exec() != mrOk) {
                 dbfFilmy.cancel();
-                return false;
+                return std::nullopt;
             }
             try {
+                // Only the number picker writes the number, straight into the record; read it
+                // before the post, after which a film that left the view is no longer current.
+                const int64_t number = dbfFilmy.asInteger(kIdCd);
                 dbfFilmy.post();
-                return true;
+                return number;
             } catch (const std::exception &e) {
                 Desktop::instance().plain(this, withReason(glowny::saveError, e));
                 // A post that failed keeps the record in its state with the values typed, so
                 // the user can change the offending one or cancel.
                 if (dbfFilmy.state() != TableState::Edit && dbfFilmy.state() != TableState::Insert)
-                    return false;
+                    return std::nullopt;
             }
         }
     } catch (...) {
         dbfFilmy.cancel();
         throw;
     }
+}
+
+bool TfmGlowny::poolHolds(int64_t number)
+{
+    // The pool's current entry is the number the film took, unless the number picker's list
+    // was left with Escape on another row; then the entry holding that number is found.
+    if (!dbfNrF.isEmpty() && dbfNrF.asInteger(kIdCd) == number)
+        return true;
+    for (dbfNrF.first(); !dbfNrF.eof(); dbfNrF.next()) {
+        if (dbfNrF.asInteger(kIdCd) == number)
+            return true;
+    }
+    return false;
 }
 
 void TfmGlowny::FilmCommand(int mode)
@@ -149,10 +165,12 @@ void TfmGlowny::FilmCommand(int mode)
             dbfFilmy.cancel();
             throw;
         }
-        if (!showEditorUntilSaved())
+        const std::optional<int64_t> saved = showEditorUntilSaved();
+        if (!saved)
             return;
         try {
-            NextCdNumber(true);
+            // The number now in use leaves the pool (nothing leaves an empty pool).
+            NextCdNumber(poolHolds(*saved));
         } catch (const std::exception &e) {
             dbfNrF.cancel();
             desktop.plain(this, withReason(glowny::saveError + u'\n' + glowny::poolNotUpdated, e));
@@ -163,16 +181,11 @@ void TfmGlowny::FilmCommand(int mode)
         filmEditor->setWindowTitle(strings::filmCaptionCorrect.toString());
         dbfFilmy.edit();
         const int64_t before = dbfFilmy.asInteger(kIdCd);
-        const uint32_t recno = dbfFilmy.recNo();
-        if (!showEditorUntilSaved())
-            return;
-        // Read from the record itself: a film that left the view is no longer current.
-        const int64_t after
-            = recno != 0 ? numberOf(dbfFilmy.asStringOf(recno, kIdCd)) : dbfFilmy.asInteger(kIdCd);
-        if (after == before)
+        const std::optional<int64_t> after = showEditorUntilSaved();
+        if (!after || *after == before)
             return;
         try {
-            NextCdNumber(true); // the number the picker chose is in use now
+            NextCdNumber(poolHolds(*after)); // the number the picker chose is in use now
             dbfNrF.insert();
             dbfNrF.setInteger(kIdCd, before);
             dbfNrF.post();

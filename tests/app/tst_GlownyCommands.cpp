@@ -356,39 +356,50 @@ private slots:
     {
         open();
         setPool({7, 9});
-        desktop().queueAnswer(1);
+        const auto addWith = [this](const Step &step) {
+            desktop().queueAnswer(1);
+            EditorScript script({step});
+            clickTool(m_w->cmdTDodaj);
+            return script.done();
+        };
         bool enabled = false;
         QString afterEscape, afterAccept;
-        {
-            EditorScript script({[&](TdlgDopiszFilm *d) {
-                enabled = d->dbeNr->isEnabled();
-                QTest::mouseClick(d->dbeNr->button(), Qt::LeftButton);
-                QTest::keyClick(d->dbeNr->listWindow(), Qt::Key_Down);
-                QTest::keyClick(d->dbeNr->listWindow(), Qt::Key_Escape);
-                afterEscape = d->EditID_CD->text();
-                QTest::mouseClick(d->dbeNr->button(), Qt::LeftButton);
-                QTest::keyClick(d->dbeNr->listWindow(), Qt::Key_Return);
-                afterAccept = d->EditID_CD->text();
-                typeAndConfirm(QStringLiteral("Z puli"))(d);
-            }});
-            clickTool(m_w->cmdTDodaj);
-            QCOMPARE(script.done(), 1);
-        }
+        // Escape after moving the highlight keeps the proposed number, and that number, not
+        // the one the highlight stopped on, leaves the pool.
+        QCOMPARE(addWith([&](TdlgDopiszFilm *d) {
+                     enabled = d->dbeNr->isEnabled();
+                     QTest::mouseClick(d->dbeNr->button(), Qt::LeftButton);
+                     QTest::keyClick(d->dbeNr->listWindow(), Qt::Key_Down);
+                     QTest::keyClick(d->dbeNr->listWindow(), Qt::Key_Escape);
+                     afterEscape = d->EditID_CD->text();
+                     typeAndConfirm(QStringLiteral("Bez zmiany"))(d);
+                 }),
+                 1);
         QVERIFY(enabled);
         QCOMPARE(afterEscape, QStringLiteral("7"));
+        QCOMPARE(m_w->dbfNrF.recordCount(), 1);
+        QCOMPARE(m_w->dbfNrF.asInteger("ID_CD"), 9);
+
+        setPool({11, 9});
+        QCOMPARE(addWith([&](TdlgDopiszFilm *d) {
+                     QTest::mouseClick(d->dbeNr->button(), Qt::LeftButton);
+                     QTest::keyClick(d->dbeNr->listWindow(), Qt::Key_Down);
+                     QTest::keyClick(d->dbeNr->listWindow(), Qt::Key_Return);
+                     afterAccept = d->EditID_CD->text();
+                     typeAndConfirm(QStringLiteral("Z puli"))(d);
+                 }),
+                 1);
         QCOMPARE(afterAccept, QStringLiteral("9"));
 
         // An empty pool leaves the picker disabled.
         setPool({});
-        {
-            EditorScript script({[&](TdlgDopiszFilm *d) {
-                enabled = d->dbeNr->isEnabled();
-                QTest::keyClick(d->EditT_PL, Qt::Key_Escape);
-            }});
-            clickTool(m_w->cmdTDodaj);
-        }
+        QCOMPARE(addWith([&](TdlgDopiszFilm *d) {
+                     enabled = d->dbeNr->isEnabled();
+                     QTest::keyClick(d->EditT_PL, Qt::Key_Escape);
+                 }),
+                 1);
         QVERIFY(!enabled);
-        QCOMPARE(closeAndReadFilmNumbers(), std::vector<int64_t>({1, 2, 3, 4, 5, 9}));
+        QCOMPARE(closeAndReadFilmNumbers(), std::vector<int64_t>({1, 2, 3, 4, 5, 7, 9}));
     }
 
     void genreAndPeoplePickersWriteTheirFields()
