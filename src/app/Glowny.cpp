@@ -92,6 +92,7 @@ TfmGlowny::TfmGlowny(QWidget *parent)
     buildToolBar();
     buildPages();
     buildStatusBar();
+    connectFilmCommands();
     buildQuickFind();
 
     auto *central = new QWidget(this);
@@ -317,9 +318,9 @@ void TfmGlowny::buildMenu()
               a->setEnabled(enabled);
               return a;
           };
-    popupItem("Poprawbiecacyfilm1", glowny::popupPopraw, u"correct", true);
-    popupItem("Dopisznowyfilm1", glowny::popupDopisz, u"add", true);
-    popupItem("Pokaszczegy1", glowny::popupSzczegoly, u"details", true);
+    Poprawbiecacyfilm1 = popupItem("Poprawbiecacyfilm1", glowny::popupPopraw, u"correct", true);
+    Dopisznowyfilm1 = popupItem("Dopisznowyfilm1", glowny::popupDopisz, u"add", true);
+    Pokaszczegy1 = popupItem("Pokaszczegy1", glowny::popupSzczegoly, u"details", true);
     pmenuGrid->addSeparator();
     popupItem("Wypozycztenfilm1", glowny::popupWypozycz, u"open", false);
 }

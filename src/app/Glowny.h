@@ -9,7 +9,9 @@
 #include <QMainWindow>
 #include <QString>
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class QAction;
@@ -29,6 +31,8 @@ class QuickFind;
 class TableGrid;
 class TableModel;
 class TEStatusBar;
+class TdlgDopiszFilm;
+class TdlgPytanie;
 
 class TfmGlowny final : public QMainWindow
 {
@@ -94,6 +98,9 @@ public:
     QAction *Ustawieniaprogramu1 = nullptr;
 
     QMenu *pmenuGrid = nullptr;
+    QAction *Poprawbiecacyfilm1 = nullptr;
+    QAction *Dopisznowyfilm1 = nullptr;
+    QAction *Pokaszczegy1 = nullptr;
 
     QTabWidget *pgGlowny = nullptr;
     QWidget *strFilmy = nullptr;
@@ -142,6 +149,19 @@ public:
     void btnOrgClick();
     void btnGatClick();
 
+    // Film record commands (GlownyCommands.cpp). FilmCommand takes one of the four modes;
+    // NextCdNumber gives the number a new film gets: the pool's first, else the highest number
+    // of all films plus one.
+    enum FilmCommandMode : int { fcAdd = 0, fcCorrect = 1, fcShow = 2, fcDelete = 3 };
+    void cmdTDodajClick();
+    void cmdTPoprawClick();
+    void Pokaszczegy2Click();
+    void Kasujfilm1Click();
+    void FilmCommand(int mode);
+    int32_t NextCdNumber(bool DropCurrent);
+    // The record commands' dialogs, set by the program once they are created.
+    TdlgDopiszFilm *filmEditor = nullptr;
+    TdlgPytanie *questionDialog = nullptr;
     // The genre view and the quick find (GlownyFind.cpp).
     QuickFind *dlgFastFind = nullptr;
     void dbfGatunekFAfterDelete();
@@ -165,6 +185,9 @@ private:
     void buildQuickFind();
     void setCatalogueCommandsEnabled(bool enabled);
     void attachGridMenu(bool attach);
+    void connectFilmCommands();
+    std::optional<int64_t> showEditorUntilSaved();
+    bool poolHolds(int64_t number);
     QAction *addItem(QMenu *menu,
                      const char *name,
                      const QString &text,

@@ -29,6 +29,14 @@ inline const QString itemPoprawPozycje = QStringLiteral("&Popraw pozycję...");
 inline const QString itemPokazSzczegoly = QStringLiteral("P&okaż szczegóły...");
 inline const QString itemKasujPozycje = QStringLiteral("Kasuj pozycję...");
 inline const QString itemKasujBaze = QStringLiteral("Kasuj całą bazę");
+// The film record commands' question and messages; a reason goes on a line of its own.
+inline const QString questionKasujFilm = QStringLiteral("Czy na pewno skasować ten film ?");
+inline const QString saveError = QStringLiteral("Wystąpił nieznany błąd zapisu");
+inline const QString poolNotUpdated
+    = QStringLiteral("Film został zapisany, ale lista wolnych numerów nie została uaktualniona:");
+inline const QString deleteError = QStringLiteral("Nie udało się skasować filmu:");
+inline const QString numberLeftInPool
+    = QStringLiteral("Jego numer pozostał na liście wolnych numerów:");
 
 inline const QString menuSzukaj = QStringLiteral("&Szukaj");
 inline const QString itemUsunFiltrowanie = QStringLiteral("&Usuń filtrowanie");

@@ -184,6 +184,9 @@ Program::Program()
     m_pytanie->setObjectName(QStringLiteral("dlgPytanie"));
     dlgPytanie = m_pytanie.get();
     dlgDopiszFilm->setQuestionDialog(dlgPytanie);
+    dlgDopiszFilm->setLookupSources(fmGlowny->dsNrF, fmGlowny->dsGatunekF, fmGlowny->dsDaneF);
+    fmGlowny->filmEditor = dlgDopiszFilm;
+    fmGlowny->questionDialog = dlgPytanie;
     m_gatunekF = std::make_unique<TdlgGatunekF>(fmGlowny->dsGatunekF, fmGlowny);
     dlgGatunekF = m_gatunekF.get();
     m_gDane = std::make_unique<TdlgGDane>(fmGlowny->dsGatunekF, fmGlowny);

@@ -780,6 +780,23 @@ bool Table::gotoRecord(uint32_t recno)
     return true;
 }
 
+uint32_t Table::lastInTag(const std::string &tag) const
+{
+    d->requireOpen("lastInTag");
+    const int index = d->engine->tagIndex(tag);
+    if (index < 0)
+        throw IndexError(m_fileName, m_name + ": index tag " + tag + " not found");
+    Impl &impl = const_cast<Impl &>(*d);
+    impl.ensureLive();
+    TagCursor cursor = d->engine->cursor(index);
+    for (bool ok = cursor.last(); ok; ok = cursor.prior()) {
+        const uint32_t r = cursor.recno();
+        if (r >= 1 && r <= impl.live.size() && impl.live[r - 1] != 0)
+            return r;
+    }
+    return 0;
+}
+
 int Table::recordCount() const
 {
     if (!isOpen())

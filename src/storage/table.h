@@ -128,6 +128,10 @@ public:
     bool gotoRecord(uint32_t recno);
     int recordCount() const;
     bool isEmpty() const;
+    // The record that comes last in the given tag's order among the records that are not
+    // deleted, whatever the filter and the selected order; 0 when there is none. Moves nothing.
+    // IndexError when the table has no such tag.
+    uint32_t lastInTag(const std::string &tag) const;
     // Selected tag: makes current the first visible record whose key is at least the key made
     // from text (upper-cased when the tag's expression is UPPER(...)); false (and the current
     // record stays) when there is none or no tag is selected.

@@ -238,7 +238,11 @@ void DBMemo::applyReadOnly(bool readOnly)
 void DBMemo::focusOutEvent(QFocusEvent *e)
 {
     QPlainTextEdit::focusOutEvent(e);
-    store();
+    // A value the record refuses stays pending in the memo; the post reports it.
+    try {
+        store();
+    } catch (const std::exception &) {
+    }
 }
 
 // --- DBCheckBox
