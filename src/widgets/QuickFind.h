@@ -60,6 +60,9 @@ public:
     int searchDelay() const { return m_settings.searchDelay; }
     void setSearchDelay(int ms) { m_settings.searchDelay = ms; }
 
+    // Everything the dialog is built from but the table.
+    const LookupDialogSettings &settings() const { return m_settings; }
+
     bool execute();
 
 private:
