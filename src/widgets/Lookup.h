@@ -75,6 +75,9 @@ void moveFieldFirst(Table &table, const QString &field);
 // The description of one field (its defaults when it has none).
 FieldDisplay fieldDisplayOf(const Table &table, const QString &field);
 
+// A field's value as a picker shows it: the text it reads, without the blanks that pad a
+// number or a date.
+QString lookupValue(const Table &table, const QString &field);
 // Whether the table's current record holds value in field (compared as the field reads).
 bool recordHolds(const Table &table, const QString &field, const QString &value);
 // Makes current the first record, in the selected order and within the filter, that holds
