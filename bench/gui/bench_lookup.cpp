@@ -36,9 +36,12 @@ class Window100k
 public:
     static Window100k &instance()
     {
-        static Window100k w;
-        return w;
+        if (!s_instance)
+            s_instance.reset(new Window100k);
+        return *s_instance;
     }
+    // The window goes before the application object does.
+    static void release() { s_instance.reset(); }
     ~Window100k()
     {
         m_window.reset();
@@ -70,6 +73,7 @@ private:
             throw std::runtime_error("the catalogue did not open");
         QCoreApplication::processEvents();
     }
+    static inline std::unique_ptr<Window100k> s_instance;
     std::filesystem::path m_dir;
     ScriptedDesktop m_desktop;
     std::unique_ptr<TfmGlowny> m_window;
@@ -251,5 +255,6 @@ int main(int argc, char **argv)
         return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    Window100k::release();
     return 0;
 }
