@@ -74,7 +74,7 @@ private slots:
     void listHeightFollowsRecords();
     void highlightEscapeAndAccept();
     void pressOutsideAndReleaseOverRowAccept();
-    void openingWarningsAndBadSpecification();
+    void openingWarningsAndBadColumnLines();
     void dialogPicker();
     void incrementalSearch();
     void quickFind();
@@ -259,7 +259,7 @@ void TestLookup::pressOutsideAndReleaseOverRowAccept()
     QCOMPARE(picker->text(), QStringLiteral("G04"));
 }
 
-void TestLookup::openingWarningsAndBadSpecification()
+void TestLookup::openingWarningsAndBadColumnLines()
 {
     ScriptedDesktop &desktop = m_desktop->get();
     DropDownPicker *drop = genrePicker(nullptr);
