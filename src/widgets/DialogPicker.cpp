@@ -30,7 +30,7 @@ void DialogPicker::openLookup()
     const bool ok = dialog.exec() == mrOk;
     const bool modified = ok && table->isOpen() && table->currentRow() >= 0;
     if (modified)
-        setText(QString::fromStdString(table->asString(lookupField().toStdString())));
+        setText(lookupValue(*table, lookupField()));
     finishCloseUp(modified);
 }
 

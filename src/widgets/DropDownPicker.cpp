@@ -234,7 +234,7 @@ void DropDownPicker::closeUp(bool accept)
     Table *table = lookupTable();
     const bool modified = accept && table && table->isOpen() && table->currentRow() >= 0;
     if (modified)
-        setText(QString::fromStdString(table->asString(lookupField().toStdString())));
+        setText(lookupValue(*table, lookupField()));
     finishCloseUp(modified);
 }
 
@@ -242,7 +242,7 @@ void DropDownPicker::highlightMoved()
 {
     Table *table = lookupTable();
     if (m_list && table && table->isOpen() && table->currentRow() >= 0)
-        setText(QString::fromStdString(table->asString(lookupField().toStdString())));
+        setText(lookupValue(*table, lookupField()));
 }
 
 void DropDownPicker::moveHighlight(int key)

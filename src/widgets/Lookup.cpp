@@ -105,6 +105,16 @@ private:
     EditCharCase m_case;
 };
 
+std::string trimmedValue(const Table &table, const std::string &field, std::string text)
+{
+    if (table.fieldByName(field).type != 'C') {
+        const size_t first = text.find_first_not_of(' ');
+        const size_t last = text.find_last_not_of(' ');
+        text = first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
+    }
+    return text;
+}
+
 } // namespace
 
 FieldDisplay fieldDisplayOf(const Table &table, const QString &field)
@@ -192,10 +202,15 @@ void moveFieldFirst(Table &table, const QString &field)
     table.setFieldDisplays(std::move(displays));
 }
 
+QString lookupValue(const Table &table, const QString &field)
+{
+    const std::string name = field.toStdString();
+    return QString::fromStdString(trimmedValue(table, name, table.asString(name)));
+}
+
 bool recordHolds(const Table &table, const QString &field, const QString &value)
 {
-    return table.isOpen() && table.currentRow() >= 0
-           && table.asString(field.toStdString()) == value.toStdString();
+    return table.isOpen() && table.currentRow() >= 0 && lookupValue(table, field) == value;
 }
 
 bool locateValue(Table &table, const QString &field, const QString &value)
@@ -208,12 +223,12 @@ bool locateValue(Table &table, const QString &field, const QString &value)
     // Through the tag first: it finds a value whose field reads as its key at once.
     const TagInfo *tag = table.tagInfo(table.indexName());
     if (tag && sameName(tag->firstField, name) && !wanted.empty()) {
-        if (table.findNearest(wanted) && table.asString(name) == wanted)
+        if (table.findNearest(wanted) && lookupValue(table, field) == value)
             return true;
     }
     for (int row = 0, rows = table.rowCount(); row < rows; ++row) {
         const uint32_t recno = table.recordAtRow(row);
-        if (recno != 0 && table.asStringOf(recno, name) == wanted)
+        if (recno != 0 && trimmedValue(table, name, table.asStringOf(recno, name)) == wanted)
             return table.gotoRecord(recno);
     }
     if (before != 0 && table.recNo() != before)

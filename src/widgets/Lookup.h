@@ -3,13 +3,13 @@
 // the types of their settings, the columns they list, finding a record by a field's value, and
 // the set-up of the grid they list in.
 //
-// Columns. A control's column specification (its `Selected` lines, see parseColumnSpec) names
-// the fields to list. Lines naming a field the lookup table lacks are skipped; an empty
-// specification makes one line from the control's lookup field (its name, display width and
-// label). With `UseTFields` on, the lines are first written into the table's field
-// descriptions (Table::fieldDisplays: each listed field gets its width, its title as label and
-// its place, every other field is hidden), and the list then shows the visible fields; the
-// descriptions stay on the table after the list or dialog closes.
+// Columns. A control's column lines (its `Selected` property, see parseColumnSpec) name the
+// fields to list. Lines naming a field the lookup table lacks are skipped; without any line the
+// control makes one from its lookup field (the field's name, display width and label). With
+// `UseTFields` on, the lines are first written into the table's field descriptions
+// (Table::fieldDisplays: each listed field gets its width, its title as label and its place, every
+// other field is hidden), and the list then shows the visible fields; the descriptions stay on the
+// table after the list or dialog closes.
 
 #include "TableModel.h"
 
@@ -75,6 +75,9 @@ void moveFieldFirst(Table &table, const QString &field);
 // The description of one field (its defaults when it has none).
 FieldDisplay fieldDisplayOf(const Table &table, const QString &field);
 
+// A field's value as a picker shows it: the text it reads, without the blanks that pad a
+// number or a date.
+QString lookupValue(const Table &table, const QString &field);
 // Whether the table's current record holds value in field (compared as the field reads).
 bool recordHolds(const Table &table, const QString &field, const QString &value);
 // Makes current the first record, in the selected order and within the filter, that holds

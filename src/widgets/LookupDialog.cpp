@@ -61,7 +61,7 @@ LookupDialog::LookupDialog(Table &table, const LookupDialogSettings &settings, Q
     , m_table(table)
     , m_settings(settings)
 {
-    // The columns first: a bad specification throws before anything is built.
+    // The columns first: bad column lines throws before anything is built.
     m_columns = lookupColumns(table, settings.selected, settings.lookupField, settings.useTFields);
     m_searchField = QString::fromStdString(table.tagFieldName(table.indexName()));
     buildColumns();

@@ -44,8 +44,8 @@ class TableModel;
 struct LookupDialogSettings
 {
     QString caption;
-    QStringList selected;    // column specification
-    QString lookupField;     // makes the one column of an empty specification
+    QStringList selected;    // column lines
+    QString lookupField;     // makes the one column of empty column lines
     bool useTFields = false; // columns through the table's field descriptions
     SearchDialogOptions options = SearchDialogOptions(opShowOKCancel);
     GridOptions gridOptions

@@ -7,7 +7,7 @@
 //
 //     picker->setLookupTable(&dbfGatunekF);          // LookupTable
 //     picker->setLookupField(u"GATUNEK"_s);          // LookupField: its value becomes the text
-//     picker->setSelected({u"GATUNEK\t25\tGatunek\tF"_s}); // Selected: column specification
+//     picker->setSelected({u"GATUNEK\t25\tGatunek\tF"_s}); // Selected: column lines
 //     picker->setDataSource(dsFilmy);                // DataSource: supplies FillTable
 //     connectGuarded(picker, &LookupPicker::OnCloseUp, form, [form](QObject *sender,
 //                    Table *lookupTable, Table *fillTable, bool modified) { ... });

@@ -4,7 +4,7 @@
 //
 //     auto *find = new QuickFind(window);
 //     find->setLookupTable(&dbfFilmy);
-//     find->setSelected({...});                // column specification
+//     find->setSelected({...});                // column lines
 //     find->setCaption(...); find->setOptions(opShowOKCancel | opShowSearchBy); ...
 //     find->execute();
 //
@@ -13,7 +13,7 @@
 //   closed one "Search Table is not active.", and returns false. Otherwise it shows the dialog
 //   modally and returns true when it closed with OK. After OK and after Cancel alike the table
 //   stays on the record the dialog left it on, with the tag the index selector left selected.
-// - With UseTFields on the specification is written into the table's field descriptions, and
+// - With UseTFields on the column lines are written into the table's field descriptions, and
 //   they stay there afterwards.
 
 #include "LookupDialog.h"
@@ -59,6 +59,9 @@ public:
     void setUseTFields(bool on) { m_settings.useTFields = on; }
     int searchDelay() const { return m_settings.searchDelay; }
     void setSearchDelay(int ms) { m_settings.searchDelay = ms; }
+
+    // Everything the dialog is built from but the table.
+    const LookupDialogSettings &settings() const { return m_settings; }
 
     bool execute();
 

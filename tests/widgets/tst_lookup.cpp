@@ -74,7 +74,7 @@ private slots:
     void listHeightFollowsRecords();
     void highlightEscapeAndAccept();
     void pressOutsideAndReleaseOverRowAccept();
-    void openingWarningsAndBadSpecification();
+    void openingWarningsAndBadColumnLines();
     void dialogPicker();
     void incrementalSearch();
     void quickFind();
@@ -173,6 +173,14 @@ void TestLookup::listHeightFollowsRecords()
         QTest::keyClick(picker->listWindow(), Qt::Key_Escape);
         delete picker;
     }
+    // Near the bottom of the work area the list opens above the picker.
+    Table table;
+    openOver(table, genres(12), "GATUNEK");
+    m_host->move(0, m_host->screen()->availableGeometry().bottom() - 60);
+    QTRY_VERIFY(m_host->mapToGlobal(QPoint(0, 0)).y() > 300);
+    DropDownPicker *picker = genrePicker(&table);
+    QTest::mouseClick(picker->button(), Qt::LeftButton);
+    QCOMPARE(picker->listWindow()->geometry().bottom() + 1, picker->mapToGlobal(QPoint(0, 0)).y());
 }
 
 void TestLookup::highlightEscapeAndAccept()
@@ -251,7 +259,7 @@ void TestLookup::pressOutsideAndReleaseOverRowAccept()
     QCOMPARE(picker->text(), QStringLiteral("G04"));
 }
 
-void TestLookup::openingWarningsAndBadSpecification()
+void TestLookup::openingWarningsAndBadColumnLines()
 {
     ScriptedDesktop &desktop = m_desktop->get();
     DropDownPicker *drop = genrePicker(nullptr);
