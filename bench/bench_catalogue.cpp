@@ -42,15 +42,23 @@ uint32_t filmCount()
     return n > 0 ? static_cast<uint32_t>(n) : 100000;
 }
 
-// The run's folder, removed at exit.
+// The run's folder, removed at exit; WELARIK_BENCH_DIR names one that is kept (to profile a
+// single phase on the files of an earlier run).
 const std::filesystem::path &runDir()
 {
     struct Dir
     {
-        std::filesystem::path path = std::filesystem::temp_directory_path()
-                                     / ("welarik-bench-catalogue-" + std::to_string(getpid()));
+        const char *given = std::getenv("WELARIK_BENCH_DIR");
+        std::filesystem::path path
+            = given ? std::filesystem::path(given)
+                    : std::filesystem::temp_directory_path()
+                          / ("welarik-bench-catalogue-" + std::to_string(getpid()));
         Dir() { std::filesystem::create_directories(path); }
-        ~Dir() { std::filesystem::remove_all(path); }
+        ~Dir()
+        {
+            if (!given)
+                std::filesystem::remove_all(path);
+        }
     };
     static const Dir dir;
     return dir.path;
