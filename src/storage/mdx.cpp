@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstring>
 #include <ctime>
-#include <list>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -63,20 +62,21 @@ struct MdxTag::Node
     mutable std::vector<uint32_t> lastRecno;
 };
 
-// Decoded nodes of every tag of one file, least recently used out first once their bytes pass
-// the budget. Nodes leave only in trim(), which runs where no reference into the cache is
-// held (at the start of each tag operation and cursor step); a cursor shares ownership of its
-// leaf, so an evicted leaf lives on until the cursor moves.
+// Decoded nodes of every tag of one file. Once their bytes pass the budget, the least
+// recently used go first, down to three quarters of the budget (so that evicting, which sorts
+// the nodes by last use, is rare). Nodes leave only in trim(), which runs where no reference
+// into the cache is held (at the start of each tag operation and cursor step); a cursor
+// shares ownership of its leaf, so an evicted leaf lives on until the cursor moves.
 struct MdxFile::NodeCache
 {
     struct Entry
     {
-        uint64_t key; // slot << 32 | page
         std::shared_ptr<MdxTag::Node> node;
-        size_t bytes;
+        size_t bytes = 0;
+        uint64_t used = 0; // the clock at the last use
     };
-    std::list<Entry> lru; // most recently used first
-    std::unordered_map<uint64_t, std::list<Entry>::iterator> index;
+    std::unordered_map<uint64_t, Entry> entries; // by slot << 32 | page
+    uint64_t clock = 0;
     size_t bytes = 0;
     size_t budget = kMdxNodeCacheBudget;
 
@@ -85,7 +85,7 @@ struct MdxFile::NodeCache
     // Memory a decoded node takes, with the bookkeeping around it.
     static size_t footprint(const MdxTag::Node &nd)
     {
-        size_t n = sizeof(Entry) + sizeof(MdxTag::Node) + 96 // list, map and control block
+        size_t n = sizeof(Entry) + sizeof(MdxTag::Node) + 64 // map node and control block
                    + nd.entries.capacity() * sizeof(IndexEntry)
                    + nd.lastRecno.capacity() * sizeof(uint32_t);
         for (const IndexEntry &e : nd.entries)
@@ -96,51 +96,53 @@ struct MdxFile::NodeCache
 
     const std::shared_ptr<MdxTag::Node> *find(uint64_t k)
     {
-        auto it = index.find(k);
-        if (it == index.end())
+        auto it = entries.find(k);
+        if (it == entries.end())
             return nullptr;
-        lru.splice(lru.begin(), lru, it->second);
-        return &it->second->node;
+        it->second.used = ++clock;
+        return &it->second.node;
     }
 
     const std::shared_ptr<MdxTag::Node> &store(uint64_t k, MdxTag::Node &&nd)
     {
-        auto node = std::make_shared<MdxTag::Node>(std::move(nd));
-        const size_t size = footprint(*node);
-        auto it = index.find(k);
-        if (it != index.end()) {
-            bytes -= it->second->bytes;
-            it->second->node = std::move(node);
-            it->second->bytes = size;
-            lru.splice(lru.begin(), lru, it->second);
-        } else {
-            lru.push_front({k, std::move(node), size});
-            index.emplace(k, lru.begin());
-        }
-        bytes += size;
-        return lru.front().node;
+        Entry &e = entries[k];
+        bytes -= e.bytes;
+        e.node = std::make_shared<MdxTag::Node>(std::move(nd));
+        e.bytes = footprint(*e.node);
+        e.used = ++clock;
+        bytes += e.bytes;
+        return e.node;
     }
 
     void trim()
     {
-        while (bytes > budget && !lru.empty()) {
-            bytes -= lru.back().bytes;
-            index.erase(lru.back().key);
-            lru.pop_back();
+        if (bytes <= budget)
+            return;
+        std::vector<std::pair<uint64_t, uint64_t>> byUse; // (last use, key)
+        byUse.reserve(entries.size());
+        for (const auto &[k, e] : entries)
+            byUse.push_back({e.used, k});
+        std::sort(byUse.begin(), byUse.end());
+        const size_t target = budget / 4 * 3;
+        for (const auto &[used, k] : byUse) {
+            if (bytes <= target)
+                break;
+            auto it = entries.find(k);
+            bytes -= it->second.bytes;
+            entries.erase(it);
         }
     }
 
     // Drops the nodes of one tag (slot), or of all when slot is 0.
     void drop(int slot)
     {
-        for (auto it = lru.begin(); it != lru.end();) {
-            if (slot != 0 && it->key >> 32 != uint32_t(slot)) {
+        for (auto it = entries.begin(); it != entries.end();) {
+            if (slot != 0 && it->first >> 32 != uint32_t(slot)) {
                 ++it;
                 continue;
             }
-            bytes -= it->bytes;
-            index.erase(it->key);
-            it = lru.erase(it);
+            bytes -= it->second.bytes;
+            it = entries.erase(it);
         }
     }
 };
