@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstring>
 #include <ctime>
-#include <unordered_map>
 #include <unordered_set>
 
 namespace welarik {
@@ -69,23 +68,38 @@ struct MdxTag::Node
 // shares ownership of its leaf, so an evicted leaf lives on until the cursor moves.
 struct MdxFile::NodeCache
 {
-    struct Entry
+    // Open addressing with linear probing; key 0 marks a free slot (tag slots start at 1).
+    struct Slot
     {
+        uint64_t key = 0; // tag slot << 32 | page
         std::shared_ptr<MdxTag::Node> node;
         size_t bytes = 0;
         uint64_t used = 0; // the clock at the last use
     };
-    std::unordered_map<uint64_t, Entry> entries; // by slot << 32 | page
+    std::vector<Slot> slots = std::vector<Slot>(1024);
+    size_t count = 0;
     uint64_t clock = 0;
     size_t bytes = 0;
     size_t budget = kMdxNodeCacheBudget;
 
     static uint64_t key(int slot, uint32_t page) { return uint64_t(uint32_t(slot)) << 32 | page; }
 
+    size_t home(uint64_t k) const
+    {
+        return size_t((k * 0x9E3779B97F4A7C15ull) >> 32) & (slots.size() - 1);
+    }
+    size_t position(uint64_t k) const // of k, or of the free slot where it would go
+    {
+        size_t i = home(k);
+        while (slots[i].key != 0 && slots[i].key != k)
+            i = (i + 1) & (slots.size() - 1);
+        return i;
+    }
+
     // Memory a decoded node takes, with the bookkeeping around it.
     static size_t footprint(const MdxTag::Node &nd)
     {
-        size_t n = sizeof(Entry) + sizeof(MdxTag::Node) + 64 // map node and control block
+        size_t n = 2 * sizeof(Slot) + sizeof(MdxTag::Node) + 32 // table and control block
                    + nd.entries.capacity() * sizeof(IndexEntry)
                    + nd.lastRecno.capacity() * sizeof(uint32_t);
         for (const IndexEntry &e : nd.entries)
@@ -96,22 +110,55 @@ struct MdxFile::NodeCache
 
     const std::shared_ptr<MdxTag::Node> *find(uint64_t k)
     {
-        auto it = entries.find(k);
-        if (it == entries.end())
+        Slot &s = slots[position(k)];
+        if (s.key == 0)
             return nullptr;
-        it->second.used = ++clock;
-        return &it->second.node;
+        s.used = ++clock;
+        return &s.node;
     }
 
     const std::shared_ptr<MdxTag::Node> &store(uint64_t k, MdxTag::Node &&nd)
     {
-        Entry &e = entries[k];
-        bytes -= e.bytes;
-        e.node = std::make_shared<MdxTag::Node>(std::move(nd));
-        e.bytes = footprint(*e.node);
-        e.used = ++clock;
-        bytes += e.bytes;
-        return e.node;
+        if ((count + 1) * 2 > slots.size())
+            resize(slots.size() * 2);
+        Slot &s = slots[position(k)];
+        if (s.key == 0) {
+            s.key = k;
+            ++count;
+        }
+        bytes -= s.bytes;
+        s.node = std::make_shared<MdxTag::Node>(std::move(nd));
+        s.bytes = footprint(*s.node);
+        s.used = ++clock;
+        bytes += s.bytes;
+        return s.node;
+    }
+
+    void resize(size_t size)
+    {
+        std::vector<Slot> old(size);
+        old.swap(slots);
+        for (Slot &s : old)
+            if (s.key != 0)
+                slots[position(s.key)] = std::move(s);
+    }
+
+    // Removes the slot at i, moving later slots of the same run back into the gap.
+    void erase(size_t i)
+    {
+        bytes -= slots[i].bytes;
+        slots[i] = Slot();
+        --count;
+        const size_t mask = slots.size() - 1;
+        for (size_t j = (i + 1) & mask; slots[j].key != 0; j = (j + 1) & mask) {
+            const size_t h = home(slots[j].key);
+            // Slot j may fill the gap unless its home lies cyclically in (i, j].
+            if (i <= j ? (i < h && h <= j) : (i < h || h <= j))
+                continue;
+            slots[i] = std::move(slots[j]);
+            slots[j] = Slot();
+            i = j;
+        }
     }
 
     void trim()
@@ -119,31 +166,28 @@ struct MdxFile::NodeCache
         if (bytes <= budget)
             return;
         std::vector<std::pair<uint64_t, uint64_t>> byUse; // (last use, key)
-        byUse.reserve(entries.size());
-        for (const auto &[k, e] : entries)
-            byUse.push_back({e.used, k});
+        byUse.reserve(count);
+        for (const Slot &s : slots)
+            if (s.key != 0)
+                byUse.push_back({s.used, s.key});
         std::sort(byUse.begin(), byUse.end());
         const size_t target = budget / 4 * 3;
         for (const auto &[used, k] : byUse) {
             if (bytes <= target)
                 break;
-            auto it = entries.find(k);
-            bytes -= it->second.bytes;
-            entries.erase(it);
+            erase(position(k));
         }
     }
 
     // Drops the nodes of one tag (slot), or of all when slot is 0.
     void drop(int slot)
     {
-        for (auto it = entries.begin(); it != entries.end();) {
-            if (slot != 0 && it->first >> 32 != uint32_t(slot)) {
-                ++it;
-                continue;
-            }
-            bytes -= it->second.bytes;
-            it = entries.erase(it);
-        }
+        std::vector<uint64_t> keys;
+        for (const Slot &s : slots)
+            if (s.key != 0 && (slot == 0 || s.key >> 32 == uint32_t(slot)))
+                keys.push_back(s.key);
+        for (uint64_t k : keys)
+            erase(position(k));
     }
 };
 

@@ -66,7 +66,7 @@ constexpr size_t kMdxMaxKeyLength = 240; // what fits a 1024-byte node twice ove
 constexpr size_t kMdxMaxTagName = 10;
 // Bytes of decoded nodes an open index keeps (all tags together); the least recently used go
 // first. The file's pages themselves stay in the system's cache.
-constexpr size_t kMdxNodeCacheBudget = size_t{24} << 20;
+constexpr size_t kMdxNodeCacheBudget = size_t{20} << 20;
 
 class MdxFile;
 class MdxTag;
