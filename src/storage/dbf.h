@@ -171,9 +171,6 @@ public:
     // Reads up to count records from first on into buffer (count * recordLength() bytes) with
     // one read; returns how many were read (fewer at the end of the table).
     uint32_t readRecords(uint32_t first, uint32_t count, uint8_t *buffer) const;
-    // The bytes of count whole records from first on where the file lies in memory, or
-    // nullptr (not mapped, or not all of them in the table): valid while the table is open.
-    const uint8_t *viewRecords(uint32_t first, uint32_t count) const;
     // Records per read for sequential scans (about kDbfScanChunk bytes, at least 1).
     uint32_t recordsPerChunk() const;
     static bool isDeleted(const uint8_t *record) { return record[0] == kRecordDeleted; }
@@ -221,9 +218,8 @@ public:
 private:
     const DbfFile &m_dbf;
     std::vector<uint8_t> m_buffer;
-    const uint8_t *m_chunk = nullptr; // the loaded records: in m_buffer or in the mapped file
-    uint32_t m_first;                 // record number of the first loaded record
-    uint32_t m_loaded = 0;            // records loaded
+    uint32_t m_first;      // record number of the first record in m_buffer
+    uint32_t m_loaded = 0; // records in m_buffer
     uint32_t m_recno = 0;
 };
 
