@@ -314,6 +314,7 @@ void TEStatusBar::setClock(const Clock *clock)
 {
     m_clock = clock ? clock : &SystemClock::instance();
     m_lastSecond = -1;
+    m_textDate = QDate();
 }
 
 void TEStatusBar::tick()
@@ -346,8 +347,17 @@ void TEStatusBar::tick()
     m_lastSecond = second;
     const QDateTime now = m_clock->now();
     const QLocale locale;
-    DatePanel->setCaption(statusDateText(now, locale));
-    TimePanel->setCaption(statusTimeText(now, locale));
+    // The formats are worked out once per locale, the date text once per day.
+    if (m_timeFormat.isEmpty() || locale != m_textLocale) {
+        m_textLocale = locale;
+        m_timeFormat = withoutTimeZone(locale.timeFormat(QLocale::LongFormat));
+        m_textDate = QDate();
+    }
+    if (now.date() != m_textDate) {
+        m_textDate = now.date();
+        DatePanel->setCaption(statusDateText(now, locale));
+    }
+    TimePanel->setCaption(locale.toString(now.time(), m_timeFormat));
 }
 
 void TEStatusBar::timerEvent(QTimerEvent *e)

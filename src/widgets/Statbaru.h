@@ -6,6 +6,7 @@
 
 #include <QBasicTimer>
 #include <QFrame>
+#include <QLocale>
 
 #include <cstdint>
 #include <memory>
@@ -152,6 +153,9 @@ private:
     const Clock *m_clock;
     QBasicTimer m_timer;
     qint64 m_lastSecond = -1;
+    QLocale m_textLocale;
+    QString m_timeFormat;
+    QDate m_textDate;
     bool m_inTick = false;
     bool m_timerEnabled = false;
     bool m_sleepWhenQuiet = false;
