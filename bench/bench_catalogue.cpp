@@ -200,7 +200,7 @@ struct Films
             = {"Wajda Andrzej", "Kieślowski Krzysztof", "Żuławski Andrzej", "Holland Agnieszka"};
         static const char *const originals[] = {"The Last", "Silent", "Green", "Long", "Night"};
         const std::string t = g.title();
-        e.setFieldInteger(record, id, n);
+        e.setFieldInteger(record, id, n % 1000000); // six digits: a million runs on from 0
         e.setFieldText(record, title, t);
         e.setFieldText(record, original, std::string(g.pick(originals)) + " " + std::to_string(n));
         e.setFieldText(record, genre, g.pick(genres));
