@@ -232,17 +232,14 @@ public:
             throw OpenError(path, openFailure(errno));
         }
         struct stat st;
-        if (::fstat(fd, &st) != 0) {
-            st.st_size = 0;
-            st.st_mode = S_IFREG;
-        }
-        if (!S_ISREG(st.st_mode)) {
+        if (::fstat(fd, &st) == 0 && !S_ISREG(st.st_mode)) {
             ::close(fd);
             throw OpenError(path, "not a regular file");
         }
         lockOrThrow(fd, path, share);
-        return std::make_unique<PosixFile>(
-            path, fd, share == ShareMode::Exclusive, static_cast<uint64_t>(st.st_size));
+        // The size once the lock is ours; unknown (0) leaves nothing to map until we write.
+        const uint64_t size = ::fstat(fd, &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
+        return std::make_unique<PosixFile>(path, fd, share == ShareMode::Exclusive, size);
     }
 
     std::unique_ptr<File> create(const std::string &path, ShareMode share) override
