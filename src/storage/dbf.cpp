@@ -795,6 +795,19 @@ uint32_t DbfFile::readRecords(uint32_t first, uint32_t count, uint8_t *buffer) c
     return n;
 }
 
+void DbfFile::prefetchRecord(uint32_t recno) const
+{
+    if (recno < 1 || recno > m_recordCount) {
+        return;
+    }
+    const uint64_t at = m_headerLength + uint64_t{recno - 1} * m_recordLength;
+    if (const uint8_t *bytes = m_file->view(at, m_recordLength)) {
+        for (uint32_t i = 0; i < m_recordLength; i += 64) {
+            __builtin_prefetch(bytes + i);
+        }
+    }
+}
+
 uint32_t DbfFile::recordsPerChunk() const
 {
     return std::max<uint32_t>(1, static_cast<uint32_t>(kDbfScanChunk / m_recordLength));

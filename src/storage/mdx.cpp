@@ -1251,6 +1251,15 @@ bool MdxCursor::prior()
     return step(false);
 }
 
+uint32_t MdxCursor::peekNext() const
+{
+    if (!m_valid || !m_leaf || !m_tag || m_generation != m_tag->m_generation || m_path.empty())
+        return 0;
+    const auto *leaf = static_cast<const MdxTag::Node *>(m_leaf.get());
+    const uint32_t next = m_path.back().index + 1;
+    return next < leaf->entries.size() ? leaf->entries[next].recno : 0;
+}
+
 bool MdxCursor::step(bool forward)
 {
     if (!m_tag || m_path.empty())

@@ -119,6 +119,8 @@ public:
     // Move one entry on / back in tag order; false (and invalid) past the end.
     bool next();
     bool prior();
+    // Record number of the entry after this one when it is in the same leaf, else 0.
+    uint32_t peekNext() const;
 
 private:
     friend class MdxTag;
