@@ -8,6 +8,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -17,7 +18,12 @@ using namespace welarik;
 
 namespace {
 
-constexpr uint32_t kFilms = 100000;
+// 100,000 films, or WELARIK_BENCH_FILMS (the demo writer takes at most 900,000).
+const uint32_t kFilms = [] {
+    const char *text = std::getenv("WELARIK_BENCH_FILMS");
+    const long n = text ? std::atol(text) : 0;
+    return n > 0 ? static_cast<uint32_t>(n) : 100000u;
+}();
 
 // One catalogue per run of the benchmark program, in a temporary folder.
 class Catalogue100k
@@ -82,6 +88,80 @@ void BM_OpenAndCountFiltered(benchmark::State &state)
     }
 }
 BENCHMARK(BM_OpenAndCountFiltered)->Unit(benchmark::kMillisecond);
+
+// What the main window waits for when it opens the catalogue: the films table opened in CD
+// number order, its count, the current row and the first screen of grid rows with their
+// titles. Argument 1: opened exclusively (as the program does; files mapped), 0: shared.
+void BM_OpenCountAndFirstRows(benchmark::State &state)
+{
+    const std::string &path = Catalogue100k::instance().path(); // generated before timing
+    size_t bytes = 0;
+    for (auto _ : state) {
+        Table table("dbfFilmy");
+        table.setFileName(path);
+        table.setExclusive(state.range(0) == 1);
+        table.setIndexName("ID_CD");
+        table.open();
+        benchmark::DoNotOptimize(table.recordCount());
+        benchmark::DoNotOptimize(table.currentRow());
+        for (int row = 0; row < 30; ++row)
+            bytes += table.asStringOf(table.recordAtRow(row), "T_PL").size();
+    }
+    benchmark::DoNotOptimize(bytes);
+}
+BENCHMARK(BM_OpenCountAndFirstRows)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// What a user waits for after a sort button or a view command: the new order or filter, the
+// count, the row of the current record and the first screen of rows, as the grid asks.
+void gridAfterChange(Table &table)
+{
+    benchmark::DoNotOptimize(table.recordCount());
+    benchmark::DoNotOptimize(table.currentRow());
+    for (int row = 0; row < 30; ++row)
+        benchmark::DoNotOptimize(table.asStringOf(table.recordAtRow(row), "T_PL"));
+}
+
+void BM_SortAsTheGridSeesIt(benchmark::State &state)
+{
+    auto table = openFilms();
+    const char *const tags[] = {"T_PL", "T_ORG", "GATUNEK", "ID_CD"};
+    size_t next = 0;
+    for (auto _ : state) {
+        table->setIndexName(tags[next++ % 4]);
+        gridAfterChange(*table);
+    }
+}
+BENCHMARK(BM_SortAsTheGridSeesIt)->Unit(benchmark::kMillisecond);
+
+void BM_ViewAsTheGridSeesIt(benchmark::State &state)
+{
+    auto table = openFilms();
+    table->setIndexName("T_PL");
+    const char *const views[] = {"ID_OSOBY=0", "ID_OSOBY=1", ""};
+    size_t next = 0;
+    for (auto _ : state) {
+        table->setFilter(views[next++ % 3]);
+        gridAfterChange(*table);
+    }
+}
+BENCHMARK(BM_ViewAsTheGridSeesIt)->Unit(benchmark::kMillisecond);
+
+void BM_PostAsTheGridSeesIt(benchmark::State &state)
+{
+    auto table = openFilms();
+    table->setIndexName("T_PL");
+    std::mt19937 rng(9);
+    for (auto _ : state) {
+        state.PauseTiming();
+        table->gotoRecord(1 + rng() % kFilms);
+        state.ResumeTiming();
+        table->edit();
+        table->setString("T_PL", "Poprawiony " + std::to_string(rng() % 1000000));
+        table->post();
+        gridAfterChange(*table);
+    }
+}
+BENCHMARK(BM_PostAsTheGridSeesIt)->Unit(benchmark::kMillisecond)->Iterations(200);
 
 void BM_CountUnchangedFilteredTable(benchmark::State &state)
 {

@@ -469,6 +469,16 @@ void TfmGlowny::buildStatusBar()
     stbarGlowny->setTimerEnabled(true);
     connectGuarded(stbarGlowny, &TEStatusBar::OnTimer, this, [this] { stbarGlownyTimer(); });
     stbarGlowny->setUpdateInterval(0);
+    // The tick sleeps between changes; what the handler shows changes only with the films
+    // table, the active page and the bar's size (the bar watches that one itself).
+    stbarGlowny->setSleepWhenQuiet(true);
+    for (auto signal : {&DataSource::tableOpened,
+                        &DataSource::tableClosed,
+                        &DataSource::tableScrolled,
+                        &DataSource::tableDataChanged,
+                        &DataSource::tableStateChanged})
+        connect(dsFilmy, signal, stbarGlowny, &TEStatusBar::wake);
+    connect(pgGlowny, &QTabWidget::currentChanged, stbarGlowny, &TEStatusBar::wake);
 }
 
 bool TfmGlowny::filmsPageActive() const

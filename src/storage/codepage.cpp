@@ -283,13 +283,18 @@ std::string toUtf8(CodePage cp, std::string_view bytes)
     const Table &t = table(cp);
     std::string out;
     out.reserve(bytes.size());
-    for (const char c : bytes) {
-        const auto b = static_cast<uint8_t>(c);
-        if (b < 0x80) {
-            out += c;
-        } else {
-            appendUtf8(out, t.high[b - 0x80]);
+    // Runs of ASCII bytes are copied as they are, in one piece.
+    for (size_t i = 0; i < bytes.size();) {
+        size_t j = i;
+        while (j < bytes.size() && static_cast<uint8_t>(bytes[j]) < 0x80) {
+            ++j;
         }
+        out.append(bytes.data() + i, j - i);
+        if (j < bytes.size()) {
+            appendUtf8(out, t.high[static_cast<uint8_t>(bytes[j]) - 0x80]);
+            ++j;
+        }
+        i = j;
     }
     return out;
 }

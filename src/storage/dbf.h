@@ -171,6 +171,8 @@ public:
     // Reads up to count records from first on into buffer (count * recordLength() bytes) with
     // one read; returns how many were read (fewer at the end of the table).
     uint32_t readRecords(uint32_t first, uint32_t count, uint8_t *buffer) const;
+    // Asks the processor to fetch a record that is about to be read (mapped files only).
+    void prefetchRecord(uint32_t recno) const;
     // Records per read for sequential scans (about kDbfScanChunk bytes, at least 1).
     uint32_t recordsPerChunk() const;
     static bool isDeleted(const uint8_t *record) { return record[0] == kRecordDeleted; }

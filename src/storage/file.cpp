@@ -6,13 +6,17 @@
 
 #include "errors.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace welarik {
 
@@ -40,14 +44,26 @@ std::string systemError(const std::string &what)
     return what + ": " + std::strerror(errno);
 }
 
+// Files opened exclusively are also mapped for reading, so that reads of records and index
+// nodes are copies from the system's page cache instead of one system call each. Nobody else
+// may change such a file while it is open, so the mapping never loses pages under us. The
+// mapping reserves room for growth; a file that outgrows it is mapped again, larger, and the
+// older mappings stay until the file closes, so views handed out stay valid.
 class PosixFile : public File
 {
 public:
-    PosixFile(std::string path, int fd)
+    PosixFile(std::string path, int fd, bool mappable, uint64_t size)
         : m_path(std::move(path))
         , m_fd(fd)
+        , m_mappable(mappable)
+        , m_size(size)
     {}
-    ~PosixFile() override { ::close(m_fd); }
+    ~PosixFile() override
+    {
+        for (const Mapping &m : m_mappings)
+            ::munmap(m.address, m.length);
+        ::close(m_fd);
+    }
 
     const std::string &path() const override { return m_path; }
 
@@ -98,6 +114,10 @@ public:
                 throw IoError(m_path, "write failed: no progress");
             }
             done += static_cast<size_t>(r);
+            if (offset + done > m_size) {
+                m_size = offset + done;
+                m_viewable = std::min<uint64_t>(m_size, m_mappedLength);
+            }
         }
     }
 
@@ -108,6 +128,8 @@ public:
                 throw IoError(m_path, systemError("cannot change the file size"));
             }
         }
+        m_size = size;
+        m_viewable = std::min<uint64_t>(m_size, m_mappedLength);
     }
 
     void flush() override
@@ -115,9 +137,57 @@ public:
         // pwrite hands the data to the kernel already; nothing is buffered here.
     }
 
+    const uint8_t *view(uint64_t offset, size_t n) override
+    {
+        if (offset + n <= m_viewable && m_base) {
+            return m_base + offset;
+        }
+        return mapFor(offset + n) ? m_base + offset : nullptr;
+    }
+
 private:
+    // Maps the file (again) so that its first end bytes can be viewed; false when they
+    // cannot (not mappable, beyond the end of the file, no address space).
+    bool mapFor(uint64_t end)
+    {
+        if (!m_mappable || end > m_size || end == 0) {
+            return false;
+        }
+        if (end > m_mappedLength) {
+            // Room for the file to grow by half (at least 1 MB) before it is mapped again.
+            const uint64_t page = 4096;
+            uint64_t length = m_size + std::max<uint64_t>(m_size / 2, uint64_t{1} << 20);
+            length = (length + page - 1) / page * page;
+            if (length > SIZE_MAX) {
+                return false;
+            }
+            void *address
+                = ::mmap(nullptr, static_cast<size_t>(length), PROT_READ, MAP_SHARED, m_fd, 0);
+            if (address == MAP_FAILED) {
+                m_mappable = false;
+                return false;
+            }
+            m_mappings.push_back({address, static_cast<size_t>(length)});
+            m_base = static_cast<const uint8_t *>(address);
+            m_mappedLength = length;
+        }
+        m_viewable = std::min<uint64_t>(m_size, m_mappedLength);
+        return end <= m_viewable;
+    }
+
+    struct Mapping
+    {
+        void *address;
+        size_t length;
+    };
     std::string m_path;
     int m_fd;
+    bool m_mappable;
+    uint64_t m_size;                 // as written through this file, or as found at open
+    std::vector<Mapping> m_mappings; // the newest last
+    const uint8_t *m_base = nullptr;
+    uint64_t m_mappedLength = 0;
+    uint64_t m_viewable = 0; // bytes that views may show: within the file and the mapping
 };
 
 void lockOrThrow(int fd, const std::string &path, ShareMode share)
@@ -167,7 +237,9 @@ public:
             throw OpenError(path, "not a regular file");
         }
         lockOrThrow(fd, path, share);
-        return std::make_unique<PosixFile>(path, fd);
+        // The size once the lock is ours; unknown (0) leaves nothing to map until we write.
+        const uint64_t size = ::fstat(fd, &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
+        return std::make_unique<PosixFile>(path, fd, share == ShareMode::Exclusive, size);
     }
 
     std::unique_ptr<File> create(const std::string &path, ShareMode share) override
@@ -181,7 +253,7 @@ public:
             throw OpenError(path, openFailure(errno));
         }
         lockOrThrow(fd, path, share);
-        auto file = std::make_unique<PosixFile>(path, fd);
+        auto file = std::make_unique<PosixFile>(path, fd, share == ShareMode::Exclusive, 0);
         file->truncate(0);
         return file;
     }

@@ -30,6 +30,15 @@ public:
     virtual void truncate(uint64_t size) = 0;
     // Hands written data to the system (not a durability barrier against power loss).
     virtual void flush() = 0;
+    // The bytes [offset, offset + n) in memory without a copy, or nullptr when this file does
+    // not offer them (not mapped, past its end): then readAt is the way. The bytes follow
+    // later writes through this file, and the pointer stays valid while the file is open.
+    virtual const uint8_t *view(uint64_t offset, size_t n)
+    {
+        (void)offset;
+        (void)n;
+        return nullptr;
+    }
 
     // Reads exactly n bytes or throws CorruptFileError naming the file ("truncated").
     void readExact(uint64_t offset, void *buffer, size_t n);

@@ -62,16 +62,138 @@ struct MdxTag::Node
     mutable std::vector<uint32_t> lastRecno;
 };
 
+// Decoded nodes of every tag of one file. Once their bytes pass the budget, the least
+// recently used go first, down to three quarters of the budget (so that evicting, which sorts
+// the nodes by last use, is rare). Nodes leave only in trim(), which runs where no reference
+// into the cache is held (at the start of each tag operation and cursor step); a cursor
+// shares ownership of its leaf, so an evicted leaf lives on until the cursor moves.
+struct MdxFile::NodeCache
+{
+    // Open addressing with linear probing; key 0 marks a free slot (tag slots start at 1).
+    struct Slot
+    {
+        uint64_t key = 0; // tag slot << 32 | page
+        std::shared_ptr<MdxTag::Node> node;
+        size_t bytes = 0;
+        uint64_t used = 0; // the clock at the last use
+    };
+    std::vector<Slot> slots = std::vector<Slot>(1024);
+    size_t count = 0;
+    uint64_t clock = 0;
+    size_t bytes = 0;
+    size_t budget = kMdxNodeCacheBudget;
+
+    static uint64_t key(int slot, uint32_t page) { return uint64_t(uint32_t(slot)) << 32 | page; }
+
+    size_t home(uint64_t k) const
+    {
+        return size_t((k * 0x9E3779B97F4A7C15ull) >> 32) & (slots.size() - 1);
+    }
+    size_t position(uint64_t k) const // of k, or of the free slot where it would go
+    {
+        size_t i = home(k);
+        while (slots[i].key != 0 && slots[i].key != k)
+            i = (i + 1) & (slots.size() - 1);
+        return i;
+    }
+
+    // Memory a decoded node takes, with the bookkeeping around it.
+    static size_t footprint(const MdxTag::Node &nd)
+    {
+        size_t n = 2 * sizeof(Slot) + sizeof(MdxTag::Node) + 32 // table and control block
+                   + nd.entries.capacity() * sizeof(IndexEntry)
+                   + nd.lastRecno.capacity() * sizeof(uint32_t);
+        for (const IndexEntry &e : nd.entries)
+            if (e.key.capacity() > 15) // beyond the string's own small buffer
+                n += e.key.capacity() + 1;
+        return n;
+    }
+
+    const std::shared_ptr<MdxTag::Node> *find(uint64_t k)
+    {
+        Slot &s = slots[position(k)];
+        if (s.key == 0)
+            return nullptr;
+        s.used = ++clock;
+        return &s.node;
+    }
+
+    const std::shared_ptr<MdxTag::Node> &store(uint64_t k, MdxTag::Node &&nd)
+    {
+        if ((count + 1) * 2 > slots.size())
+            resize(slots.size() * 2);
+        Slot &s = slots[position(k)];
+        if (s.key == 0) {
+            s.key = k;
+            ++count;
+        }
+        bytes -= s.bytes;
+        s.node = std::make_shared<MdxTag::Node>(std::move(nd));
+        s.bytes = footprint(*s.node);
+        s.used = ++clock;
+        bytes += s.bytes;
+        return s.node;
+    }
+
+    void resize(size_t size)
+    {
+        std::vector<Slot> old(size);
+        old.swap(slots);
+        for (Slot &s : old)
+            if (s.key != 0)
+                slots[position(s.key)] = std::move(s);
+    }
+
+    // Removes the slot at i, moving later slots of the same run back into the gap.
+    void erase(size_t i)
+    {
+        bytes -= slots[i].bytes;
+        slots[i] = Slot();
+        --count;
+        const size_t mask = slots.size() - 1;
+        for (size_t j = (i + 1) & mask; slots[j].key != 0; j = (j + 1) & mask) {
+            const size_t h = home(slots[j].key);
+            // Slot j may fill the gap unless its home lies cyclically in (i, j].
+            if (i <= j ? (i < h && h <= j) : (i < h || h <= j))
+                continue;
+            slots[i] = std::move(slots[j]);
+            slots[j] = Slot();
+            i = j;
+        }
+    }
+
+    void trim()
+    {
+        if (bytes <= budget)
+            return;
+        std::vector<std::pair<uint64_t, uint64_t>> byUse; // (last use, key)
+        byUse.reserve(count);
+        for (const Slot &s : slots)
+            if (s.key != 0)
+                byUse.push_back({s.used, s.key});
+        std::sort(byUse.begin(), byUse.end());
+        const size_t target = budget / 4 * 3;
+        for (const auto &[used, k] : byUse) {
+            if (bytes <= target)
+                break;
+            erase(position(k));
+        }
+    }
+
+    // Drops the nodes of one tag (slot), or of all when slot is 0.
+    void drop(int slot)
+    {
+        std::vector<uint64_t> keys;
+        for (const Slot &s : slots)
+            if (s.key != 0 && (slot == 0 || s.key >> 32 == uint32_t(slot)))
+                keys.push_back(s.key);
+        for (uint64_t k : keys)
+            erase(position(k));
+    }
+};
+
 struct MdxTag::Impl
 {
-    std::vector<std::unique_ptr<Node>> cache; // by page number; null = not read yet
-    Node &store(uint32_t page, Node &&nd)
-    {
-        if (page >= cache.size())
-            cache.resize(size_t(page) + 1);
-        cache[page] = std::make_unique<Node>(std::move(nd));
-        return *cache[page];
-    }
     uint32_t root = 0;
     uint32_t pagesUsed = 0;
     uint8_t counter = 0;
@@ -279,7 +401,27 @@ std::unique_ptr<MdxFile> MdxFile::create(FileSystem &fs,
     return f;
 }
 
+MdxFile::MdxFile()
+    : m_cache(std::make_unique<NodeCache>())
+{}
+
 MdxFile::~MdxFile() = default;
+
+void MdxFile::setNodeCacheBudget(size_t bytes)
+{
+    m_cache->budget = bytes;
+    m_cache->trim();
+}
+
+size_t MdxFile::nodeCacheBytes() const
+{
+    return m_cache->bytes;
+}
+
+void MdxFile::trimNodeCache()
+{
+    m_cache->trim();
+}
 
 const std::string &MdxFile::path() const
 {
@@ -319,8 +461,8 @@ void MdxFile::markClean()
 
 void MdxFile::discardCaches()
 {
+    m_cache->drop(0);
     for (auto &t : m_tags) {
-        t->m_impl->cache.clear();
         t->m_impl->edgesKnown = false;
         ++t->m_generation;
     }
@@ -384,6 +526,13 @@ void MdxFile::readBlock(uint32_t page, std::vector<uint8_t> &out)
         corrupt("page " + std::to_string(page) + " outside the file");
     out.resize(m_blockSize);
     m_file->readExact(uint64_t(page) * kMdxPageSize, out.data(), m_blockSize);
+}
+
+const uint8_t *MdxFile::viewBlock(uint32_t page)
+{
+    if (page == 0 || uint64_t(page) + m_blockFactor > m_totalPages)
+        corrupt("page " + std::to_string(page) + " outside the file");
+    return m_file->view(uint64_t(page) * kMdxPageSize, m_blockSize);
 }
 
 void MdxFile::writeBlock(uint32_t page, const std::vector<uint8_t> &data)
@@ -497,35 +646,47 @@ uint32_t MdxTag::edgeLeaf(bool last)
 
 const MdxTag::Node &MdxTag::node(uint32_t page, uint32_t depth)
 {
+    return *sharedNode(page, depth);
+}
+
+const std::shared_ptr<MdxTag::Node> &MdxTag::sharedNode(uint32_t page, uint32_t depth)
+{
     if (depth >= kMaxDepth)
         m_file.corrupt("tag " + m_name + ": index pages nested deeper than "
                        + std::to_string(kMaxDepth) + " levels (loop?) at page "
                        + std::to_string(page));
-    if (page < m_impl->cache.size() && m_impl->cache[page])
-        return *m_impl->cache[page];
-    std::vector<uint8_t> b;
+    const uint64_t key = MdxFile::NodeCache::key(m_slot, page);
+    if (const auto *cached = m_file.m_cache->find(key))
+        return *cached;
+    // A mapped file is decoded where it lies; otherwise the block is read.
+    const uint8_t *b = nullptr;
+    std::vector<uint8_t> block;
     try {
-        m_file.readBlock(page, b);
+        b = m_file.viewBlock(page);
+        if (!b) {
+            m_file.readBlock(page, block);
+            b = block.data();
+        }
     } catch (const CorruptFileError &) {
         m_file.corrupt("tag " + m_name + ": node page " + std::to_string(page)
                        + " outside the file");
     }
-    uint32_t n = decodeLe32(b.data());
+    uint32_t n = decodeLe32(b);
     if (n > m_maxKeys || 12u + uint64_t(n) * m_itemLength > m_file.m_blockSize)
         m_file.corrupt("tag " + m_name + ": node at page " + std::to_string(page) + " holds "
                        + std::to_string(n) + " keys, more than fit");
     Node nd;
-    uint32_t extra = decodeLe32(b.data() + 8 + n * m_itemLength);
+    uint32_t extra = decodeLe32(b + 8 + n * m_itemLength);
     nd.leaf = extra == 0;
     nd.entries.resize(n + (nd.leaf ? 0 : 1));
     for (uint32_t i = 0; i < n; ++i) {
-        const uint8_t *p = b.data() + 8 + i * m_itemLength;
+        const uint8_t *p = b + 8 + i * m_itemLength;
         nd.entries[i].recno = decodeLe32(p);
         nd.entries[i].key.assign(reinterpret_cast<const char *>(p + 4), m_keyLength);
     }
     if (!nd.leaf)
         nd.entries.back().recno = extra;
-    return m_impl->store(page, std::move(nd));
+    return m_file.m_cache->store(key, std::move(nd));
 }
 
 void MdxTag::putNode(uint32_t page, Node nd)
@@ -545,7 +706,7 @@ void MdxTag::putNode(uint32_t page, Node nd)
     ++m_generation; // cursors drop their pointers into the cache
     m_file.writeBlock(page, b);
     nd.lastRecno.clear();
-    m_impl->store(page, std::move(nd));
+    m_file.m_cache->store(MdxFile::NodeCache::key(m_slot, page), std::move(nd));
 }
 
 uint32_t MdxTag::newNodePage()
@@ -653,6 +814,7 @@ std::string MdxTag::normalKey(std::string_view key) const
 bool MdxTag::insert(std::string_view rawKey, uint32_t recno)
 {
     requireWritable();
+    m_file.trimNodeCache();
     std::string key = normalKey(rawKey);
     if (m_unique) {
         MdxCursor c = seek(key);
@@ -729,6 +891,7 @@ void MdxTag::insertAt(
 bool MdxTag::remove(std::string_view rawKey, uint32_t recno)
 {
     requireWritable();
+    m_file.trimNodeCache();
     std::string key = normalKey(rawKey);
     m_impl->edgesKnown = false; // merges may drop an edge leaf
     if (!removeAt(m_impl->root, key, recno, 0))
@@ -889,7 +1052,7 @@ void MdxTag::build(std::vector<IndexEntry> entries)
         next += static_cast<uint32_t>(l.size()) * factor;
     }
     std::vector<uint8_t> run(total * m_file.m_blockSize, 0);
-    m_impl->cache.clear();
+    m_file.m_cache->drop(m_slot);
     m_impl->edgesKnown = false;
     ++m_generation;
     size_t at = 0;
@@ -908,7 +1071,6 @@ void MdxTag::build(std::vector<IndexEntry> entries)
             }
             if (!nd.leaf)
                 encodeLe32(b + 8 + n * m_itemLength, nd.entries.back().recno);
-            m_impl->store(base[lv] + static_cast<uint32_t>(k) * factor, std::move(nd));
         }
     }
     m_file.m_file->writeAt(uint64_t(first) * kMdxPageSize, run.data(), run.size());
@@ -959,13 +1121,15 @@ void MdxTag::descend(MdxCursor &c, uint32_t page, bool toLast)
 bool MdxTag::settle(MdxCursor &c, bool forward)
 {
     // The cursor's leaf index may be past its leaf (or the leaf empty): move on.
-    const Node &leaf = node(c.m_path.back().page, static_cast<uint32_t>(c.m_path.size() - 1));
+    const auto &shared
+        = sharedNode(c.m_path.back().page, static_cast<uint32_t>(c.m_path.size() - 1));
+    const Node &leaf = *shared;
     if (c.m_path.back().index < leaf.entries.size() && leaf.leaf) {
         const IndexEntry &e = leaf.entries[c.m_path.back().index];
         c.m_key = e.key;
         c.m_recno = e.recno;
         c.m_valid = true;
-        c.m_leaf = &leaf;
+        c.m_leaf = shared;
         return true;
     }
     return c.step(forward);
@@ -981,6 +1145,7 @@ MdxCursor MdxTag::makeCursor()
 
 MdxCursor MdxTag::first()
 {
+    m_file.trimNodeCache();
     MdxCursor c = makeCursor();
     descend(c, m_impl->root, false);
     settle(c, true);
@@ -989,6 +1154,7 @@ MdxCursor MdxTag::first()
 
 MdxCursor MdxTag::last()
 {
+    m_file.trimNodeCache();
     MdxCursor c = makeCursor();
     descend(c, m_impl->root, true);
     const Node &leaf = node(c.m_path.back().page, static_cast<uint32_t>(c.m_path.size() - 1));
@@ -1041,6 +1207,7 @@ void MdxTag::locate(MdxCursor &c, std::string_view key, uint32_t recno, bool pre
 
 MdxCursor MdxTag::seek(std::string_view key)
 {
+    m_file.trimNodeCache();
     MdxCursor c = makeCursor();
     locate(c, key, 0, true);
     settle(c, true);
@@ -1049,6 +1216,7 @@ MdxCursor MdxTag::seek(std::string_view key)
 
 MdxCursor MdxTag::find(std::string_view key, uint32_t recno)
 {
+    m_file.trimNodeCache();
     std::string k = normalKey(key);
     MdxCursor c = makeCursor();
     locate(c, k, recno, false);
@@ -1084,11 +1252,21 @@ bool MdxCursor::prior()
     return step(false);
 }
 
+uint32_t MdxCursor::peekNext() const
+{
+    if (!m_valid || !m_leaf || !m_tag || m_generation != m_tag->m_generation || m_path.empty())
+        return 0;
+    const auto *leaf = static_cast<const MdxTag::Node *>(m_leaf.get());
+    const uint32_t next = m_path.back().index + 1;
+    return next < leaf->entries.size() ? leaf->entries[next].recno : 0;
+}
+
 bool MdxCursor::step(bool forward)
 {
     if (!m_tag || m_path.empty())
         return m_valid = false;
     MdxTag &t = *m_tag;
+    t.m_file.trimNodeCache();
     if (m_generation != t.m_generation) {
         // The tag changed since the cursor was placed: find our entry again.
         if (!m_valid)
@@ -1096,7 +1274,7 @@ bool MdxCursor::step(bool forward)
         std::string key = m_key;
         uint32_t recno = m_recno;
         m_path.clear();
-        m_leaf = nullptr;
+        m_leaf.reset();
         m_generation = t.m_generation;
         t.locate(*this, key, recno, false);
         const auto &leaf = t.node(m_path.back().page, static_cast<uint32_t>(m_path.size() - 1));
@@ -1110,7 +1288,7 @@ bool MdxCursor::step(bool forward)
         t.m_file.corrupt("tag " + t.m_name + ": walk does not end (loop in the index pages)");
     // Fast path: the next entry is in the same leaf.
     if (m_valid && m_leaf && m_generation == t.m_generation) {
-        const auto *leaf = static_cast<const MdxTag::Node *>(m_leaf);
+        const auto *leaf = static_cast<const MdxTag::Node *>(m_leaf.get());
         uint32_t &idx = m_path.back().index;
         if (forward ? idx + 1 < leaf->entries.size() : (idx > 0 && idx <= leaf->entries.size())) {
             idx = forward ? idx + 1 : idx - 1;
@@ -1120,14 +1298,15 @@ bool MdxCursor::step(bool forward)
         }
     }
     m_valid = false;
-    m_leaf = nullptr;
+    m_leaf.reset();
     // Move up until a level can move, then down to the nearest leaf entry.
     for (;;) {
         size_t level = m_path.size();
         bool moved = false;
         while (level > 0) {
             --level;
-            const auto &n = t.node(m_path[level].page, static_cast<uint32_t>(level));
+            const auto &shared = t.sharedNode(m_path[level].page, static_cast<uint32_t>(level));
+            const MdxTag::Node &n = *shared;
             uint32_t &idx = m_path[level].index;
             size_t size = n.entries.size();
             if (forward ? (size > 0 && idx + 1 < size) : (idx > 0 && size > 0)) {
@@ -1137,7 +1316,7 @@ bool MdxCursor::step(bool forward)
                     m_path.resize(level + 1);
                     m_key = n.entries[idx].key;
                     m_recno = n.entries[idx].recno;
-                    m_leaf = &n;
+                    m_leaf = shared;
                     return m_valid = true;
                 }
                 uint32_t child = n.entries[idx].recno;
@@ -1151,12 +1330,14 @@ bool MdxCursor::step(bool forward)
             m_path.clear();
             return false;
         }
-        const auto &leaf = t.node(m_path.back().page, static_cast<uint32_t>(m_path.size() - 1));
+        const auto &shared
+            = t.sharedNode(m_path.back().page, static_cast<uint32_t>(m_path.size() - 1));
+        const MdxTag::Node &leaf = *shared;
         if (leaf.leaf && !leaf.entries.empty()) {
             const IndexEntry &e = leaf.entries[m_path.back().index];
             m_key = e.key;
             m_recno = e.recno;
-            m_leaf = &leaf;
+            m_leaf = shared;
             return m_valid = true;
         }
         if (++m_steps > t.walkLimit())
@@ -1196,6 +1377,7 @@ TagReport MdxTag::check(uint32_t recordCount, const RecordReader &read)
                   return false;
               }
               Node copy = *n;
+              m_file.trimNodeCache(); // nothing of the cache is held from here on
               if (copy.leaf) {
                   if (leafSeen && depth != leafDepth)
                       fault("leaves at different depths (page " + std::to_string(page) + ")");

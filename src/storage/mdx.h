@@ -64,6 +64,9 @@ constexpr uint32_t kMdxPageSize = 512;
 constexpr size_t kMdxMaxTags = 47;
 constexpr size_t kMdxMaxKeyLength = 240; // what fits a 1024-byte node twice over; dBase: 100
 constexpr size_t kMdxMaxTagName = 10;
+// Bytes of decoded nodes an open index keeps (all tags together); the least recently used go
+// first. The file's pages themselves stay in the system's cache.
+constexpr size_t kMdxNodeCacheBudget = size_t{20} << 20;
 
 class MdxFile;
 class MdxTag;
@@ -121,6 +124,8 @@ public:
     // Move one entry on / back in tag order; false (and invalid) past the end.
     bool next();
     bool prior();
+    // Record number of the entry after this one when it is in the same leaf, else 0.
+    uint32_t peekNext() const;
 
 private:
     friend class MdxTag;
@@ -136,7 +141,7 @@ private:
     uint32_t m_recno = 0;
     uint64_t m_generation = 0;
     uint64_t m_steps = 0;
-    const void *m_leaf = nullptr; // the current leaf node while m_generation holds
+    std::shared_ptr<const void> m_leaf; // the current leaf node while m_generation holds
     bool m_valid = false;
 };
 
@@ -220,6 +225,7 @@ private:
     void writeHeader();
     void requireWritable() const;
     const Node &node(uint32_t page, uint32_t depth);
+    const std::shared_ptr<Node> &sharedNode(uint32_t page, uint32_t depth);
     void putNode(uint32_t page, Node nd);
     uint32_t newNodePage();
     uint32_t edgeLeaf(bool last);
@@ -315,10 +321,18 @@ public:
 
     void flush();
 
+    // The node cache: its budget in bytes (a smaller one takes effect at once) and what it
+    // holds now.
+    void setNodeCacheBudget(size_t bytes);
+    size_t nodeCacheBytes() const;
+
 private:
     friend class MdxTag;
     friend class MdxCursor;
-    MdxFile() = default;
+    struct NodeCache;
+    MdxFile();
+    void trimNodeCache();
+    const uint8_t *viewBlock(uint32_t page); // nullptr when the file is not mapped
     void readHeader();
     void writeHeaderCounts();
     void writeSignature(uint8_t state);
@@ -329,6 +343,7 @@ private:
     void requireWritable() const;
 
     std::unique_ptr<File> m_file;
+    std::unique_ptr<NodeCache> m_cache;
     std::vector<std::unique_ptr<MdxTag>> m_tags;
     FieldList m_fields;
     CodePage m_codePage = CodePage::Cp1250;

@@ -60,10 +60,14 @@ struct Table::Impl
     int count = 0;
 
     // The visible records in the selected order, and the inverse map; built on demand for
-    // grids and kept until the data, order or filter change.
+    // grids, from the front only as far as they are asked for, and kept until the data, order
+    // or filter change.
     mutable std::vector<uint32_t> rows;
-    mutable std::vector<int> rowOf; // by recno; -1 when not visible
-    mutable bool rowsValid = false;
+    mutable std::vector<int> rowOf; // by recno; -1 when not visible or not reached yet
+    mutable bool rowsValid = false; // rows holds the order from its start (maybe all of it)
+    mutable bool rowsComplete = false;
+    mutable std::optional<TagCursor> rowsWalk; // at the last entry taken into rows
+    mutable uint32_t rowsNext = 1;             // record order: the next record to take
 
     uint32_t recno = 0; // current record, 0 when none
     bool bof = true;
@@ -405,31 +409,43 @@ struct Table::Impl
     }
 
     // --- rows for grids
-    void ensureRows() const
+    // Extends rows until it holds row upTo, or until it reaches record recno (when not 0),
+    // or to the end of the order.
+    void ensureRows(size_t upTo, uint32_t recno) const
     {
         auto *self = const_cast<Impl *>(this);
         self->ensureVisible();
-        if (rowsValid)
-            return;
-        rows.clear();
-        rows.reserve(static_cast<size_t>(count));
-        if (tag < 0) {
-            for (size_t i = 0; i < visible.size(); ++i) {
-                if (visible[i] != 0)
-                    rows.push_back(static_cast<uint32_t>(i + 1));
+        if (!rowsValid) {
+            rows.clear();
+            rowOf.assign(visible.size() + 1, -1);
+            rowsComplete = false;
+            rowsWalk.reset();
+            rowsNext = 1;
+            rowsValid = true;
+        }
+        while (!rowsComplete && (recno != 0 ? rowOf[recno] < 0 : rows.size() <= upTo)) {
+            uint32_t r = 0;
+            if (tag < 0) {
+                if (rowsNext > visible.size()) {
+                    rowsComplete = true;
+                    break;
+                }
+                r = rowsNext++;
+            } else {
+                const bool on = rowsWalk
+                                    ? rowsWalk->next()
+                                    : (rowsWalk.emplace(engine->cursor(tag)), rowsWalk->first());
+                if (!on) {
+                    rowsComplete = true;
+                    break;
+                }
+                r = rowsWalk->recno();
             }
-        } else {
-            TagCursor walk = engine->cursor(tag);
-            for (bool on = walk.first(); on; on = walk.next()) {
-                const uint32_t r = walk.recno();
-                if (r >= 1 && r <= visible.size() && visible[r - 1] != 0)
-                    rows.push_back(r);
+            if (r >= 1 && r <= visible.size() && visible[r - 1] != 0 && rowOf[r] < 0) {
+                rowOf[r] = static_cast<int>(rows.size());
+                rows.push_back(r);
             }
         }
-        rowOf.assign(visible.size() + 1, -1);
-        for (size_t i = 0; i < rows.size(); ++i)
-            rowOf[rows[i]] = static_cast<int>(i);
-        rowsValid = true;
     }
 
     // --- fields
@@ -535,6 +551,7 @@ struct Table::Impl
         count = 0;
         rowsValid = false;
         rows.clear();
+        rowsWalk.reset();
         rowOf.clear();
         recno = 0;
         bof = eof = true;
@@ -872,7 +889,7 @@ uint32_t Table::recordAtRow(int row) const
 {
     if (!isOpen() || row < 0)
         return 0;
-    d->ensureRows();
+    d->ensureRows(static_cast<size_t>(row), 0);
     return static_cast<size_t>(row) < d->rows.size() ? d->rows[static_cast<size_t>(row)] : 0;
 }
 
@@ -880,7 +897,9 @@ int Table::rowOfRecord(uint32_t recno) const
 {
     if (!isOpen())
         return -1;
-    d->ensureRows();
+    if (!d->isVisible(recno))
+        return -1;
+    d->ensureRows(0, recno);
     return recno < d->rowOf.size() ? d->rowOf[recno] : -1;
 }
 

@@ -108,6 +108,7 @@ int CheckReport::notes() const
 struct TagCursor::Impl
 {
     MdxTag *tag = nullptr;
+    const DbfFile *dbf = nullptr; // the table, for reading ahead in tag order
     MdxCursor cursor;
     std::shared_ptr<const std::vector<IndexEntry>> entries; // in-memory order
     char keyType = 'C';
@@ -174,8 +175,14 @@ bool TagCursor::last()
 
 bool TagCursor::next()
 {
-    if (d->tag)
-        return d->cursor.valid() && d->cursor.next();
+    if (d->tag) {
+        if (!d->cursor.valid() || !d->cursor.next())
+            return false;
+        // The record after this one in tag order is likely read next: fetch it meanwhile.
+        if (d->dbf)
+            d->dbf->prefetchRecord(d->cursor.peekNext());
+        return true;
+    }
     if (!d->memValid)
         return false;
     return d->setMem(d->pos + 1);
@@ -1073,6 +1080,7 @@ TagCursor TableEngine::cursor(int tag) const
         impl->entries = order;
     } else {
         impl->tag = &t;
+        impl->dbf = d->dbf.get();
     }
     return TagCursor(std::move(impl));
 }

@@ -2,6 +2,9 @@
 
 #include "Desktop.h"
 
+#include <algorithm>
+
+#include <QChildEvent>
 #include <QEvent>
 #include <QLocale>
 #include <QMouseEvent>
@@ -248,10 +251,12 @@ void TEStatusBar::setWidthOther(int width)
 void TEStatusBar::setTimerEnabled(bool enabled)
 {
     m_timerEnabled = enabled;
-    if (enabled)
+    if (enabled) {
         startTimer();
-    else
+    } else {
         m_timer.stop();
+        m_sleeping = false;
+    }
 }
 
 void TEStatusBar::setUpdateInterval(int ms)
@@ -269,13 +274,47 @@ int TEStatusBar::effectiveInterval() const
 
 void TEStatusBar::startTimer()
 {
+    m_sleeping = false;
+    m_livelyTicks = kLivelyTicks;
     m_timer.start(effectiveInterval(), this);
+}
+
+void TEStatusBar::setSleepWhenQuiet(bool on)
+{
+    m_sleepWhenQuiet = on;
+    if (!on)
+        wake();
+}
+
+void TEStatusBar::wake()
+{
+    m_livelyTicks = kLivelyTicks;
+    if (m_sleeping && m_timerEnabled) {
+        m_sleeping = false;
+        m_timer.start(effectiveInterval(), this);
+    }
+}
+
+// After a tick: keep the period while lively, else wait for the next whole second.
+void TEStatusBar::rearm()
+{
+    if (!m_timerEnabled || !m_sleepWhenQuiet || effectiveInterval() >= 1000)
+        return;
+    if (m_livelyTicks > 0) {
+        --m_livelyTicks;
+        return;
+    }
+    const qint64 ms = m_clock->msecsSinceEpoch();
+    const int intoSecond = static_cast<int>(((ms % 1000) + 1000) % 1000);
+    m_sleeping = true;
+    m_timer.start(std::max(1000 - intoSecond + 1, effectiveInterval()), Qt::PreciseTimer, this);
 }
 
 void TEStatusBar::setClock(const Clock *clock)
 {
     m_clock = clock ? clock : &SystemClock::instance();
     m_lastSecond = -1;
+    m_textDate = QDate();
 }
 
 void TEStatusBar::tick()
@@ -308,15 +347,25 @@ void TEStatusBar::tick()
     m_lastSecond = second;
     const QDateTime now = m_clock->now();
     const QLocale locale;
-    DatePanel->setCaption(statusDateText(now, locale));
-    TimePanel->setCaption(statusTimeText(now, locale));
+    // The formats are worked out once per locale, the date text once per day.
+    if (m_timeFormat.isEmpty() || locale != m_textLocale) {
+        m_textLocale = locale;
+        m_timeFormat = withoutTimeZone(locale.timeFormat(QLocale::LongFormat));
+        m_textDate = QDate();
+    }
+    if (now.date() != m_textDate) {
+        m_textDate = now.date();
+        DatePanel->setCaption(statusDateText(now, locale));
+    }
+    TimePanel->setCaption(locale.toString(now.time(), m_timeFormat));
 }
 
 void TEStatusBar::timerEvent(QTimerEvent *e)
 {
-    if (e->timerId() == m_timer.timerId())
+    if (e->timerId() == m_timer.timerId()) {
         tick();
-    else
+        rearm();
+    } else
         TMyCustomPanel::timerEvent(e);
 }
 
@@ -324,12 +373,24 @@ void TEStatusBar::resizeEvent(QResizeEvent *e)
 {
     TMyCustomPanel::resizeEvent(e);
     layoutSections();
+    wake();
+}
+
+void TEStatusBar::childEvent(QChildEvent *e)
+{
+    TMyCustomPanel::childEvent(e);
+    // Controls on the bar: their size decides where the window's handler places them.
+    if (e->added() && e->child()->isWidgetType())
+        e->child()->installEventFilter(this);
 }
 
 bool TEStatusBar::eventFilter(QObject *watched, QEvent *e)
 {
     if (watched == parent() && e->type() == QEvent::Resize)
         applyAlign();
+    if (watched->parent() == this
+        && (e->type() == QEvent::Resize || e->type() == QEvent::Show || e->type() == QEvent::Hide))
+        wake();
     return TMyCustomPanel::eventFilter(watched, e);
 }
 

@@ -6,6 +6,7 @@
 
 #include <QBasicTimer>
 #include <QFrame>
+#include <QLocale>
 
 #include <cstdint>
 #include <memory>
@@ -109,6 +110,19 @@ public:
     // The period the running timer actually uses.
     int effectiveInterval() const;
 
+    // Sleeping between changes (off after construction). While on, the tick keeps its period
+    // for a short while after wake(), after a resize of the bar or of a control on it and
+    // after the timer (re)starts; otherwise it comes once a second, just after the second
+    // turns, so that the clock is right at every second and the window's handler still runs.
+    void setSleepWhenQuiet(bool on);
+    bool sleepWhenQuiet() const { return m_sleepWhenQuiet; }
+    // Something a tick shows may have changed: the next tick comes within the period.
+    void wake();
+    // True while the running tick waits for the next whole second.
+    bool sleeping() const { return m_sleeping; }
+    // Ticks at the period after a wake before the bar sleeps again.
+    static constexpr int kLivelyTicks = 50;
+
     void setClock(const Clock *clock); // nullptr: the system clock
     // One tick, as the timer runs it: OnTimer, then the date and time texts.
     void tick();
@@ -126,10 +140,12 @@ signals:
 protected:
     void timerEvent(QTimerEvent *e) override;
     void resizeEvent(QResizeEvent *e) override;
+    void childEvent(QChildEvent *e) override;
     bool eventFilter(QObject *watched, QEvent *e) override;
 
 private:
     void startTimer();
+    void rearm();
     void layoutSections();
     void applyAlign();
 
@@ -137,8 +153,14 @@ private:
     const Clock *m_clock;
     QBasicTimer m_timer;
     qint64 m_lastSecond = -1;
+    QLocale m_textLocale;
+    QString m_timeFormat;
+    QDate m_textDate;
     bool m_inTick = false;
     bool m_timerEnabled = false;
+    bool m_sleepWhenQuiet = false;
+    bool m_sleeping = false;
+    int m_livelyTicks = 0;
     int m_updateInterval = 0;
     int m_widthTime = 100;
     int m_widthDate = 100;

@@ -400,6 +400,32 @@ private slots:
         m_w->pgGlowny->setCurrentIndex(0);
         QTRY_COMPARE(m_w->lbIlosc->text(), QString::number(before - 2));
     }
+
+    // Between changes the tick sleeps; a change wakes it, so the count and the navigator
+    // follow within a few ticks, not at the next whole second.
+    void statusBarFollowsAtOnceAfterSleeping()
+    {
+        m_w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_w.get()));
+        openFile(m_films);
+        TEStatusBar &bar = *m_w->stbarGlowny;
+        Table &films = m_w->dbfFilmy;
+        QTRY_VERIFY(bar.sleeping());
+        const int before = films.recordCount();
+        films.last();
+        films.deleteRecord();
+        QVERIFY(!bar.sleeping());
+        QTRY_COMPARE_WITH_TIMEOUT(m_w->lbIlosc->text(), QString::number(before - 1), 450);
+        QVERIFY(!bar.sleeping());
+        QTRY_VERIFY(bar.sleeping());
+        m_w->resize(m_w->width() + 70, m_w->height());
+        QTRY_COMPARE_WITH_TIMEOUT(m_w->dbNavi->x(), bar.width() - 254, 450);
+        QVERIFY(!bar.sleeping());
+        QTRY_VERIFY(bar.sleeping());
+        m_w->pgGlowny->setCurrentIndex(1);
+        QVERIFY(!bar.sleeping());
+        m_w->pgGlowny->setCurrentIndex(0);
+    }
 };
 
 QTEST_MAIN(TestGlowny)

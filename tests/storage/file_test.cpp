@@ -34,6 +34,35 @@ TEST(RealFileSystem, ReadWriteSizeAndMissingFile)
     EXPECT_THROW(ro->writeAt(0, "x", 1), IoError);
 }
 
+// Exclusively opened files are read in place; the bytes shown follow the writes, and views
+// handed out before the file outgrows its mapping stay valid.
+TEST(RealFileSystem, ViewsFollowWritesAndGrowth)
+{
+    TempDir dir;
+    FileSystem &fs = FileSystem::real();
+    const std::string path = dir.file("V.DBF");
+    auto f = fs.create(path, ShareMode::Exclusive);
+    EXPECT_EQ(f->view(0, 1), nullptr); // empty file
+    f->writeAt(0, "abcdef", 6);
+    const uint8_t *first = f->view(0, 6);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(std::string(reinterpret_cast<const char *>(first), 6), "abcdef");
+    EXPECT_EQ(f->view(4, 3), nullptr); // past the end
+    f->writeAt(2, "XY", 2);
+    EXPECT_EQ(std::string(reinterpret_cast<const char *>(first), 6), "abXYef");
+    const std::vector<uint8_t> block(3 << 20, 0x5A); // beyond the room reserved for growth
+    f->writeAt(6, block.data(), block.size());
+    const uint8_t *far = f->view(6 + block.size() - 1, 1);
+    ASSERT_NE(far, nullptr);
+    EXPECT_EQ(*far, 0x5A);
+    EXPECT_EQ(std::string(reinterpret_cast<const char *>(first), 4), "abXY");
+    f->truncate(3);
+    EXPECT_EQ(f->view(0, 4), nullptr);
+    f.reset();
+    // Shared opens are not mapped: another user may change the file under us.
+    EXPECT_EQ(fs.open(path, OpenMode::ReadOnly, ShareMode::Shared)->view(0, 1), nullptr);
+}
+
 TEST(RealFileSystem, ExclusiveAndSharedLocksRefuseEachOther)
 {
     TempDir dir;

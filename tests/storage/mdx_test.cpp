@@ -278,6 +278,51 @@ TEST(MdxWrite, BulkBuildUniqueSearchAndCursorAcrossWrites)
     EXPECT_TRUE(t.find(t.keyFor(extra.data(), extra.size()), 4000).valid());
 }
 
+// A node cache far smaller than the tree: nodes are dropped and read again all the time, and a
+// cursor keeps walking over an evicted leaf; the tags stay exactly what a full cache makes.
+TEST(MdxWrite, SmallNodeCacheKeepsTagsAndCursorsRight)
+{
+    Built b;
+    build(b, {{"ID_CD", "ID_CD"}, {"T_PL", "UPPER(T_PL)"}});
+    b.mdx->setNodeCacheBudget(0);
+    std::mt19937 rng(11);
+    std::vector<std::vector<uint8_t>> live;
+    b.mdx->markWriting();
+    for (int i = 1; i <= 2500; ++i) {
+        auto rec = b.record(static_cast<int>(rng() % 300), randomTitle(rng));
+        const uint32_t recno = b.dbf->appendRecord(rec.data());
+        for (size_t t = 0; t < b.mdx->tagCount(); ++t)
+            ASSERT_TRUE(b.mdx->tag(t).insertRecord(rec.data(), rec.size(), recno));
+        live.push_back(rec);
+    }
+    MdxTag &title = b.mdx->tag(1);
+    MdxCursor walk = title.first();
+    for (int i = 0; i < 1500; ++i) {
+        const uint32_t recno = 1 + static_cast<uint32_t>(rng() % live.size());
+        auto rec = b.record(static_cast<int>(rng() % 300), randomTitle(rng));
+        for (size_t t = 0; t < b.mdx->tagCount(); ++t)
+            b.mdx->tag(t).updateRecord(live[recno - 1].data(), rec.data(), rec.size(), recno);
+        b.dbf->writeRecord(recno, rec.data());
+        live[recno - 1] = rec;
+        if (i % 3 == 0 && walk.valid()) {
+            const std::string before = walk.key();
+            ASSERT_FALSE(walk.next() && compareKeys('C', walk.key(), before) < 0);
+        }
+    }
+    b.mdx->markClean();
+    // Bounded: what one operation touched, never the tree.
+    EXPECT_LT(b.mdx->nodeCacheBytes(), 64u * 1024);
+    Opened o{std::move(b.dbf), std::move(b.mdx)};
+    for (size_t t = 0; t < o.mdx->tagCount(); ++t) {
+        TagReport r = o.mdx->tag(t).check(o.dbf->recordCount(), o.reader());
+        EXPECT_EQ(r.health, TagHealth::Sound) << (r.faults.empty() ? "" : r.faults[0]);
+        expectTagMatchesRecords(o, o.mdx->tag(t));
+    }
+    o.mdx->setNodeCacheBudget(256 * 1024);
+    expectTagMatchesRecords(o, title);
+    EXPECT_LE(o.mdx->nodeCacheBytes(), 256u * 1024 + 16 * 1024);
+}
+
 TEST(MdxWrite, RefusesWhatItCannotKeep)
 {
     Built b;

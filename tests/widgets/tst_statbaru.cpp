@@ -5,6 +5,7 @@
 #include "Desktop.h"
 #include "Statbaru.h"
 
+#include <QLabel>
 #include <QtTest>
 
 #include <stdexcept>
@@ -61,6 +62,7 @@ private slots:
     void noRepaintWhenUnchanged();
     void failingHandler();
     void alignInParent();
+    void sleepsBetweenChanges();
 };
 
 void TestStatbaru::initTestCase()
@@ -302,6 +304,40 @@ void TestStatbaru::alignInParent()
     QCOMPARE(bar.geometry(), QRect(0, 375, 640, 25));
     bar.setAlign(SectionAlign::Top);
     QCOMPARE(bar.geometry(), QRect(0, 0, 640, 25));
+}
+
+void TestStatbaru::sleepsBetweenChanges()
+{
+    QWidget window;
+    window.resize(500, 300);
+    TEStatusBar bar(&window);
+    QLabel control(&bar);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QSignalSpy ticks(&bar, &TEStatusBar::OnTimer);
+    bar.setSleepWhenQuiet(true);
+    bar.setUpdateInterval(0);
+    // Lively after the start, then a tick a second.
+    QTRY_VERIFY(bar.sleeping());
+    QVERIFY(ticks.count() >= TEStatusBar::kLivelyTicks);
+    const int asleep = ticks.count();
+    QTest::qWait(1100);
+    QVERIFY(ticks.count() - asleep >= 1);
+    QVERIFY(ticks.count() - asleep <= 3);
+    // A change, a resize of the bar or of a control on it: the next tick within the period.
+    bar.wake();
+    QVERIFY(!bar.sleeping());
+    const int woken = ticks.count();
+    QTRY_VERIFY_WITH_TIMEOUT(ticks.count() >= woken + 5, 900);
+    QTRY_VERIFY(bar.sleeping());
+    window.resize(600, 300);
+    QVERIFY(!bar.sleeping());
+    QTRY_VERIFY(bar.sleeping());
+    control.resize(90, 20);
+    QVERIFY(!bar.sleeping());
+    // Stopped, it neither ticks nor sleeps.
+    bar.setTimerEnabled(false);
+    QVERIFY(!bar.sleeping());
 }
 
 QTEST_MAIN(TestStatbaru)
