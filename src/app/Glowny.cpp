@@ -8,6 +8,7 @@
 #include "Pictures.h"
 #include "Statbaru.h"
 #include "TableModel.h"
+#include "errors.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -143,7 +144,7 @@ QAction *TfmGlowny::addItem(
         action->setShortcut(shortcut);
         action->setShortcutContext(Qt::WidgetShortcut);
         auto *key = new QShortcut(shortcut, this);
-        connect(key, &QShortcut::activated, this, [this, action] { runShortcut(action); });
+        connectGuarded(key, &QShortcut::activated, this, [this, action] { runShortcut(action); });
         m_shortcutItems.emplace_back(action, menu);
     }
     menu->addAction(action);
@@ -217,9 +218,7 @@ void TfmGlowny::buildMenu()
     Koniecprogramu1 = addItem(
         Plik1, "Koniecprogramu1", glowny::itemKoniec, QKeySequence(Qt::ALT | Qt::Key_F4), true);
     Koniecprogramu1->setIcon(pictureIcon(u"exit", 16));
-    connect(Otworzbaze1, &QAction::triggered, this, [this] {
-        runGuarded([this] { cmdTOpenClick(); });
-    });
+    connectGuarded(Otworzbaze1, &QAction::triggered, this, [this] { cmdTOpenClick(); });
     connectGuarded(Koniecprogramu1, &QAction::triggered, this, [this] { Koniecprogramu1Click(); });
 
     Edycja1 = topMenu("Edycja1", glowny::menuEdycja);
@@ -247,14 +246,11 @@ void TfmGlowny::buildMenu()
         Szukaj1, "Pokawypozyczone1", glowny::itemPokazWypozyczone, QKeySequence(Qt::Key_F8), true);
     for (QAction *view : {PokaWszystkie1, Pokanastanie1, Pokawypozyczone1}) {
         view->setCheckable(true);
-        connect(view, &QAction::triggered, this, [this, view] {
-            runGuarded([this, view] { PokaWszystkie1Click(view); });
-        });
+        connectGuarded(
+            view, &QAction::triggered, this, [this, view] { PokaWszystkie1Click(view); });
     }
     PokaWszystkie1->setChecked(true);
-    connect(Usufiltrowanie1, &QAction::triggered, this, [this] {
-        runGuarded([this] { Usufiltrowanie1Click(); });
-    });
+    connectGuarded(Usufiltrowanie1, &QAction::triggered, this, [this] { Usufiltrowanie1Click(); });
     Szukaj1->addSeparator();
     addItem(Szukaj1, "Zaawansowane1", glowny::itemZaawansowane, none, false);
     Szybkiewyszukiwanie1 = addItem(Szukaj1,
@@ -285,12 +281,10 @@ void TfmGlowny::buildMenu()
                                    glowny::itemEdytujDane,
                                    QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_D),
                                    false);
-    connect(Edytujgatunekfilmu1, &QAction::triggered, this, [this] {
-        runGuarded([this] { Edytujgatunekfilmu1Click(); });
-    });
-    connect(Edytujznajomych1, &QAction::triggered, this, [this] {
-        runGuarded([this] { Edytujznajomych1Click(); });
-    });
+    connectGuarded(
+        Edytujgatunekfilmu1, &QAction::triggered, this, [this] { Edytujgatunekfilmu1Click(); });
+    connectGuarded(
+        Edytujznajomych1, &QAction::triggered, this, [this] { Edytujznajomych1Click(); });
     Bazy1 = Narzedzia1->addMenu(glowny::menuBazy);
     Bazy1->setObjectName(QStringLiteral("Bazy1"));
     Porzadkujbazy1 = addItem(Bazy1, "Porzadkujbazy1", glowny::itemPorzadkuj, none, true);
@@ -503,7 +497,7 @@ void TfmGlowny::cmdTOpenClick()
     try { // block 1: the configuration table
         catalogue.bindConfig(toLocal(DataDir));
         dbfConfig.open();
-    } catch (const std::exception &) {
+    } catch (const StorageError &) {
         dbfConfig.close();
         desktop.error(this, glowny::configNotOpened);
         return;
@@ -524,7 +518,7 @@ void TfmGlowny::cmdTOpenClick()
         dbfGatunekF.open();
         dbfNrF.open();
         dbfZnajomi.open();
-    } catch (const std::exception &) {
+    } catch (const StorageError &) {
         dbfFilmy.close();
         desktop.error(this, glowny::filmsOpenError);
     }

@@ -4,6 +4,7 @@
 #include "Desktop.h"
 #include "EditorStrings.h"
 #include "FieldBinding.h"
+#include "Guard.h"
 #include "ModalResult.h"
 #include "Pictures.h"
 #include "Pytanie.h"
@@ -122,10 +123,11 @@ void TdlgDopiszFilm::buildToolBar()
     btnDopiszWEB = button("btnDopiszWEB", strings::filmHintWeb, u"web");
     btnDopiszWEB->setEnabled(false);
 
-    connect(btnDopiszOK, &QToolButton::clicked, this, &TdlgDopiszFilm::btnDopiszOKClick);
-    connect(btnDopiszCANCEL, &QToolButton::clicked, this, &TdlgDopiszFilm::btnDopiszCANCELClick);
-    connect(btnDopiszINFO, &QToolButton::clicked, this, &TdlgDopiszFilm::btnDopiszINFOClick);
-    connect(btnDopiszWEB, &QToolButton::clicked, this, &TdlgDopiszFilm::btnDopiszWEBClick);
+    connectGuarded(btnDopiszOK, &QToolButton::clicked, this, [this] { btnDopiszOKClick(); });
+    connectGuarded(
+        btnDopiszCANCEL, &QToolButton::clicked, this, [this] { btnDopiszCANCELClick(); });
+    connectGuarded(btnDopiszINFO, &QToolButton::clicked, this, [this] { btnDopiszINFOClick(); });
+    connectGuarded(btnDopiszWEB, &QToolButton::clicked, this, [this] { btnDopiszWEBClick(); });
 }
 
 void TdlgDopiszFilm::buildPanel(DataSource *ds)

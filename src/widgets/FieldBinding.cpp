@@ -1,6 +1,7 @@
 #include "FieldBinding.h"
 
 #include "DataSource.h"
+#include "Guard.h"
 #include "table.h"
 
 namespace welarik {
@@ -142,13 +143,13 @@ DBEdit::DBEdit(QWidget *parent)
     : QLineEdit(parent)
     , FieldBinding(this)
 {
-    connect(this, &QLineEdit::textChanged, this, [this] {
+    connectGuarded(this, &QLineEdit::textChanged, this, [this] {
         if (loading())
             return;
         markModified();
         emit changedByUser();
     });
-    connect(this, &QLineEdit::editingFinished, this, [this] { store(); });
+    connectGuarded(this, &QLineEdit::editingFinished, this, [this] { store(); });
     applyReadOnly(true);
 }
 
@@ -196,7 +197,7 @@ DBMemo::DBMemo(QWidget *parent)
     : QPlainTextEdit(parent)
     , FieldBinding(this)
 {
-    connect(this, &QPlainTextEdit::textChanged, this, [this] {
+    connectGuarded(this, &QPlainTextEdit::textChanged, this, [this] {
         if (loading())
             return;
         markModified();
@@ -228,7 +229,7 @@ void DBMemo::applyReadOnly(bool readOnly)
 void DBMemo::focusOutEvent(QFocusEvent *e)
 {
     QPlainTextEdit::focusOutEvent(e);
-    store();
+    runGuarded([this] { store(); });
 }
 
 // --- DBCheckBox
@@ -237,7 +238,7 @@ DBCheckBox::DBCheckBox(QWidget *parent)
     : QCheckBox(parent)
     , FieldBinding(this)
 {
-    connect(this, &QCheckBox::clicked, this, [this] {
+    connectGuarded(this, &QCheckBox::clicked, this, [this] {
         if (m_controlReadOnly || loading())
             return;
         markModified();
