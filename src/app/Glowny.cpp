@@ -11,6 +11,7 @@
 #include "errors.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDialog>

@@ -45,6 +45,42 @@ Catalogue::Catalogue(FileSystem &fs)
     dbfZnajomi.setExclusive(true);
 }
 
+TableLayout configLayout()
+{
+    return {kConfigFile, {{"ID_OSOBY", 'N', 6}}, {}};
+}
+
+TableLayout peopleLayout()
+{
+    return {kPeopleFile,
+            {{"TYP", 'C', 1}, {"IMIE", 'C', 50}, {"NAZWISKO", 'C', 50}},
+            {{"NAZWISKO", "NAZWISKO"}}};
+}
+
+TableLayout genresLayout()
+{
+    return {kGenresFile, {{"GATUNEK", 'C', 30}}, {{"GATUNEK", "GATUNEK"}}};
+}
+
+TableLayout numberPoolLayout()
+{
+    return {kNumberPoolFile, {{"ID_CD", 'N', 6}}, {}};
+}
+
+TableLayout friendsLayout()
+{
+    return {
+        kFriendsFile,
+        {{"ID_OSOBY", 'N', 6},
+         {"IMIE", 'C', 30},
+         {"NAZWISKO", 'C', 40},
+         {"NICK", 'C', 20},
+         {"TELEFON", 'C', 20},
+         {"EMAIL", 'C', 50},
+         {"ILE", 'N', 4}},
+        {{"ID_OSOBY", "ID_OSOBY"}, {"IMIE", "IMIE"}, {"NAZWISKO", "NAZWISKO"}, {"NICK", "NICK"}}};
+}
+
 std::string Catalogue::sideTablePath(const std::string &dataDir, const std::string &name) const
 {
     const std::string path = dataDir + name;
@@ -62,66 +98,6 @@ void Catalogue::bindSideTables(const std::string &dataDir)
     dbfGatunekF.setFileName(sideTablePath(dataDir, kGenresFile));
     dbfNrF.setFileName(sideTablePath(dataDir, kNumberPoolFile));
     dbfZnajomi.setFileName(sideTablePath(dataDir, kFriendsFile));
-}
-
-// --- TableDemoWriter
-
-void TableDemoWriter::openTable(FileSystem &fs, const std::string &path)
-{
-    m_table = std::make_unique<Table>("demo", fs);
-    m_table->setFileName(path);
-    m_table->open();
-}
-
-void TableDemoWriter::fill(const DemoValues &values)
-{
-    for (const auto &[name, value] : values)
-        m_table->setString(name, value);
-}
-
-void TableDemoWriter::moveTo(uint32_t recno)
-{
-    if (!m_table->gotoRecord(recno))
-        throw StateError(m_table->fileName(),
-                         "record " + std::to_string(recno) + " is not a live record");
-}
-
-void TableDemoWriter::fillAndPost(const DemoValues &values)
-{
-    try {
-        fill(values);
-        m_table->post();
-    } catch (...) {
-        m_table->cancel();
-        throw;
-    }
-}
-
-uint32_t TableDemoWriter::insert(const DemoValues &values)
-{
-    m_table->insert();
-    fillAndPost(values);
-    return m_table->recNo();
-}
-
-void TableDemoWriter::update(uint32_t recno, const DemoValues &values)
-{
-    moveTo(recno);
-    m_table->edit();
-    fillAndPost(values);
-}
-
-void TableDemoWriter::remove(uint32_t recno)
-{
-    moveTo(recno);
-    m_table->deleteRecord();
-}
-
-void TableDemoWriter::closeTable()
-{
-    if (m_table)
-        m_table->close();
-    m_table.reset();
 }
 
 } // namespace welarik

@@ -15,8 +15,8 @@
 // NAZWISKO is shown through dbfDaneFNAZWISKOGetText. Fields that controls need are checked by
 // the controls' data links when a table opens, not here.
 
-#include "demo.h"
 #include "table.h"
+#include "tableengine.h"
 
 #include <string>
 
@@ -28,6 +28,21 @@ inline constexpr const char *kPeopleFile = "DANEF.DBF";
 inline constexpr const char *kGenresFile = "GATUNEKF.DBF";
 inline constexpr const char *kNumberPoolFile = "NRFILM.DBF";
 inline constexpr const char *kFriendsFile = "ZNAJOMI.DBF";
+
+// How a side table is laid out when it is created: its file name in the data folder, its fields
+// and its production index tags.
+struct TableLayout
+{
+    const char *file;
+    FieldList fields;
+    std::vector<TagDefinition> tags;
+};
+
+TableLayout configLayout();     // CONFIG.DBF: the next friend number
+TableLayout peopleLayout();     // DANEF.DBF: people of every role
+TableLayout genresLayout();     // GATUNEKF.DBF: genre names
+TableLayout numberPoolLayout(); // NRFILM.DBF: free CD numbers
+TableLayout friendsLayout();    // ZNAJOMI.DBF: the friends films are lent to
 
 // The shown and edited text of the people table's NAZWISKO: the stored surname without its
 // leading blanks, one blank, the stored first name without its leading blanks. (Reads already
@@ -58,26 +73,6 @@ public:
 
 private:
     FileSystem &m_fs;
-};
-
-// Writes the demo catalogue through the table component, the path the program's own commands
-// take: each record by insert()/edit(), field writes and post(), deletions by deleteRecord().
-// The table is opened exclusive, in record order, without a filter.
-class TableDemoWriter : public DemoWriter
-{
-public:
-    void openTable(FileSystem &fs, const std::string &path) override;
-    uint32_t insert(const DemoValues &values) override;
-    void update(uint32_t recno, const DemoValues &values) override;
-    void remove(uint32_t recno) override;
-    void closeTable() override;
-
-private:
-    void moveTo(uint32_t recno);
-    void fill(const DemoValues &values);
-    // Fills the record being edited or inserted and posts it; cancels when either fails.
-    void fillAndPost(const DemoValues &values);
-    std::unique_ptr<Table> m_table;
 };
 
 } // namespace welarik

@@ -5,11 +5,14 @@
 #include "Desktop.h"
 #include "Statbaru.h"
 
+#include "../support/qt/FakeClock.h"
+
 #include <QtTest>
 
 #include <stdexcept>
 
 using namespace welarik;
+using welarik::test::FakeClock;
 
 namespace {
 

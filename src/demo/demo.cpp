@@ -1,5 +1,7 @@
 #include "demo.h"
 
+#include "catalogue.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <set>
@@ -854,29 +856,16 @@ DemoSummary createDemoCatalogue(FileSystem &fs,
     summary.filmsPath = join(dir, "FILMY.DBF");
 
     // Side tables.
-    const std::string config = join(bazy, "CONFIG.DBF");
-    createTable(fs, config, {field("ID_OSOBY", 'N', 6)}, {});
-    const std::string people = join(bazy, "DANEF.DBF");
-    createTable(fs,
-                people,
-                {field("TYP", 'C', 1), field("IMIE", 'C', 50), field("NAZWISKO", 'C', 50)},
-                {{"NAZWISKO", "NAZWISKO"}});
-    const std::string genres = join(bazy, "GATUNEKF.DBF");
-    createTable(fs, genres, {field("GATUNEK", 'C', 30)}, {{"GATUNEK", "GATUNEK"}});
-    const std::string pool = join(bazy, "NRFILM.DBF");
-    createTable(fs, pool, {field("ID_CD", 'N', 6)}, {});
-    const std::string friends = join(bazy, "ZNAJOMI.DBF");
-    createTable(
-        fs,
-        friends,
-        {field("ID_OSOBY", 'N', 6),
-         field("IMIE", 'C', 30),
-         field("NAZWISKO", 'C', 40),
-         field("NICK", 'C', 20),
-         field("TELEFON", 'C', 20),
-         field("EMAIL", 'C', 50),
-         field("ILE", 'N', 4)},
-        {{"ID_OSOBY", "ID_OSOBY"}, {"IMIE", "IMIE"}, {"NAZWISKO", "NAZWISKO"}, {"NICK", "NICK"}});
+    const auto createSideTable = [&](const TableLayout &layout) {
+        const std::string path = join(bazy, layout.file);
+        createTable(fs, path, layout.fields, layout.tags);
+        return path;
+    };
+    const std::string config = createSideTable(configLayout());
+    const std::string people = createSideTable(peopleLayout());
+    const std::string genres = createSideTable(genresLayout());
+    const std::string pool = createSideTable(numberPoolLayout());
+    const std::string friends = createSideTable(friendsLayout());
 
     writer.openTable(fs, people);
     for (const Person &p : kPeople)

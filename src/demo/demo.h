@@ -8,6 +8,7 @@
 // DemoWriter, so the same generation loop can run over the engine or over the table component.
 
 #include "file.h"
+#include "table.h"
 #include "tableengine.h"
 
 #include <cstdint>
@@ -63,6 +64,26 @@ private:
     bool m_bulk = false;
     std::unique_ptr<TableEngine> m_engine;
     RecordBuffer m_record;
+};
+
+// Writes the demo catalogue through the table component, the path the program's own commands
+// take: each record by insert()/edit(), field writes and post(), deletions by deleteRecord().
+// The table is opened exclusive, in record order, without a filter.
+class TableDemoWriter : public DemoWriter
+{
+public:
+    void openTable(FileSystem &fs, const std::string &path) override;
+    uint32_t insert(const DemoValues &values) override;
+    void update(uint32_t recno, const DemoValues &values) override;
+    void remove(uint32_t recno) override;
+    void closeTable() override;
+
+private:
+    void moveTo(uint32_t recno);
+    void fill(const DemoValues &values);
+    // Fills the record being edited or inserted and posts it; cancels when either fails.
+    void fillAndPost(const DemoValues &values);
+    std::unique_ptr<Table> m_table;
 };
 
 struct DemoOptions
