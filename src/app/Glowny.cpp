@@ -3,6 +3,7 @@
 #include "DBNavigator.h"
 #include "DataSource.h"
 #include "Desktop.h"
+#include "EnginePath.h"
 #include "GlownyStrings.h"
 #include "Guard.h"
 #include "Pictures.h"
@@ -34,15 +35,12 @@ namespace welarik {
 
 namespace {
 
+namespace glowny = strings::glowny;
+
 constexpr int kWindowWidth = 800;
 constexpr int kWindowHeight = 604;
 constexpr int kHeaderHeight = 22;
 constexpr int kNavigatorStartLeft = 500;
-
-std::string toLocal(const QString &path)
-{
-    return QDir::toNativeSeparators(path).toStdString();
-}
 
 } // namespace
 
@@ -56,7 +54,7 @@ TfmGlowny::TfmGlowny(QWidget *parent)
     , dbfZnajomi(catalogue.dbfZnajomi)
 {
     setObjectName(QStringLiteral("fmGlowny"));
-    setWindowTitle(glowny::caption);
+    setWindowTitle(glowny::caption.toString());
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                    | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                    | Qt::WindowCloseButtonHint);
@@ -135,9 +133,9 @@ void TfmGlowny::setProgramDir(const QString &dir)
 }
 
 QAction *TfmGlowny::addItem(
-    QMenu *menu, const char *name, const QString &text, const QKeySequence &shortcut, bool enabled)
+    QMenu *menu, const char *name, QStringView text, const QKeySequence &shortcut, bool enabled)
 {
-    auto *action = new QAction(text, this);
+    auto *action = new QAction(text.toString(), this);
     action->setObjectName(QString::fromLatin1(name));
     action->setEnabled(enabled);
     if (!shortcut.isEmpty()) {
@@ -176,11 +174,11 @@ void TfmGlowny::runShortcut(QAction *item)
 void TfmGlowny::buildActions()
 {
     // The tool bar's image list: help, exit, open, add, correct, search.
-    auto tool = [this](const char *name, QStringView picture, const QString &hint) {
+    auto tool = [this](const char *name, QStringView picture, QStringView hint) {
         auto *a = new QAction(this);
         a->setObjectName(QString::fromLatin1(name));
         a->setIcon(pictureIcon(picture, 32));
-        a->setToolTip(hint);
+        a->setToolTip(hint.toString());
         return a;
     };
     cmdTPomoc = tool("cmdTPomoc", u"help", glowny::hintPomoc);
@@ -188,7 +186,7 @@ void TfmGlowny::buildActions()
     cmdTOpen = tool("cmdTOpen", u"open", glowny::hintOpen);
     cmdTDodaj = tool("cmdTDodaj", u"add", glowny::hintDodaj);
     cmdTPopraw = tool("cmdTPopraw", u"correct", glowny::hintPopraw);
-    cmdTSzukaj = tool("cmdTSzukaj", u"search", QString());
+    cmdTSzukaj = tool("cmdTSzukaj", u"search", {});
     connectGuarded(cmdTKoniec, &QAction::triggered, this, [this] { Koniecprogramu1Click(); });
     connectGuarded(cmdTOpen, &QAction::triggered, this, [this] { cmdTOpenClick(); });
 }
@@ -197,8 +195,8 @@ void TfmGlowny::buildMenu()
 {
     auto *bar = menuBar();
     bar->setObjectName(QStringLiteral("mmGlowne"));
-    auto topMenu = [this, bar](const char *name, const QString &title) {
-        QMenu *m = bar->addMenu(title);
+    auto topMenu = [this, bar](const char *name, QStringView title) {
+        QMenu *m = bar->addMenu(title.toString());
         m->setObjectName(QString::fromLatin1(name));
         m->menuAction()->setObjectName(QString::fromLatin1(name) + QStringLiteral("Action"));
         return m;
@@ -286,7 +284,7 @@ void TfmGlowny::buildMenu()
         Edytujgatunekfilmu1, &QAction::triggered, this, [this] { Edytujgatunekfilmu1Click(); });
     connectGuarded(
         Edytujznajomych1, &QAction::triggered, this, [this] { Edytujznajomych1Click(); });
-    Bazy1 = Narzedzia1->addMenu(glowny::menuBazy);
+    Bazy1 = Narzedzia1->addMenu(glowny::menuBazy.toString());
     Bazy1->setObjectName(QStringLiteral("Bazy1"));
     Porzadkujbazy1 = addItem(Bazy1, "Porzadkujbazy1", glowny::itemPorzadkuj, none, true);
     Sprawdzspojnoscbaz1 = addItem(Bazy1, "Sprawdzspojnoscbaz1", glowny::itemSprawdz, none, true);
@@ -303,13 +301,12 @@ void TfmGlowny::buildMenu()
 
     pmenuGrid = new QMenu(this);
     pmenuGrid->setObjectName(QStringLiteral("pmenuGrid"));
-    auto popupItem
-        = [this](const char *name, const QString &text, QStringView picture, bool enabled) {
-              QAction *a = pmenuGrid->addAction(pictureIcon(picture, 16), text);
-              a->setObjectName(QString::fromLatin1(name));
-              a->setEnabled(enabled);
-              return a;
-          };
+    auto popupItem = [this](const char *name, QStringView text, QStringView picture, bool enabled) {
+        QAction *a = pmenuGrid->addAction(pictureIcon(picture, 16), text.toString());
+        a->setObjectName(QString::fromLatin1(name));
+        a->setEnabled(enabled);
+        return a;
+    };
     popupItem("Poprawbiecacyfilm1", glowny::popupPopraw, u"correct", true);
     popupItem("Dopisznowyfilm1", glowny::popupDopisz, u"add", true);
     popupItem("Pokaszczegy1", glowny::popupSzczegoly, u"details", true);
@@ -363,9 +360,9 @@ void TfmGlowny::buildPages()
     strMuzyka->setObjectName(QStringLiteral("strMuzyka"));
     strGry = new QWidget;
     strGry->setObjectName(QStringLiteral("strGry"));
-    pgGlowny->addTab(strFilmy, glowny::tabFilmy);
-    pgGlowny->addTab(strMuzyka, glowny::tabMuzyka);
-    pgGlowny->addTab(strGry, glowny::tabGry);
+    pgGlowny->addTab(strFilmy, glowny::tabFilmy.toString());
+    pgGlowny->addTab(strMuzyka, glowny::tabMuzyka.toString());
+    pgGlowny->addTab(strGry, glowny::tabGry.toString());
     // The other pages are empty and disabled; their tabs stay clickable.
     strMuzyka->setEnabled(false);
     strGry->setEnabled(false);
@@ -379,16 +376,15 @@ void TfmGlowny::buildPages()
     header->setFixedHeight(kHeaderHeight);
     QFont bold = font();
     bold.setBold(true);
-    auto headerButton
-        = [header, &bold](const char *name, const QString &text, int left, int width) {
-              auto *b = new QPushButton(text, header);
-              b->setObjectName(QString::fromLatin1(name));
-              b->setFlat(true);
-              b->setFont(bold);
-              b->setFocusPolicy(Qt::TabFocus);
-              b->setGeometry(left, 0, width, kHeaderHeight);
-              return b;
-          };
+    auto headerButton = [header, &bold](const char *name, QStringView text, int left, int width) {
+        auto *b = new QPushButton(text.toString(), header);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setFlat(true);
+        b->setFont(bold);
+        b->setFocusPolicy(Qt::TabFocus);
+        b->setGeometry(left, 0, width, kHeaderHeight);
+        return b;
+    };
     btnNr = headerButton("btnNr", glowny::btnNrCaption, 1, 37);
     btnPL = headerButton("btnPL", glowny::btnPLCaption, 38, 251);
     btnOrg = headerButton("btnOrg", glowny::btnOrgCaption, 289, 251);
@@ -446,7 +442,7 @@ void TfmGlowny::buildStatusBar()
     stbarGlowny->setWidthTime(80);
     stbarGlowny->setWidthDate(80);
 
-    lbLiczba = new QLabel(glowny::liczbaPozycji, stbarGlowny);
+    lbLiczba = new QLabel(glowny::liczbaPozycji.toString(), stbarGlowny);
     lbLiczba->setObjectName(QStringLiteral("lbLiczba"));
     lbLiczba->move(8, 5);
     lbIlosc = new QLabel(QStringLiteral("0"), stbarGlowny);
@@ -460,7 +456,7 @@ void TfmGlowny::buildStatusBar()
     lbIlosc->move(std::max(80, lbLiczba->x() + lbLiczba->width() + 2), 5);
     dbNavi = new DBNavigator(stbarGlowny);
     dbNavi->setDataSource(dsFilmy);
-    dbNavi->setHint(glowny::hintNavi);
+    dbNavi->setHint(glowny::hintNavi.toString());
     dbNavi->setGeometry(kNavigatorStartLeft, 2, 84, 21);
 
     stbarGlowny->setTimerEnabled(true);
@@ -491,16 +487,16 @@ void TfmGlowny::attachGridMenu(bool attach)
 void TfmGlowny::cmdTOpenClick()
 {
     Desktop &desktop = Desktop::instance();
-    const QString file = desktop.openFileName(this, ProgramDir, glowny::openFilter);
+    const QString file = desktop.openFileName(this, ProgramDir, glowny::openFilter.toString());
     if (file.isEmpty())
         return;
 
     try { // block 1: the configuration table
-        catalogue.bindConfig(toLocal(DataDir));
+        catalogue.bindConfig(toEnginePath(DataDir));
         dbfConfig.open();
     } catch (const StorageError &) {
         dbfConfig.close();
-        desktop.error(this, glowny::configNotOpened);
+        desktop.error(this, glowny::configNotOpened.toString());
         return;
     }
 
@@ -508,8 +504,8 @@ void TfmGlowny::cmdTOpenClick()
         return;
 
     dbfFilmy.close();
-    dbfFilmy.setFileName(toLocal(QFileInfo(file).absoluteFilePath()));
-    catalogue.bindSideTables(toLocal(DataDir));
+    dbfFilmy.setFileName(toEnginePath(QFileInfo(file).absoluteFilePath()));
+    catalogue.bindSideTables(toEnginePath(DataDir));
 
     try { // block 2: the films table, then the side tables
         dbfFilmy.setIndexName("ID_CD");
@@ -521,7 +517,7 @@ void TfmGlowny::cmdTOpenClick()
         dbfZnajomi.open();
     } catch (const StorageError &) {
         dbfFilmy.close();
-        desktop.error(this, glowny::filmsOpenError);
+        desktop.error(this, glowny::filmsOpenError.toString());
     }
 }
 

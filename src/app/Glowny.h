@@ -154,7 +154,7 @@ private:
     void attachGridMenu(bool attach);
     QAction *addItem(QMenu *menu,
                      const char *name,
-                     const QString &text,
+                     QStringView text,
                      const QKeySequence &shortcut,
                      bool enabled);
 

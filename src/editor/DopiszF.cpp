@@ -3,6 +3,7 @@
 #include "DataSource.h"
 #include "Desktop.h"
 #include "EditorStrings.h"
+#include "EnginePath.h"
 #include "FieldBinding.h"
 #include "Guard.h"
 #include "ModalResult.h"
@@ -367,7 +368,7 @@ void TdlgDopiszFilm::btnDopiszINFOClick()
     if (!dlgOpenFilm.Execute(this))
         return;
     StdProbeFile file;
-    applyProbeResult(probeVideoFile(QFile::encodeName(dlgOpenFilm.FileName).toStdString(), file));
+    applyProbeResult(probeVideoFile(toEnginePath(dlgOpenFilm.FileName), file));
 }
 
 void TdlgDopiszFilm::btnDopiszWEBClick() {}
