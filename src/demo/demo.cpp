@@ -13,16 +13,6 @@ namespace {
 constexpr uint8_t kDemoLdid = 0x57;
 constexpr int kDemoLevel = 4;
 
-FieldDesc field(const char *name, char type, uint8_t length, uint8_t decimals = 0)
-{
-    FieldDesc f;
-    f.name = name;
-    f.type = type;
-    f.length = length;
-    f.decimals = decimals;
-    return f;
-}
-
 // Deterministic generator (splitmix64): the same seed gives the same catalogue everywhere.
 class Random
 {
@@ -821,15 +811,14 @@ void EngineDemoWriter::closeTable()
 
 FieldList demoFilmFields()
 {
-    return {field("ID_CD", 'N', 6),     field("T_PL", 'C', 100),     field("T_ORG", 'C', 100),
-            field("GATUNEK", 'C', 254), field("D_PROD", 'C', 4),     field("KRAJ", 'C', 40),
-            field("REZYSER", 'C', 101), field("SCENARIU", 'C', 101), field("ZDJECIA", 'C', 101),
-            field("AKTORZY", 'C', 254), field("OPIS", 'M', 10),      field("ILOSC_CD", 'N', 2),
-            field("UWAGI", 'C', 100),   field("OBEJRZAN", 'L', 1),   field("ROZMIAR", 'C', 20),
-            field("CZAS", 'C', 20),     field("CVIDEO", 'C', 25),    field("ROZDZIEL", 'C', 25),
-            field("FPS", 'C', 12),      field("VBITRATE", 'C', 20),  field("CAUDIO", 'C', 35),
-            field("SAMPLE_R", 'C', 15), field("ABITRATE", 'C', 20),  field("KANALY", 'C', 25),
-            field("ID_OSOBY", 'N', 6)};
+    return {
+        {"ID_CD", 'N', 6},     {"T_PL", 'C', 100},    {"T_ORG", 'C', 100},   {"GATUNEK", 'C', 254},
+        {"D_PROD", 'C', 4},    {"KRAJ", 'C', 40},     {"REZYSER", 'C', 101}, {"SCENARIU", 'C', 101},
+        {"ZDJECIA", 'C', 101}, {"AKTORZY", 'C', 254}, {"OPIS", 'M', 10},     {"ILOSC_CD", 'N', 2},
+        {"UWAGI", 'C', 100},   {"OBEJRZAN", 'L', 1},  {"ROZMIAR", 'C', 20},  {"CZAS", 'C', 20},
+        {"CVIDEO", 'C', 25},   {"ROZDZIEL", 'C', 25}, {"FPS", 'C', 12},      {"VBITRATE", 'C', 20},
+        {"CAUDIO", 'C', 35},   {"SAMPLE_R", 'C', 15}, {"ABITRATE", 'C', 20}, {"KANALY", 'C', 25},
+        {"ID_OSOBY", 'N', 6}};
 }
 
 std::vector<TagDefinition> demoFilmTags()
