@@ -18,3 +18,4 @@ fi
 echo "the program started and kept running"
 
 ctest --test-dir "${WELARIK_BUILD_DIR:-build}" --output-on-failure -j "$(nproc)"
+bash scripts/tidy.sh --at-most 8
