@@ -4,7 +4,8 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ clang clang-format clang-tidy libclang-rt-14-dev
           qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev
-          libdbd-xbase-perl perl xvfb xauth imagemagick ffmpeg fonts-dejavu-core)
+          libdbd-xbase-perl perl xvfb xauth imagemagick ffmpeg fonts-dejavu-core
+          librsvg2-bin groff-base desktop-file-utils appstream dpkg-dev file)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -7,6 +7,7 @@
 #include "GlownyStrings.h"
 #include "Guard.h"
 #include "Pictures.h"
+#include "Program.h"
 #include "Statbaru.h"
 #include "TableModel.h"
 #include "errors.h"
@@ -83,7 +84,7 @@ TfmGlowny::TfmGlowny(QWidget *parent)
         dbfGatunekFAfterOpen();
     };
     dbfGatunekF.afterDelete = [this](Table &) {
-        dbfGatunekFAfterOpen();
+        dbfGatunekFAfterDelete();
     };
 
     buildActions();
@@ -91,6 +92,8 @@ TfmGlowny::TfmGlowny(QWidget *parent)
     buildToolBar();
     buildPages();
     buildStatusBar();
+    connectFilmCommands();
+    buildQuickFind();
 
     auto *central = new QWidget(this);
     auto *column = new QVBoxLayout(central);
@@ -121,7 +124,7 @@ TfmGlowny::~TfmGlowny()
 
 void TfmGlowny::FormCreate()
 {
-    setProgramDir(QCoreApplication::applicationDirPath());
+    setProgramDir(programFolder(QCoreApplication::applicationDirPath()));
 }
 
 void TfmGlowny::setProgramDir(const QString &dir)
@@ -307,9 +310,9 @@ void TfmGlowny::buildMenu()
         a->setEnabled(enabled);
         return a;
     };
-    popupItem("Poprawbiecacyfilm1", glowny::popupPopraw, u"correct", true);
-    popupItem("Dopisznowyfilm1", glowny::popupDopisz, u"add", true);
-    popupItem("Pokaszczegy1", glowny::popupSzczegoly, u"details", true);
+    Poprawbiecacyfilm1 = popupItem("Poprawbiecacyfilm1", glowny::popupPopraw, u"correct", true);
+    Dopisznowyfilm1 = popupItem("Dopisznowyfilm1", glowny::popupDopisz, u"add", true);
+    Pokaszczegy1 = popupItem("Pokaszczegy1", glowny::popupSzczegoly, u"details", true);
     pmenuGrid->addSeparator();
     popupItem("Wypozycztenfilm1", glowny::popupWypozycz, u"open", false);
 }
@@ -393,12 +396,7 @@ void TfmGlowny::buildPages()
     connectGuarded(btnPL, &QPushButton::clicked, this, [this] { btnPLClick(); });
     connectGuarded(btnOrg, &QPushButton::clicked, this, [this] { btnOrgClick(); });
     connectGuarded(btnGat, &QPushButton::clicked, this, [this] { btnGatClick(); });
-    cmdTRozwin = new QToolButton(header);
-    cmdTRozwin->setObjectName(QStringLiteral("cmdTRozwin"));
-    cmdTRozwin->setArrowType(Qt::DownArrow);
-    cmdTRozwin->setGeometry(759, 0, 22, 22);
-    cmdTRozwin->setFocusPolicy(Qt::NoFocus);
-    cmdTRozwin->setEnabled(false);
+    buildGenrePicker(header);
     page->addWidget(header);
 
     gridFilmy = new TableGrid(strFilmy);
@@ -490,7 +488,12 @@ void TfmGlowny::cmdTOpenClick()
     const QString file = desktop.openFileName(this, ProgramDir, glowny::openFilter.toString());
     if (file.isEmpty())
         return;
+    openCatalogue(file);
+}
 
+void TfmGlowny::openCatalogue(const QString &file)
+{
+    Desktop &desktop = Desktop::instance();
     try { // block 1: the configuration table
         catalogue.bindConfig(toEnginePath(DataDir));
         dbfConfig.open();

@@ -3,12 +3,15 @@
 // the main menu, the page control with the film list, and the status bar with the record
 // count and navigator. Every dialog works on this window's tables.
 
+#include "DropDownPicker.h"
 #include "catalogue.h"
 
 #include <QMainWindow>
 #include <QString>
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class QAction;
@@ -24,9 +27,12 @@ namespace welarik {
 
 class DataSource;
 class DBNavigator;
+class QuickFind;
 class TableGrid;
 class TableModel;
 class TEStatusBar;
+class TdlgDopiszFilm;
+class TdlgPytanie;
 
 class TfmGlowny final : public QMainWindow
 {
@@ -92,6 +98,9 @@ public:
     QAction *Ustawieniaprogramu1 = nullptr;
 
     QMenu *pmenuGrid = nullptr;
+    QAction *Poprawbiecacyfilm1 = nullptr;
+    QAction *Dopisznowyfilm1 = nullptr;
+    QAction *Pokaszczegy1 = nullptr;
 
     QTabWidget *pgGlowny = nullptr;
     QWidget *strFilmy = nullptr;
@@ -101,7 +110,7 @@ public:
     QPushButton *btnPL = nullptr;
     QPushButton *btnOrg = nullptr;
     QPushButton *btnGat = nullptr;
-    QToolButton *cmdTRozwin = nullptr;
+    DropDownPicker *cmdTRozwin = nullptr;
     TableGrid *gridFilmy = nullptr;
     TableModel *gridModel = nullptr;
 
@@ -122,6 +131,9 @@ public:
     void FormCreate();
     bool filmsPageActive() const;
     void cmdTOpenClick();
+    // The open command once a file is chosen: the configuration table, then the films table
+    // on file, then the side tables from DataDir, each failure with its message.
+    void openCatalogue(const QString &file);
     void dbfFilmyAfterOpen();
     void dbfFilmyAfterClose();
     void dbfGatunekFAfterOpen();
@@ -137,6 +149,25 @@ public:
     void btnOrgClick();
     void btnGatClick();
 
+    // Film record commands (GlownyCommands.cpp). FilmCommand takes one of the four modes;
+    // NextCdNumber gives the number a new film gets: the pool's first, else the highest number
+    // of all films plus one.
+    enum FilmCommandMode : int { fcAdd = 0, fcCorrect = 1, fcShow = 2, fcDelete = 3 };
+    void cmdTDodajClick();
+    void cmdTPoprawClick();
+    void Pokaszczegy2Click();
+    void Kasujfilm1Click();
+    void FilmCommand(int mode);
+    int32_t NextCdNumber(bool DropCurrent);
+    // The record commands' dialogs, set by the program once they are created.
+    TdlgDopiszFilm *filmEditor = nullptr;
+    TdlgPytanie *questionDialog = nullptr;
+    // The genre view and the quick find (GlownyFind.cpp).
+    QuickFind *dlgFastFind = nullptr;
+    void dbfGatunekFAfterDelete();
+    void cmdTRozwinCloseUp(QObject *Sender, Table *LookupTable, Table *FillTable, bool modified);
+    void Szybkiewyszukiwanie1Click();
+
     // The list editors' dialogs, set by the program once they are created.
     QDialog *genreListDialog = nullptr;
     QDialog *friendsListDialog = nullptr;
@@ -150,8 +181,13 @@ private:
     void buildToolBar();
     void buildPages();
     void buildStatusBar();
+    void buildGenrePicker(QWidget *header);
+    void buildQuickFind();
     void setCatalogueCommandsEnabled(bool enabled);
     void attachGridMenu(bool attach);
+    void connectFilmCommands();
+    std::optional<int64_t> showEditorUntilSaved();
+    bool poolHolds(int64_t number);
     QAction *addItem(QMenu *menu,
                      const char *name,
                      QStringView text,

@@ -29,6 +29,13 @@ inline constexpr QStringView itemPoprawPozycje = u"&Popraw pozycję...";
 inline constexpr QStringView itemPokazSzczegoly = u"P&okaż szczegóły...";
 inline constexpr QStringView itemKasujPozycje = u"Kasuj pozycję...";
 inline constexpr QStringView itemKasujBaze = u"Kasuj całą bazę";
+// The film record commands' question and messages; a reason goes on a line of its own.
+inline constexpr QStringView questionKasujFilm = u"Czy na pewno skasować ten film ?";
+inline constexpr QStringView saveError = u"Wystąpił nieznany błąd zapisu";
+inline constexpr QStringView poolNotUpdated
+    = u"Film został zapisany, ale lista wolnych numerów nie została uaktualniona:";
+inline constexpr QStringView deleteError = u"Nie udało się skasować filmu:";
+inline constexpr QStringView numberLeftInPool = u"Jego numer pozostał na liście wolnych numerów:";
 
 inline constexpr QStringView menuSzukaj = u"&Szukaj";
 inline constexpr QStringView itemUsunFiltrowanie = u"&Usuń filtrowanie";

@@ -3,15 +3,11 @@
 #include "catalogue.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <set>
 
 namespace welarik {
 
 namespace {
-
-constexpr uint8_t kDemoLdid = 0x57;
-constexpr int kDemoLevel = 4;
 
 // Deterministic generator (splitmix64): the same seed gives the same catalogue everywhere.
 class Random
@@ -667,21 +663,6 @@ const char *const kCountries[]
     = {"Polska", "USA", "Francja", "Niemcy", "Wielka Brytania", "Włochy", "Czechy"};
 const char *const kCodecs[] = {"DivX 5", "XviD", "DivX 3 Low-Motion", "Microsoft MPEG-4 v2"};
 
-std::string join(const std::string &dir, const std::string &name)
-{
-    if (dir.empty())
-        return name;
-    return dir.back() == '/' ? dir + name : dir + "/" + name;
-}
-
-void createTable(FileSystem &fs,
-                 const std::string &path,
-                 const FieldList &fields,
-                 const std::vector<TagDefinition> &tags)
-{
-    TableEngine::create(fs, path, kDemoLevel, kDemoLdid, fields, tags)->close();
-}
-
 DemoValues filmValues(const Film &f)
 {
     return {{"ID_CD", std::to_string(f.id)},
@@ -811,22 +792,12 @@ void EngineDemoWriter::closeTable()
 
 FieldList demoFilmFields()
 {
-    return {
-        {"ID_CD", 'N', 6},     {"T_PL", 'C', 100},    {"T_ORG", 'C', 100},   {"GATUNEK", 'C', 254},
-        {"D_PROD", 'C', 4},    {"KRAJ", 'C', 40},     {"REZYSER", 'C', 101}, {"SCENARIU", 'C', 101},
-        {"ZDJECIA", 'C', 101}, {"AKTORZY", 'C', 254}, {"OPIS", 'M', 10},     {"ILOSC_CD", 'N', 2},
-        {"UWAGI", 'C', 100},   {"OBEJRZAN", 'L', 1},  {"ROZMIAR", 'C', 20},  {"CZAS", 'C', 20},
-        {"CVIDEO", 'C', 25},   {"ROZDZIEL", 'C', 25}, {"FPS", 'C', 12},      {"VBITRATE", 'C', 20},
-        {"CAUDIO", 'C', 35},   {"SAMPLE_R", 'C', 15}, {"ABITRATE", 'C', 20}, {"KANALY", 'C', 25},
-        {"ID_OSOBY", 'N', 6}};
+    return filmsLayout().fields;
 }
 
 std::vector<TagDefinition> demoFilmTags()
 {
-    return {{"ID_CD", "ID_CD"},
-            {"T_PL", "UPPER(T_PL)"},
-            {"T_ORG", "UPPER(T_ORG)"},
-            {"GATUNEK", "LEFT(GATUNEK,100)"}};
+    return filmsLayout().tags;
 }
 
 DemoSummary createDemoCatalogue(FileSystem &fs,
@@ -834,27 +805,14 @@ DemoSummary createDemoCatalogue(FileSystem &fs,
                                 const DemoOptions &options,
                                 DemoWriter &writer)
 {
-    const std::string bazy = join(dir, "BAZY");
-    if (&fs == &FileSystem::real()) {
-        std::error_code ec;
-        std::filesystem::create_directories(bazy, ec);
-        if (ec)
-            throw OpenError(bazy, "cannot create the folder: " + ec.message());
-    }
+    const CataloguePaths paths = createCatalogueTables(fs, dir);
+    const std::string &config = paths.config;
+    const std::string &people = paths.people;
+    const std::string &genres = paths.genres;
+    const std::string &pool = paths.pool;
+    const std::string &friends = paths.friends;
     DemoSummary summary;
-    summary.filmsPath = join(dir, "FILMY.DBF");
-
-    // Side tables.
-    const auto createSideTable = [&](const TableLayout &layout) {
-        const std::string path = join(bazy, layout.file);
-        createTable(fs, path, layout.fields, layout.tags);
-        return path;
-    };
-    const std::string config = createSideTable(configLayout());
-    const std::string people = createSideTable(peopleLayout());
-    const std::string genres = createSideTable(genresLayout());
-    const std::string pool = createSideTable(numberPoolLayout());
-    const std::string friends = createSideTable(friendsLayout());
+    summary.filmsPath = paths.films;
 
     writer.openTable(fs, people);
     for (const Person &p : kPeople)
@@ -885,7 +843,6 @@ DemoSummary createDemoCatalogue(FileSystem &fs,
     writer.closeTable();
 
     // Films, then the pool of numbers no film uses.
-    createTable(fs, summary.filmsPath, demoFilmFields(), demoFilmTags());
     writer.openTable(fs, summary.filmsPath);
     std::vector<int> poolNumbers;
     std::vector<uint32_t> recnos; // live film records

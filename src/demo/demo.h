@@ -105,7 +105,7 @@ struct DemoSummary
     uint32_t corrected = 0;
 };
 
-// The films table's fields and tags as the demo creates them (also used by the benchmarks).
+// The films table's fields and tags (filmsLayout(); also used by the tests and benchmarks).
 FieldList demoFilmFields();
 std::vector<TagDefinition> demoFilmTags();
 

@@ -2,6 +2,8 @@
 
 #include "DataSource.h"
 #include "Desktop.h"
+#include "DialogPicker.h"
+#include "DropDownPicker.h"
 #include "EditorStrings.h"
 #include "EnginePath.h"
 #include "FieldBinding.h"
@@ -9,6 +11,7 @@
 #include "ModalResult.h"
 #include "Pictures.h"
 #include "Pytanie.h"
+#include "table.h"
 
 #include <QApplication>
 #include <QFile>
@@ -57,6 +60,29 @@ QGroupBox *makeGroup(QWidget *parent, const QString &name)
     return group;
 }
 
+constexpr int kPickerWidth = 21;
+constexpr int kPeopleGridHeight = 209;
+
+// A people picker sets its role's filter also when its dialog opens, so a second choice made
+// while it still holds the focus lists that role only.
+class PeoplePicker final : public DialogPicker
+{
+public:
+    using DialogPicker::DialogPicker;
+    std::function<void()> beforeOpen;
+    void openLookup() override
+    {
+        if (beforeOpen)
+            beforeOpen();
+        DialogPicker::openLookup();
+    }
+};
+
+std::string joined(const std::string &list, const std::string &item)
+{
+    return list.empty() ? item : list + ", " + item;
+}
+
 void compact(QGridLayout *grid)
 {
     grid->setContentsMargins(6, 3, 6, 3);
@@ -84,6 +110,8 @@ TdlgDopiszFilm::TdlgDopiszFilm(DataSource *dsFilmy, QWidget *parent)
     layout->setSpacing(0);
     buildToolBar();
     layout->addWidget(tbDopisz);
+    m_dsFilmy = dsFilmy;
+    buildPickers(dsFilmy);
     buildPanel(dsFilmy);
     layout->addWidget(panelDopisz, 1);
     arrangeTabOrder();
@@ -155,7 +183,7 @@ void TdlgDopiszFilm::buildPanel(DataSource *ds)
     g1->addWidget(
         makeLabel(GroupBox1, strings::filmLabelTOrg, QStringLiteral("T_ORG"), true), 0, 3);
     g1->addWidget(EditID_CD, 1, 0);
-    // Column 1 is kept for the free-number picker beside the number edit.
+    g1->addWidget(dbeNr, 1, 1);
     g1->addWidget(EditT_PL, 1, 2);
     g1->addWidget(EditT_ORG, 1, 3);
     g1->setColumnStretch(2, 1);
@@ -163,23 +191,24 @@ void TdlgDopiszFilm::buildPanel(DataSource *ds)
     panel->addWidget(GroupBox1);
 
     // Group 2: genre, people, year and country on the left half, the description on the right.
-    // Column 2 is kept for the pickers beside their edits.
+    // Column 5 holds the pickers beside their edits.
     GroupBox2 = makeGroup(panelDopisz, QStringLiteral("GroupBox2"));
     auto *g2 = new QGridLayout(GroupBox2);
     compact(g2);
     int row = 0;
-    const auto personRow = [&](QStringView caption, const QString &field) {
+    const auto personRow = [&](QStringView caption, const QString &field, QWidget *picker) {
         DBEdit *edit = makeEdit(GroupBox2, ds, field);
         g2->addWidget(makeLabel(GroupBox2, caption, field, false), row, 0);
         g2->addWidget(edit, row, 1, 1, 4);
+        g2->addWidget(picker, row, 5);
         ++row;
         return edit;
     };
-    EditGATUNEK = personRow(strings::filmLabelGatunek, QStringLiteral("GATUNEK"));
-    EditREZYSER = personRow(strings::filmLabelRezyser, QStringLiteral("REZYSER"));
-    EditSCENARIU = personRow(strings::filmLabelScenariu, QStringLiteral("SCENARIU"));
-    EditZDJECIA = personRow(strings::filmLabelZdjecia, QStringLiteral("ZDJECIA"));
-    EditAKTORZY = personRow(strings::filmLabelAktorzy, QStringLiteral("AKTORZY"));
+    EditGATUNEK = personRow(strings::filmLabelGatunek, QStringLiteral("GATUNEK"), dbeGatunek);
+    EditREZYSER = personRow(strings::filmLabelRezyser, QStringLiteral("REZYSER"), dbeRezyser);
+    EditSCENARIU = personRow(strings::filmLabelScenariu, QStringLiteral("SCENARIU"), dbeScenariu);
+    EditZDJECIA = personRow(strings::filmLabelZdjecia, QStringLiteral("ZDJECIA"), dbeZdjecia);
+    EditAKTORZY = personRow(strings::filmLabelAktorzy, QStringLiteral("AKTORZY"), dbeAktorzy);
     EditD_PROD = makeEdit(GroupBox2, ds, QStringLiteral("D_PROD"));
     EditD_PROD->setMaxChars(kYearChars);
     EditD_PROD->setFixedWidth(48);
@@ -196,6 +225,8 @@ void TdlgDopiszFilm::buildPanel(DataSource *ds)
     MemoOPIS = new DBMemo(GroupBox2);
     MemoOPIS->setObjectName(QStringLiteral("MemoOPIS"));
     MemoOPIS->bind(ds, QStringLiteral("OPIS"));
+    // Tab moves on to the next control, as in every other edit; Enter still breaks lines.
+    MemoOPIS->setTabChangesFocus(true);
     g2->addWidget(MemoOPIS, 0, 6, row + 1, 1);
     g2->setColumnMinimumWidth(5, 4);
     // The description fills the right half of the group.
@@ -260,14 +291,150 @@ void TdlgDopiszFilm::buildPanel(DataSource *ds)
 
 void TdlgDopiszFilm::arrangeTabOrder()
 {
-    // The pickers, once present, are skipped by Tab, except the number picker, which comes last.
+    // The genre and people pickers are skipped by Tab; the number picker comes last.
     const QWidget *order[]
         = {EditT_PL,    EditT_ORG,  EditGATUNEK, EditREZYSER,  EditSCENARIU, EditZDJECIA,
            EditAKTORZY, EditD_PROD, EditKRAJ,    MemoOPIS,     EditILOSC_CD, cbOBEJRZAN,
            EditUWAGI,   EditCZAS,   EditROZMIAR, EditCVIDEO,   EditROZDZIEL, EditVBITRATE,
-           EditFPS,     EditKANALY, EditCAUDIO,  EditSAMPLE_R, EditABITRATE};
+           EditFPS,     EditKANALY, EditCAUDIO,  EditSAMPLE_R, EditABITRATE, dbeNr};
     for (size_t i = 1; i < std::size(order); ++i)
         QWidget::setTabOrder(const_cast<QWidget *>(order[i - 1]), const_cast<QWidget *>(order[i]));
+}
+
+void TdlgDopiszFilm::buildPickers(DataSource *dsFilmy)
+{
+    dbeNr = new DropDownPicker;
+    dbeNr->setObjectName(QStringLiteral("dbeNr"));
+    dbeNr->setLookupField(QStringLiteral("ID_CD"));
+    dbeNr->setSelected({QStringLiteral("ID_CD\t10\tID_CD\tF")});
+    dbeNr->setOptions(LookupOptions());
+    dbeNr->setToolTip(strings::filmHintNr.toString());
+    // Supplies FillTable only: the close-up writes the number, not the picker.
+    dbeNr->setDataSource(dsFilmy);
+
+    dbeGatunek = new DropDownPicker;
+    dbeGatunek->setObjectName(QStringLiteral("dbeGatunek"));
+    dbeGatunek->setLookupField(QStringLiteral("GATUNEK"));
+    dbeGatunek->setSelected({QStringLiteral("GATUNEK\t25\tGatunek\tF")});
+    dbeGatunek->setOptions(LookupOptions(loColLines | loRowLines));
+
+    for (DropDownPicker *p : {dbeNr, dbeGatunek}) {
+        p->setDropDownAlignment(taLeftJustify);
+        p->setDropDownCount(8);
+        p->setDropDownWidth(0);
+        p->setAutoDropDown(false);
+        p->setUseTFields(true);
+    }
+    connectGuarded(
+        dbeNr, &LookupPicker::OnCloseUp, this, [this](auto... args) { dbeNrCloseUp(args...); });
+    connectGuarded(dbeGatunek, &LookupPicker::OnCloseUp, this, [this](auto... args) {
+        dbeGatunekCloseUp(args...);
+    });
+
+    const auto person = [this](const char *name, QStringView caption) {
+        auto *p = new PeoplePicker;
+        p->setObjectName(QString::fromLatin1(name));
+        p->setLookupField(QStringLiteral("NAZWISKO"));
+        p->setSelected({QStringLiteral("NAZWISKO\t30\tNazwisko\tF")});
+        p->setCaption(caption.toString());
+        p->setOptions(SearchDialogOptions(opShowOKCancel));
+        p->setGridOptions(GridOptions(dgColLines | dgRowLines | dgRowSelect | dgAlwaysShowSelection
+                                      | dgConfirmDelete | dgNoLimitColSize));
+        p->setGridColor(Qt::white);
+        p->setGridTitleAlignment(taLeftJustify);
+        p->setMaxWidth(0);
+        p->setMaxHeight(kPeopleGridHeight);
+        p->setStyle(csDropDownList);
+        p->setUseTFields(false);
+        p->setOrderByDisplay(false);
+        p->beforeOpen = [this, p] {
+            dbeRezyserEnter(p);
+        };
+        connectGuarded(p, &LookupPicker::OnEnter, this, [this, p] { dbeRezyserEnter(p); });
+        connectGuarded(p, &LookupPicker::OnCloseUp, this, [this](auto... args) {
+            dbeRezyserCloseUp(args...);
+        });
+        return p;
+    };
+    dbeRezyser = person("dbeRezyser", strings::filmCaptionRezyser);
+    dbeScenariu = person("dbeScenariu", strings::filmCaptionScenariu);
+    dbeZdjecia = person("dbeZdjecia", strings::filmCaptionZdjecia);
+    dbeAktorzy = person("dbeAktorzy", strings::filmCaptionAktorzy);
+
+    for (LookupPicker *p : std::initializer_list<LookupPicker *>{
+             dbeNr, dbeGatunek, dbeRezyser, dbeScenariu, dbeZdjecia, dbeAktorzy}) {
+        p->setShowButton(true);
+        p->setAllowClearKey(false);
+        p->setFixedWidth(kPickerWidth);
+        if (p != dbeNr) {
+            // Used with the mouse: Tab passes them by.
+            p->setFocusPolicy(Qt::ClickFocus);
+            p->textPart()->setFocusPolicy(Qt::ClickFocus);
+        }
+    }
+}
+
+void TdlgDopiszFilm::setLookupSources(DataSource *dsNrF,
+                                      DataSource *dsGatunekF,
+                                      DataSource *dsDaneF)
+{
+    m_dsNrF = dsNrF;
+    dbeNr->setLookupTable(dsNrF ? dsNrF->table() : nullptr);
+    dbeGatunek->setLookupTable(dsGatunekF ? dsGatunekF->table() : nullptr);
+    for (DialogPicker *p : {dbeRezyser, dbeScenariu, dbeZdjecia, dbeAktorzy})
+        p->setLookupTable(dsDaneF ? dsDaneF->table() : nullptr);
+}
+
+Table *TdlgDopiszFilm::films() const
+{
+    return m_dsFilmy->table();
+}
+
+void TdlgDopiszFilm::dbeNrCloseUp(QObject *, Table *, Table *, bool modified)
+{
+    // Without an accepted row nothing changes: the text may be a number accepted for another
+    // film, or empty.
+    if (modified)
+        films()->setString("ID_CD", dbeNr->text().toStdString());
+}
+
+void TdlgDopiszFilm::dbeGatunekCloseUp(QObject *, Table *, Table *, bool modified)
+{
+    if (!modified)
+        return;
+    Table &table = *films();
+    table.setString("GATUNEK", joined(table.asString("GATUNEK"), dbeGatunek->text().toStdString()));
+}
+
+void TdlgDopiszFilm::dbeRezyserEnter(QObject *Sender)
+{
+    Table *people = dbeRezyser->lookupTable();
+    if (!people)
+        return;
+    const char *filter = Sender == dbeRezyser    ? "TYP='R'"
+                         : Sender == dbeScenariu ? "TYP='S'"
+                         : Sender == dbeZdjecia  ? "TYP='Z'"
+                                                 : "TYP='A'";
+    people->setFilter(filter);
+    people->setFiltered(true);
+}
+
+void TdlgDopiszFilm::dbeRezyserCloseUp(QObject *Sender, Table *LookupTable, Table *, bool modified)
+{
+    if (!modified || !LookupTable)
+        return;
+    // The stored surname and first name, nothing trimmed.
+    const std::string person
+        = LookupTable->rawString("NAZWISKO") + ' ' + LookupTable->rawString("IMIE");
+    Table &table = *films();
+    if (Sender == dbeAktorzy)
+        table.setString("AKTORZY", joined(table.asString("AKTORZY"), person));
+    else
+        table.setString(Sender == dbeRezyser    ? "REZYSER"
+                        : Sender == dbeScenariu ? "SCENARIU"
+                                                : "ZDJECIA",
+                        person);
+    LookupTable->setFiltered(false);
 }
 
 DBEdit *TdlgDopiszFilm::probeEdit(ProbeEdit edit) const
@@ -329,6 +496,8 @@ void TdlgDopiszFilm::FormActivate()
         EditT_PL->setFocus(Qt::OtherFocusReason);
     btnDopiszCANCEL->setEnabled(editing);
     btnDopiszINFO->setEnabled(editing);
+    const Table *pool = m_dsNrF ? m_dsNrF->table() : nullptr;
+    dbeNr->setEnabled(pool && pool->isOpen() && pool->recordCount() >= 1);
     FormPaint();
 }
 
@@ -372,6 +541,13 @@ void TdlgDopiszFilm::btnDopiszINFOClick()
 }
 
 void TdlgDopiszFilm::btnDopiszWEBClick() {}
+
+int TdlgDopiszFilm::exec()
+{
+    if (scriptedRun)
+        return scriptedRun(*this);
+    return QDialog::exec();
+}
 
 void TdlgDopiszFilm::reject()
 {

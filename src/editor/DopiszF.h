@@ -10,6 +10,7 @@
 #include <QDialog>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class QGroupBox;
@@ -21,6 +22,9 @@ namespace welarik {
 
 class DataSource;
 class DBCheckBox;
+class DialogPicker;
+class DropDownPicker;
+class Table;
 class DBEdit;
 class DBMemo;
 class TdlgPytanie;
@@ -35,6 +39,10 @@ public:
     // longer be opened.
     explicit TdlgDopiszFilm(DataSource *dsFilmy, QWidget *parent = nullptr);
     ~TdlgDopiszFilm() override;
+
+    // The pickers' lookup tables, reached through the main window's data sources: the pool of
+    // free numbers, the genres, the people. Until they are set the pickers have no table.
+    void setLookupSources(DataSource *dsNrF, DataSource *dsGatunekF, DataSource *dsDaneF);
 
     // The question dialog the OK action asks through. Without one the editor makes its own.
     void setQuestionDialog(TdlgPytanie *dialog) { m_question = dialog; }
@@ -87,6 +95,14 @@ public:
     DBEdit *EditFPS = nullptr;
     DBEdit *EditABITRATE = nullptr;
 
+    // Pickers beside their edits: free numbers, genres, and the four people pickers.
+    DropDownPicker *dbeNr = nullptr;
+    DropDownPicker *dbeGatunek = nullptr;
+    DialogPicker *dbeRezyser = nullptr;
+    DialogPicker *dbeScenariu = nullptr;
+    DialogPicker *dbeZdjecia = nullptr;
+    DialogPicker *dbeAktorzy = nullptr;
+
     // The edit that shows a text of the video probe.
     DBEdit *probeEdit(ProbeEdit edit) const;
     // Writes the probe's texts into their edits (they reach the record like typed text) and
@@ -101,6 +117,15 @@ public:
     void btnDopiszCANCELClick();
     void btnDopiszINFOClick();
     void btnDopiszWEBClick();
+    void dbeNrCloseUp(QObject *Sender, Table *LookupTable, Table *FillTable, bool modified);
+    void dbeGatunekCloseUp(QObject *Sender, Table *LookupTable, Table *FillTable, bool modified);
+    void dbeRezyserEnter(QObject *Sender);
+    void dbeRezyserCloseUp(QObject *Sender, Table *LookupTable, Table *FillTable, bool modified);
+
+    // Shows the dialog modally and returns mrOk or mrCancel. While scriptedRun is set (benchmarks,
+    // tests that do not drive the window) it runs instead of the window and gives the result.
+    int exec() override;
+    std::function<int(TdlgDopiszFilm &)> scriptedRun;
 
     void reject() override;
 
@@ -113,9 +138,13 @@ protected:
 private:
     void buildToolBar();
     void buildPanel(DataSource *dsFilmy);
+    void buildPickers(DataSource *dsFilmy);
     void arrangeTabOrder();
+    Table *films() const;
     TdlgPytanie &questionDialog();
 
+    DataSource *m_dsFilmy = nullptr;
+    DataSource *m_dsNrF = nullptr;
     TdlgPytanie *m_question = nullptr;
     std::unique_ptr<TdlgPytanie> m_ownQuestion;
 };

@@ -16,6 +16,13 @@ inline constexpr QStringView filmHintCancel = u"Anuluj";
 inline constexpr QStringView filmHintInfo = u"Pobierz informacje o pliku";
 inline constexpr QStringView filmHintWeb = u"Pobierz informacje z internetu";
 
+// The number picker's hint and the people pickers' dialog titles.
+inline constexpr QStringView filmHintNr = u"Wolne numery";
+inline constexpr QStringView filmCaptionRezyser = u"Znajdź reżysera";
+inline constexpr QStringView filmCaptionScenariu = u"Znajdź scenarzystę";
+inline constexpr QStringView filmCaptionZdjecia = u"Znajdź kamerzystę";
+inline constexpr QStringView filmCaptionAktorzy = u"Znajdź aktorów";
+
 inline constexpr QStringView filmSaveQuestion = u"Czy chcesz zapisać dane ?";
 
 // The Open dialog of the file button: AVI files (preselected), other film files, all files.

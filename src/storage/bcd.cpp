@@ -162,10 +162,19 @@ int compareBcd(const uint8_t *a, const uint8_t *b)
 {
     // On the bytes: zero has no digits; then the sign; then the exponent; then the digits
     // nibble by nibble (a nibble above 9 reads as 9, as readKey takes it). Trailing zero digits
-    // do not change the order, since both keys are padded with zeros to 20 digits.
-    auto isZero = [](const uint8_t *k) {
-        for (size_t i = 2; i < kBcdKeyLength; ++i)
-            if (k[i] != 0)
+    // do not change the order, since both keys are padded with zeros to 20 digits. Nibbles
+    // beyond a key's digit count L (when it gives one) read as 0: some writers leave a stray
+    // nibble after the last digit of a one-digit value.
+    auto digit = [](const uint8_t *k, size_t n) {
+        const size_t count = (k[1] >> 2) & 0x1F;
+        if (count != 0 && n >= count)
+            return 0;
+        const int nibble = (n % 2 == 0) ? (k[2 + n / 2] >> 4) : (k[2 + n / 2] & 0x0F);
+        return std::min(nibble, 9);
+    };
+    auto isZero = [&](const uint8_t *k) {
+        for (size_t n = 0; n < 2 * (kBcdKeyLength - 2); ++n)
+            if (digit(k, n) != 0)
                 return false;
         return true;
     };
@@ -179,15 +188,10 @@ int compareBcd(const uint8_t *a, const uint8_t *b)
     if (a[0] != b[0]) {
         c = a[0] < b[0] ? -1 : 1;
     } else {
-        for (size_t i = 2; i < kBcdKeyLength && c == 0; ++i) {
-            if (a[i] == b[i])
-                continue;
-            const int ah = std::min(a[i] >> 4, 9), bh = std::min(b[i] >> 4, 9);
-            const int al = std::min(a[i] & 0x0F, 9), bl = std::min(b[i] & 0x0F, 9);
-            if (ah != bh)
-                c = ah < bh ? -1 : 1;
-            else if (al != bl)
-                c = al < bl ? -1 : 1;
+        for (size_t n = 0; n < 2 * (kBcdKeyLength - 2) && c == 0; ++n) {
+            const int x = digit(a, n), y = digit(b, n);
+            if (x != y)
+                c = x < y ? -1 : 1;
         }
     }
     return sx < 0 ? -c : c;

@@ -22,7 +22,9 @@
 
 namespace welarik {
 
-// File names of the side tables, as the catalogue's folder holds them.
+// File names of the tables: the films table's usual one and the side tables', as the
+// catalogue's folder holds them.
+inline constexpr const char *kFilmsFile = "FILMY.DBF";
 inline constexpr const char *kConfigFile = "CONFIG.DBF";
 inline constexpr const char *kPeopleFile = "DANEF.DBF";
 inline constexpr const char *kGenresFile = "GATUNEKF.DBF";
@@ -38,11 +40,34 @@ struct TableLayout
     std::vector<TagDefinition> tags;
 };
 
+TableLayout filmsLayout();      // FILMY.DBF: the films (the chosen file's usual name)
 TableLayout configLayout();     // CONFIG.DBF: the next friend number
 TableLayout peopleLayout();     // DANEF.DBF: people of every role
 TableLayout genresLayout();     // GATUNEKF.DBF: genre names
 TableLayout numberPoolLayout(); // NRFILM.DBF: free CD numbers
 TableLayout friendsLayout();    // ZNAJOMI.DBF: the friends films are lent to
+
+// The files of a catalogue laid out in a folder.
+struct CataloguePaths
+{
+    std::string films;
+    std::string config;
+    std::string people;
+    std::string genres;
+    std::string pool;
+    std::string friends;
+};
+
+// Creates the six tables empty (level IV, code page 1250): the films table in dir, the side
+// tables in dir/BAZY (the folder is created when missing on the real file system; on another
+// file system dir must be usable as a path prefix). Existing files of the same names are
+// replaced. Throws StorageError on failure.
+CataloguePaths createCatalogueTables(FileSystem &fs, const std::string &dir);
+
+// Lays out an empty catalogue in dir as createCatalogueTables, all tables without records except
+// the configuration's one, which holds 1, the number of the first friend. Returns its films
+// table's path, DIR/FILMY.DBF.
+std::string createEmptyCatalogue(FileSystem &fs, const std::string &dir);
 
 // The shown and edited text of the people table's NAZWISKO: the stored surname without its
 // leading blanks, one blank, the stored first name without its leading blanks. (Reads already

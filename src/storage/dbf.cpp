@@ -293,6 +293,15 @@ void FieldCodec::setText(const FieldDesc &f, uint8_t *record, std::string_view u
     if (isBinaryType(f.type)) {
         throw FieldError(m_fileName, "field " + f.name + " is not a text field");
     }
+    // Cut to the width first (one byte per character in every code page we write), so that
+    // a character beyond it that the code page lacks is cut away, not refused.
+    size_t characters = 0;
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        if ((static_cast<uint8_t>(utf8[i]) & 0xC0) != 0x80 && ++characters > f.length) {
+            utf8 = utf8.substr(0, i);
+            break;
+        }
+    }
     std::string bytes;
     std::string bad;
     if (!fromUtf8(m_codePage, utf8, bytes, bad)) {

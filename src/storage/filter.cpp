@@ -1,7 +1,9 @@
 #include "filter.h"
 
+#include "coding.h"
 #include "errors.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 
@@ -122,7 +124,9 @@ CompiledFilter::CompiledFilter(const FilterExpr &expr,
     const FieldDesc &field = fields[static_cast<size_t>(index)];
     m_offset = field.offset;
     m_length = field.length;
-    const bool numeric = field.type == 'N' || field.type == 'F';
+    const bool numeric = field.type == 'N' || field.type == 'F' || field.type == 'I'
+                         || field.type == '+' || field.type == 'O' || field.type == '@';
+    m_type = field.type;
     if (m_kind == FilterExpr::Kind::Text) {
         if (field.type != 'C')
             throw FieldError(tableFile,
@@ -156,8 +160,20 @@ bool CompiledFilter::matchesValue(const uint8_t *bytes) const
     }
     case FilterExpr::Kind::Number: {
         double value = 0;
-        if (!parseDbaseNumber(reinterpret_cast<const char *>(bytes), m_length, value))
-            return false;
+        if (m_type == 'N' || m_type == 'F') {
+            if (!parseDbaseNumber(reinterpret_cast<const char *>(bytes), m_length, value))
+                return false;
+        } else if (std::any_of(bytes, bytes + m_length, [](uint8_t b) { return b != 0; })) {
+            // Level 7 binary numbers (all-zero bytes: blank, which counts as 0).
+            if (m_type == 'I' || m_type == '+') {
+                value = static_cast<int32_t>(decodeBe32(bytes) ^ 0x80000000u);
+            } else {
+                uint64_t bits = decodeBe64(bytes);
+                if (m_type == 'O')
+                    bits = (bits & 0x8000000000000000u) != 0 ? bits & 0x7FFFFFFFFFFFFFFFu : ~bits;
+                std::memcpy(&value, &bits, sizeof value);
+            }
+        }
         return value == m_number;
     }
     }

@@ -17,8 +17,9 @@
 //   (with its own trailing blanks removed) byte for byte, so the comparison respects letter
 //   case and a field listing "Dramat, Komedia" does not pass "GATUNEK='Dramat'". A text that
 //   the table's code page cannot store passes no record.
-// - Numeric fields (N, F): the stored number must equal the literal; a blank value counts as 0,
-//   so records never given a value pass "FIELD=0".
+// - Numeric fields (N, F, and level 7's I, +, O and @, the last in milliseconds): the stored
+//   number must equal the literal; a blank value counts as 0, so records never given a value
+//   pass "FIELD=0".
 // - Any other pairing (a number against a character field, a text against a numeric field, a
 //   logical, date or memo field) does not fit the table and raises FieldError when compiled.
 
@@ -69,6 +70,7 @@ private:
     std::string m_bytes;     // Text: the value in the code page
     bool m_encodable = true; // Text: false when the code page cannot store it
     double m_number = 0;
+    char m_type = 'N'; // Number: the field's type
 };
 
 // Numeric value of the ASCII text of a dBase numeric field; blanks (or nothing) read as 0.

@@ -4,6 +4,7 @@
 #include "coding.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <ctime>
 #include <unordered_set>
@@ -1168,6 +1169,7 @@ TagReport MdxTag::check(uint32_t recordCount, const RecordReader &read)
     };
     std::unordered_set<uint32_t> visited;
     std::vector<IndexEntry> walk;
+    uint32_t fullInterior = 0;
     uint32_t leafDepth = 0;
     bool leafSeen = false;
     // Depth-first walk; returns false when the subtree could not be read.
@@ -1198,8 +1200,9 @@ TagReport MdxTag::check(uint32_t recordCount, const RecordReader &read)
                       *highest = copy.entries.back();
                   return true;
               }
+              // Another writer may fill interior nodes to the last slot; ours never do.
               if (copy.entries.size() - 1 >= m_maxKeys)
-                  fault("interior node at page " + std::to_string(page) + " is full");
+                  ++fullInterior;
               for (size_t i = 0; i < copy.entries.size(); ++i) {
                   IndexEntry top;
                   if (!visit(copy.entries[i].recno, depth + 1, &top))
@@ -1213,6 +1216,10 @@ TagReport MdxTag::check(uint32_t recordCount, const RecordReader &read)
               return true;
           };
     visit(m_impl->root, 0, nullptr);
+    if (fullInterior > 0)
+        report.notes.push_back("tag " + m_name + ": " + std::to_string(fullInterior)
+                               + " interior node(s) filled to the last slot (a layout this "
+                                 "program does not write)");
     report.keys = static_cast<uint32_t>(walk.size());
     report.depth = leafSeen ? leafDepth + 1 : 0;
     for (size_t i = 1; i < walk.size(); ++i)
@@ -1245,10 +1252,34 @@ TagReport MdxTag::check(uint32_t recordCount, const RecordReader &read)
         read(r, record);
         keys[r] = keyFor(record.data(), record.size());
     }
-    uint32_t foreign = 0;
-    for (const auto &e : walk)
-        if (e.recno >= 1 && e.recno <= recordCount && keys[e.recno] != e.key)
+    // A stored key that differs from ours is another encoding of the same value (a note), or
+    // our key but for the case of letters where the expression upper-cases (another
+    // program's UPPER rule), or else a key that disagrees with its record (a fault).
+    std::string exprText = m_expr.text();
+    for (char &c : exprText)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const bool upperRule = m_keyType == 'C' && exprText.find("UPPER") != std::string::npos;
+    auto folded = [this](std::string k) {
+        for (char &c : k)
+            c = static_cast<char>(upperByte(m_file.m_codePage, static_cast<uint8_t>(c)));
+        return k;
+    };
+    uint32_t foreign = 0, otherForm = 0, disagreeing = 0;
+    for (const auto &e : walk) {
+        if (e.recno < 1 || e.recno > recordCount || keys[e.recno] == e.key)
+            continue;
+        if (compareKeys(m_keyType, keys[e.recno], e.key) == 0)
+            ++otherForm;
+        else if (upperRule && folded(keys[e.recno]) == folded(e.key))
             ++foreign;
+        else if (++disagreeing == 1)
+            fault("the key of record " + std::to_string(e.recno) + " disagrees with the record");
+    }
+    if (disagreeing > 1)
+        fault(std::to_string(disagreeing) + " keys disagree with their records");
+    if (otherForm > 0)
+        report.notes.push_back("tag " + m_name + ": " + std::to_string(otherForm)
+                               + " keys stored in another form of the same value");
     if (m_unique) {
         std::vector<std::string> stored;
         for (const auto &e : walk)

@@ -77,18 +77,23 @@ struct IndexEntry
 
 // Outcome of checking a tag against the table.
 enum class TagHealth {
-    Sound,       // structure and keys agree with the records
-    ForeignKeys, // structure sound, but some stored keys differ from the keys we compute
-                 // (another program's rule, e.g. upper-casing only a-z): a note, not a fault
-    Faulty       // records missing or listed twice, keys out of order, bad pointers, loops...
+    Sound,       // structure and keys agree with the records (notes may remain)
+    ForeignKeys, // structure sound, but some stored keys differ from the keys we compute only
+                 // by another program's upper-case rule (e.g. upper-casing only a-z): a note
+                 // for check, but the tag must be rebuilt before we write into it
+    Faulty       // records missing or listed twice, keys out of order or disagreeing with
+                 // their records, bad pointers, loops...
 };
 
 struct TagReport
 {
     TagHealth health = TagHealth::Sound;
     std::vector<std::string> faults; // one line each; for ForeignKeys the note
-    uint32_t keys = 0;               // entries found in the tree
-    uint32_t depth = 0;              // levels (1 = root is a leaf)
+    // Layouts we would not write ourselves but that read and change correctly (interior nodes
+    // filled to the last slot, numeric keys encoded in another form of the same value).
+    std::vector<std::string> notes;
+    uint32_t keys = 0;  // entries found in the tree
+    uint32_t depth = 0; // levels (1 = root is a leaf)
 };
 
 // Reads record recno (1-based) into record (byte 0 = deletion flag). May throw.

@@ -236,6 +236,33 @@ struct Table::Impl
             placeCursor(recno, current.data());
     }
 
+    // After a failed post: takes back what reached the file (an appended record is deleted,
+    // a record updated in part is written back as it was). Throws StorageError when the file
+    // refuses; the table is closed when it cannot be reopened.
+    uint32_t strayRecno = 0; // an appended record whose deletion the file refused
+    void takeBackFailedPost(bool inserting)
+    {
+        if (!writeFailed && insertedRecno == 0 && strayRecno == 0)
+            return;
+        reopenAfterFailedWrite();
+        if (strayRecno != 0) {
+            engine->markDeleted(strayRecno);
+            strayRecno = 0;
+        }
+        if (insertedRecno != 0) {
+            const uint32_t r = insertedRecno;
+            insertedRecno = 0;
+            strayRecno = r;
+            engine->markDeleted(r);
+            strayRecno = 0;
+        } else if (!inserting && recno != 0 && !current.empty()) {
+            RecordBuffer onDisk;
+            engine->readRecord(recno, onDisk);
+            if (onDisk != current)
+                engine->update(recno, current);
+        }
+    }
+
     void filterChanged()
     {
         visibleValid = false;
@@ -504,6 +531,7 @@ struct Table::Impl
         q.m_state = TableState::Inactive;
         writeFailed = false;
         insertedRecno = 0;
+        strayRecno = 0;
     }
 
     // Ends an edit before the order, filter or position changes: posted if a field changed.
@@ -613,6 +641,14 @@ void Table::close()
 {
     if (!isOpen())
         return;
+    // A pending edit is discarded, and with it what a failed post left in the file (an
+    // appended record above all); when the file refuses, it stays as it is.
+    try {
+        d->takeBackFailedPost(m_state == TableState::Insert);
+    } catch (const StorageError &) {
+        if (!isOpen())
+            return; // closed (and announced) when it could not be reopened
+    }
     d->reset();
     d->notify(&DataLink::closed);
     if (afterClose)
@@ -659,6 +695,14 @@ std::string Table::tagFieldName(const std::string &tag) const
     if (index < 0)
         return {};
     return d->engine->tags()[static_cast<size_t>(index)].firstField;
+}
+
+const TagInfo *Table::tagInfo(const std::string &tag) const
+{
+    if (!isOpen())
+        return nullptr;
+    const int index = d->engine->tagIndex(tag);
+    return index < 0 ? nullptr : &d->engine->tags()[static_cast<size_t>(index)];
 }
 
 // --- navigation
@@ -721,6 +765,23 @@ bool Table::gotoRecord(uint32_t recno)
     d->bof = d->eof = false;
     d->notify(&DataLink::recordMoved);
     return true;
+}
+
+uint32_t Table::lastInTag(const std::string &tag) const
+{
+    d->requireOpen("lastInTag");
+    const int index = d->engine->tagIndex(tag);
+    if (index < 0)
+        throw IndexError(m_fileName, m_name + ": index tag " + tag + " not found");
+    Impl &impl = const_cast<Impl &>(*d);
+    impl.ensureLive();
+    TagCursor cursor = d->engine->cursor(index);
+    for (bool ok = cursor.last(); ok; ok = cursor.prior()) {
+        const uint32_t r = cursor.recno();
+        if (r >= 1 && r <= impl.live.size() && impl.live[r - 1] != 0)
+            return r;
+    }
+    return 0;
 }
 
 int Table::recordCount() const
@@ -973,9 +1034,21 @@ void Table::post()
     uint32_t r = d->recno;
     d->reopenAfterFailedWrite();
     try {
+        if (d->strayRecno != 0) { // left live by an earlier cancel the file refused
+            d->engine->markDeleted(d->strayRecno);
+            d->strayRecno = 0;
+            d->dropRecordCaches();
+        }
         if (inserting && d->insertedRecno == 0) {
             d->appendBase = d->engine->recordCount();
             r = d->engine->append(d->edited); // throws: state and typed values stay
+            if (d->engine->level() == 7) {
+                // An autoincrement field was given its number by the append.
+                try {
+                    d->engine->readRecord(r, d->edited);
+                } catch (const StorageError &) {
+                }
+            }
         } else if (inserting) {
             r = d->insertedRecno;
             d->engine->update(r, d->edited);
@@ -1021,28 +1094,32 @@ void Table::cancel()
     if (m_state != TableState::Edit && m_state != TableState::Insert)
         return;
     const bool inserting = m_state == TableState::Insert;
-    if (d->writeFailed || d->insertedRecno != 0) {
-        // A failed post may have put some of the typed values on disk: take them back.
+    bool reload = false;
+    if (d->writeFailed || d->insertedRecno != 0 || d->strayRecno != 0) {
+        // A failed post may have put some of the typed values on disk: take them back. When
+        // the file refuses, the table still returns to browse, showing what the file holds;
+        // the next write tries again.
         try {
-            d->reopenAfterFailedWrite();
-            if (d->insertedRecno != 0)
-                d->engine->markDeleted(d->insertedRecno);
-            else if (!inserting)
-                d->engine->update(d->recno, d->current);
-            d->insertedRecno = 0;
+            d->takeBackFailedPost(inserting);
         } catch (const StorageError &) {
             if (!isOpen())
                 throw;
             d->writeFailed = true;
-            throw;
         }
         d->dropRecordCaches();
+        reload = true;
     }
     d->edited.clear();
     m_modified = false;
     m_state = TableState::Browse;
-    if (inserting && d->insertReturn != d->recno)
+    if (inserting && d->insertReturn != d->recno) {
         d->setCurrent(d->isVisible(d->insertReturn) ? d->insertReturn : 0);
+    } else if (reload && d->recno != 0) {
+        if (d->isVisible(d->recno))
+            d->setCurrent(d->recno);
+        else
+            d->moveToNeighbour(d->recno, std::nullopt);
+    }
     d->notify(&DataLink::stateChanged);
     d->notify(&DataLink::dataChanged);
 }

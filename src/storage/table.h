@@ -19,11 +19,13 @@
 // - edit() on an empty table starts an insertion. post() writes the record or throws and stays
 //   in its edit state with the typed values; after a post the record stands at its place in the
 //   selected order and stays current; one that no longer passes the filter leaves the view and
-//   a neighbour becomes current. cancel() discards and is harmless in browse state.
+//   a neighbour becomes current. cancel() discards and is harmless in browse state; after a
+//   failed post it takes back what reached the file and always ends in browse state, the
+//   record showing what the file holds (when the file refuses, the next write tries again).
 // - deleteRecord() deletes the current record (in insert state it only drops the new one);
 //   throws StateError on an empty table. A neighbour becomes current.
 // - Moving (first, next, gotoRecord, a search), like the three settings below, first ends a
-//   pending edit. close() discards it.
+//   pending edit. close() discards it, and an appended record of a failed post with it.
 // - setIndexName, setFilter and setFiltered first end a pending edit (posted if a field
 //   changed, cancelled otherwise); setFilter while filtering is on, and setFiltered, move to
 //   the first record.
@@ -67,6 +69,17 @@ public:
 };
 
 class TableEngine; // the file layer behind an open table (DBF + DBT + MDX)
+struct TagInfo;    // a tag's name, expression and flags (tableengine.h)
+
+// How grids that take their columns from the table itself show one field: its label, its
+// display width in characters and whether it shows at all.
+struct FieldDisplay
+{
+    std::string field;
+    std::string label;
+    int width = 0;
+    bool visible = true;
+};
 
 class Table
 {
@@ -98,6 +111,9 @@ public:
     std::vector<std::string> tagNames() const; // of the open table
     // The first field named in a tag's key expression ("UPPER(T_PL)" -> "T_PL"), or "".
     std::string tagFieldName(const std::string &tag) const;
+    // Name, expression and flags (descending, upper-cased keys) of a tag of the open table;
+    // nullptr when closed or absent. Valid until the table closes.
+    const TagInfo *tagInfo(const std::string &tag) const;
 
     // --- navigation
     void first();
@@ -112,6 +128,10 @@ public:
     bool gotoRecord(uint32_t recno);
     int recordCount() const;
     bool isEmpty() const;
+    // The record that comes last in the given tag's order among the records that are not
+    // deleted, whatever the filter and the selected order; 0 when there is none. Moves nothing.
+    // IndexError when the table has no such tag.
+    uint32_t lastInTag(const std::string &tag) const;
     // Selected tag: makes current the first visible record whose key is at least the key made
     // from text (upper-cased when the tag's expression is UPPER(...)); false (and the current
     // record stays) when there is none or no tag is selected.
@@ -144,6 +164,13 @@ public:
     void setInteger(const std::string &field, int64_t value);
     void setBoolean(const std::string &field, bool value);
     void setFieldTextHook(const std::string &field, std::function<std::string(Table &)> hook);
+    // Field descriptions, in display order, for the grids that list the table's own fields.
+    // Kept across close and open; empty means every field under its name at its own width.
+    void setFieldDisplays(std::vector<FieldDisplay> displays)
+    {
+        m_fieldDisplays = std::move(displays);
+    }
+    const std::vector<FieldDisplay> &fieldDisplays() const { return m_fieldDisplays; }
 
     // --- states
     TableState state() const { return m_state; }
@@ -176,6 +203,7 @@ private:
     std::string m_fileName;
     std::string m_indexName;
     std::string m_filter;
+    std::vector<FieldDisplay> m_fieldDisplays;
     bool m_exclusive = true;
     bool m_readOnly = false;
     bool m_filtered = false;

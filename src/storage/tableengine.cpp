@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -34,6 +35,20 @@ std::string companionName(const std::string &dbfPath, const char *upperExtension
             c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
     return withExtension(dbfPath, ext);
+}
+
+// A number typed for a level-7 field ("12", "-3.5", "1e+20"); blanks around it are allowed.
+// Independent of the locale.
+bool parseNumberText(const std::string &text, double &value)
+{
+    const size_t begin = text.find_first_not_of(' ');
+    const size_t end = text.find_last_not_of(' ');
+    if (begin == std::string::npos)
+        return false;
+    const char *first = text.data() + begin + (text[begin] == '+' ? 1 : 0);
+    const char *last = text.data() + end + 1;
+    const auto [ptr, ec] = std::from_chars(first, last, value);
+    return ec == std::errc() && ptr == last && std::isfinite(value);
 }
 
 // Reads records for the index layer through a chunk cache, so walks in record order cost one
@@ -386,22 +401,52 @@ struct TableEngine::Impl
         return bad;
     }
 
-    // Before the first write of the session: an index another program wrote is checked tag by
-    // tag; what disagrees with our keys is rebuilt.
-    void prepareIndex()
+    // An index another program wrote is checked tag by tag when the table is opened for
+    // writing (and at the latest before the first write); what disagrees with our keys is
+    // rebuilt, so that every cursor walks keys we can compute. Layouts we would not write
+    // ourselves (full interior nodes, other numeric key bytes) are kept.
+    void checkForeign()
     {
-        if (!mdx || foreignChecked)
+        if (!mdx || foreignChecked || mdx->markAtOpen() != EngineMark::Absent)
             return;
         foreignChecked = true;
-        if (mdx->markAtOpen() == EngineMark::Absent) {
-            auto bad = unsoundTags();
-            if (!bad.empty())
-                rebuild(bad);
-            else {
-                mdx->markWriting(); // writes our signature
-                mdx->markClean();
-            }
+        auto bad = unsoundTags();
+        if (!bad.empty())
+            rebuild(bad);
+    }
+
+    // Before the first write of the session: the foreign check, then our signature.
+    void prepareIndex()
+    {
+        if (!mdx)
+            return;
+        checkForeign();
+        foreignChecked = true;
+        if (!mdx->signedByUs()) {
+            mdx->markWriting(); // writes our signature
+            mdx->markClean();
         }
+    }
+
+    // Read-only (or unwritable) open of another program's index: a tag whose stored keys
+    // disagree with ours cannot be searched or positioned by our keys, so its order is served
+    // from keys computed in memory. Checked once per tag, at its first use.
+    std::vector<int8_t> foreignVerdict; // per tag: 0 not checked, 1 tree, 2 memory
+    bool servedFromMemory(size_t i)
+    {
+        if (!mdx || foreignChecked || mdx->signedByUs() || !mdx->tag(i).evaluable())
+            return false;
+        foreignVerdict.resize(mdx->tagCount(), 0);
+        if (foreignVerdict[i] == 0) {
+            ChunkReader reader(*dbf);
+            TagHealth health = TagHealth::Faulty;
+            try {
+                health = mdx->tag(i).check(dbf->recordCount(), std::ref(reader)).health;
+            } catch (const CorruptFileError &) {
+            }
+            foreignVerdict[i] = health == TagHealth::Sound ? 1 : 2;
+        }
+        return foreignVerdict[i] == 2;
     }
 
     void loadTags()
@@ -478,7 +523,23 @@ TableEngine::open(FileSystem &fs, const std::string &dbfPath, OpenMode mode, Sha
         // A tag we cannot rebuild keeps the index marked: it is never trusted as clean.
         if (d->writable && d->mdx->allEvaluable()) {
             d->foreignChecked = true;
-            d->rebuild(d->allTags());
+            try {
+                d->rebuild(d->allTags());
+            } catch (const IoError &) {
+                // The disk refuses the rebuild: the table still opens, the index is suspect
+                // (orders from memory, rebuilt again before the first write).
+                d->indexSuspect = true;
+                d->memoryOrder.assign(d->tags.size(), nullptr);
+            }
+        }
+    } else if (d->writable && d->mdx && d->mdx->allEvaluable()) {
+        try {
+            d->checkForeign();
+        } catch (const IoError &) {
+            // The rebuild could not be written: the index is suspect (orders from memory,
+            // rebuilt again before the first write).
+            d->indexSuspect = true;
+            d->memoryOrder.assign(d->tags.size(), nullptr);
         }
     }
     return std::unique_ptr<TableEngine>(new TableEngine(std::move(d)));
@@ -726,6 +787,35 @@ void TableEngine::setFieldText(RecordBuffer &record, int field, const std::strin
         codec.setDate(f, rec, date);
         return;
     }
+    case 'I':
+    case '+':
+    case 'O':
+    case '@': {
+        if (utf8.find_first_not_of(' ') == std::string::npos) {
+            if (f.type == 'O')
+                codec.setDoubleValue(f, rec, std::nullopt);
+            else if (f.type == '@')
+                codec.setTimestamp(f, rec, std::nullopt);
+            else
+                codec.setLong32(f, rec, std::nullopt);
+            return;
+        }
+        double value = 0;
+        if (!parseNumberText(utf8, value))
+            throw FieldError(d->path, "field " + f.name + ": \"" + utf8 + "\" is not a number");
+        if (f.type == 'O') {
+            codec.setDoubleValue(f, rec, value);
+        } else if (f.type == '@') {
+            codec.setTimestamp(f, rec, value); // milliseconds, as read
+        } else {
+            if (std::floor(value) != value || value < INT32_MIN || value > INT32_MAX)
+                throw FieldError(d->path,
+                                 "field " + f.name + ": \"" + utf8
+                                     + "\" is not a whole number of the field's range");
+            codec.setLong32(f, rec, static_cast<int32_t>(value));
+        }
+        return;
+    }
     case 'M':
     case 'B':
     case 'G': {
@@ -756,6 +846,12 @@ int64_t TableEngine::fieldInteger(const uint8_t *record, int field) const
     try {
         if (f.type == 'I' || f.type == '+')
             return d->dbf->codec().long32(f, record).value_or(0);
+        if (f.type == 'O' || f.type == '@') {
+            const double v = (f.type == 'O' ? d->dbf->codec().doubleValue(f, record)
+                                            : d->dbf->codec().timestamp(f, record))
+                                 .value_or(0);
+            return std::fabs(v) < 9.2e18 ? static_cast<int64_t>(v) : 0;
+        }
         if (f.type == 'C') {
             double v = 0;
             const std::string_view raw = FieldCodec::raw(f, record);
@@ -773,6 +869,10 @@ void TableEngine::setFieldInteger(RecordBuffer &record, int field, int64_t value
     const FieldDesc &f = fields().at(size_t(field));
     if (f.type == 'N' || f.type == 'F')
         d->dbf->codec().setInteger(f, record.data(), value);
+    else if (f.type == 'O')
+        d->dbf->codec().setDoubleValue(f, record.data(), static_cast<double>(value));
+    else if (f.type == '@')
+        d->dbf->codec().setTimestamp(f, record.data(), static_cast<double>(value));
     else
         setFieldText(record, field, std::to_string(value));
 }
@@ -790,12 +890,25 @@ void TableEngine::setFieldLogical(RecordBuffer &record, int field, std::optional
 
 // --- writes
 
-uint32_t TableEngine::append(const RecordBuffer &record)
+uint32_t TableEngine::append(const RecordBuffer &given)
 {
     d->requireWritable();
-    d->requireSize(record);
+    d->requireSize(given);
     d->requireEvaluable();
     d->recoverIndex();
+    // A level-7 autoincrement field left blank takes the table's next value (the counter is
+    // raised first: a crash leaves a gap in the numbers, never a number used twice).
+    RecordBuffer filled;
+    for (size_t i = 0; level() == 7 && i < fields().size(); ++i) {
+        const FieldDesc &f = fields()[i];
+        if (f.type != '+' || d->dbf->codec().long32(f, given.data()))
+            continue;
+        if (filled.empty())
+            filled = given;
+        d->dbf->codec().setLong32(
+            f, filled.data(), static_cast<int32_t>(d->dbf->takeAutoIncrement(int(i))));
+    }
+    const RecordBuffer &record = filled.empty() ? given : filled;
     if (d->bulk)
         return d->dbf->appendRecord(record.data());
     d->prepareIndex();
@@ -933,7 +1046,7 @@ TagCursor TableEngine::cursor(int tag) const
     auto impl = std::make_unique<TagCursor::Impl>();
     impl->keyType = t.keyType();
     impl->descending = t.descending();
-    if (d->treesUntrusted()) {
+    if (d->treesUntrusted() || d->servedFromMemory(size_t(tag))) {
         if (!t.evaluable())
             throw IndexError(d->mdx->path(),
                              "tag " + t.name()
@@ -1058,8 +1171,16 @@ CheckReport TableEngine::check() const
                 continue;
             }
             ChunkReader reader(dbf);
+            // The tag's lines start with "tag NAME: ", which where already says.
+            auto text = [&](const std::string &line) {
+                return line.compare(0, where.size() + 2, where + ": ") == 0
+                           ? line.substr(where.size() + 2)
+                           : line;
+            };
             try {
                 const TagReport r = t.check(dbf.recordCount(), std::ref(reader));
+                for (const std::string &line : r.notes)
+                    note(where, text(line));
                 if (r.health == TagHealth::Sound)
                     continue;
                 const bool isFault = r.health == TagHealth::Faulty || ours;
@@ -1073,8 +1194,9 @@ CheckReport TableEngine::check() const
                               ? ""
                               : (ours ? "keys differ from the records in an index this program "
                                         "wrote: "
-                                      : "keys made by another program's rule: "))
-                             + r.faults[k]});
+                                      : "keys made by another program's upper-case rule "
+                                        "(rebuilt when the table is opened for writing): "))
+                             + text(r.faults[k])});
             } catch (const StorageError &e) {
                 fault(where, e.fault());
             }

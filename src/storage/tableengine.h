@@ -33,10 +33,12 @@
 //   - signature + "write in progress": a writer stopped half way. Opening for writing
 //     rebuilds every tag from the table before anything else; opening read-only keeps the
 //     files untouched and serves the tags' orders from keys computed in memory.
-//   - no signature (written by another program): before the first write of the session each
+//   - no signature (written by another program): when the table is opened for writing, each
 //     tag is compared with the keys we compute; a tag that disagrees (for instance keys
-//     upper-cased by another rule) is rebuilt, the others are kept, and then our signature is
-//     written.
+//     upper-cased by another rule) is rebuilt at once, the others are kept (a layout we would
+//     not write ourselves, such as full interior nodes, is no reason to rebuild), and our
+//     signature is written with the first write. Opened read-only, a tag that disagrees is
+//     served in the order of our keys, computed in memory at its first use.
 // A write that fails half way (the file layer throws after "write in progress") leaves the
 // files as the last successful write left them, but the tags may disagree with the table: the
 // engine marks its index suspect, check() reports it, cursors order from keys computed in
@@ -205,6 +207,8 @@ public:
     // text = blank field); FieldError when it is not a number or does not fit. L takes
     // "T"/"F"/"Y"/"N"/"" (any case). D takes "YYYYMMDD" or "". M writes the text to NEW memo
     // blocks now (crash-safe order) and puts the block number into record; "" = blank.
+    // Level 7: I and + take a whole number of 32 bits, O any number, @ the milliseconds as
+    // read; blank text = blank field; FieldError otherwise.
     void setFieldText(RecordBuffer &record, int field, const std::string &utf8);
     // Whole numbers: blank or unreadable reads as 0; a fraction is rounded toward zero.
     int64_t fieldInteger(const uint8_t *record, int field) const;
@@ -216,6 +220,7 @@ public:
     // --- writes (each keeps every tag valid on disk, in the order documented above)
     // StateError when opened read-only; IndexError (nothing written) when a tag cannot be
     // evaluated; FieldError when the buffer has the wrong size.
+    // A level-7 autoincrement field left blank gets the table's next number.
     uint32_t append(const RecordBuffer &record);
     void update(uint32_t recno, const RecordBuffer &record); // deletion flag taken from record
     void markDeleted(uint32_t recno);
@@ -242,8 +247,10 @@ public:
 
     // --- verification
     // Table (header vs size, every record's fields), memo pointers, and every tag against the
-    // records: each record listed once with the key we compute, in order. A tag whose keys
-    // differ only by another program's upper-casing rule is a note.
+    // records: each record listed once with the key we compute, in order. Faults: keys out of
+    // order, a key that disagrees with its record, a missing or extra entry, a bad pointer.
+    // Notes: keys that differ only by another program's upper-casing rule, numeric keys in
+    // another form of the same value, interior nodes filled to the last slot.
     CheckReport check() const;
     // Rebuilds what opening for writing rebuilds (a crashed index, tags that disagree with
     // the records) and the whole index after a failed write of this session, then checks

@@ -4,6 +4,8 @@
 #include "Guard.h"
 #include "table.h"
 
+#include <exception>
+
 namespace welarik {
 
 FieldBinding::FieldBinding(QWidget *control)
@@ -106,8 +108,10 @@ void FieldBinding::storePending(Table &table)
         return;
     if (table.state() != TableState::Edit && table.state() != TableState::Insert)
         return;
-    m_modified = false;
+    // A value the record refuses (a character the code page lacks, a count that is no number)
+    // stays pending in the control, so nothing typed is lost when the post fails.
     writeValue(table, fieldName());
+    m_modified = false;
     m_loadedText = table.asString(fieldName());
 }
 
@@ -149,7 +153,13 @@ DBEdit::DBEdit(QWidget *parent)
         markModified();
         emit changedByUser();
     });
-    connectGuarded(this, &QLineEdit::editingFinished, this, [this] { store(); });
+    connect(this, &QLineEdit::editingFinished, this, [this] {
+        // A value the record refuses stays pending in the edit; the post reports it.
+        try {
+            store();
+        } catch (const std::exception &) {
+        }
+    });
     applyReadOnly(true);
 }
 
@@ -229,7 +239,11 @@ void DBMemo::applyReadOnly(bool readOnly)
 void DBMemo::focusOutEvent(QFocusEvent *e)
 {
     QPlainTextEdit::focusOutEvent(e);
-    runGuarded([this] { store(); });
+    // A value the record refuses stays pending in the memo; the post reports it.
+    try {
+        store();
+    } catch (const std::exception &) {
+    }
 }
 
 // --- DBCheckBox

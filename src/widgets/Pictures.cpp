@@ -183,7 +183,97 @@ void paintArrow(QPainter &p, bool left, bool bar)
         p.drawRect(QRectF(left ? 1 : 9.5, 1.5, 1.5, 9));
 }
 
+// The list editors' tool bar (32-unit canvas). A green plus.
+void paintListAdd(QPainter &p)
+{
+    p.setPen(QPen(QColor(0x0f, 0x5a, 0x1c), 1.5, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+    p.setBrush(QColor(0x2e, 0xa8, 0x3c));
+    const QPointF plus[] = {{12, 4},
+                            {20, 4},
+                            {20, 12},
+                            {28, 12},
+                            {28, 20},
+                            {20, 20},
+                            {20, 28},
+                            {12, 28},
+                            {12, 20},
+                            {4, 20},
+                            {4, 12},
+                            {12, 12}};
+    p.drawPolygon(plus, 12);
+}
+
+// Two green arrows, right above and left below, between the letter shapes "a" and "b".
+void paintListCorrect(QPainter &p)
+{
+    QFont font = p.font();
+    font.setPixelSize(14);
+    font.setBold(true);
+    p.setFont(font);
+    p.setPen(QColor(0x28, 0x28, 0x50));
+    p.drawText(QRectF(0, 6, 9, 20), Qt::AlignCenter, QStringLiteral("a"));
+    p.drawText(QRectF(23, 6, 9, 20), Qt::AlignCenter, QStringLiteral("b"));
+    p.setPen(QPen(QColor(0x0f, 0x5a, 0x1c), 1, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(QColor(0x2e, 0xa8, 0x3c));
+    const QPointF right[] = {{9, 9}, {17, 9}, {17, 5}, {23, 11}, {17, 17}, {17, 13}, {9, 13}};
+    const QPointF left[] = {{23, 19}, {15, 19}, {15, 15}, {9, 21}, {15, 27}, {15, 23}, {23, 23}};
+    p.drawPolygon(right, 7);
+    p.drawPolygon(left, 7);
+}
+
+// A red minus.
+void paintListDelete(QPainter &p)
+{
+    p.setPen(QPen(QColor(0x80, 0x10, 0x18), 1.5));
+    p.setBrush(QColor(0xd8, 0x24, 0x30));
+    p.drawRect(QRectF(4, 12, 24, 8));
+}
+
+// A green tick.
+void paintListClose(QPainter &p)
+{
+    p.setPen(QPen(QColor(0x1a, 0x8a, 0x2e), 5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    QPainterPath path;
+    path.moveTo(5, 17);
+    path.lineTo(12, 25);
+    path.lineTo(27, 7);
+    p.drawPath(path);
+}
+
+// A chequered circular target, black and white quarters, with a red cross over it.
+void paintListDetails(QPainter &p)
+{
+    const QRectF disc(3, 3, 26, 26);
+    p.setPen(Qt::NoPen);
+    for (int quarter = 0; quarter < 4; ++quarter) {
+        p.setBrush(quarter % 2 == 0 ? QColor(0x20, 0x20, 0x20) : QColor(Qt::white));
+        p.drawPie(disc, quarter * 90 * 16, 90 * 16);
+    }
+    p.setPen(QPen(QColor(0x20, 0x20, 0x20), 1.5));
+    p.setBrush(Qt::NoBrush);
+    p.drawEllipse(disc);
+    p.setPen(QPen(QColor(0xd8, 0x24, 0x30), 3.5, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(8, 8), QPointF(24, 24));
+    p.drawLine(QPointF(24, 8), QPointF(8, 24));
+}
+
 using Painter = void (*)(QPainter &);
+
+// The lookup pickers' button faces, on an 8-unit canvas.
+void paintDropDown(QPainter &p)
+{
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(20, 20, 20));
+    p.drawPolygon(QPolygonF({QPointF(1, 2.5), QPointF(7, 2.5), QPointF(4, 5.5)}));
+}
+
+void paintEllipsis(QPainter &p)
+{
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(20, 20, 20));
+    for (qreal x : {0.5, 3.0, 5.5})
+        p.drawRect(QRectF(x, 5, 1.6, 1.6));
+}
 
 struct Entry
 {
@@ -233,11 +323,18 @@ const std::array kPictures = {
           [](QPainter &p) {
               paintToolPicture(p, Picture::Delete);
           }},
+    Entry{u"list-add", {32, 32}, paintListAdd},
+    Entry{u"list-correct", {32, 32}, paintListCorrect},
+    Entry{u"list-delete", {32, 32}, paintListDelete},
+    Entry{u"list-close", {32, 32}, paintListClose},
+    Entry{u"list-details", {32, 32}, paintListDetails},
     Entry{u"tick", {16, 16}, paintTick},
     Entry{u"cross", {16, 16}, paintCross},
     Entry{u"film-info", {25, 25}, paintFilmInfo},
     Entry{u"web", {25, 25}, paintWeb},
     Entry{u"question", {48, 64}, paintQuestion},
+    Entry{u"drop-down", {8, 8}, paintDropDown},
+    Entry{u"ellipsis", {8, 8}, paintEllipsis},
     Entry{u"first",
           {12, 12},
           [](QPainter &p) {

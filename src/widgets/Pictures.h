@@ -4,9 +4,12 @@
 // and scaled to the size asked for.
 //
 // Names: "help", "exit", "open", "add", "correct", "search", "details", "delete" (tool bars and
-// menus, a 32-unit canvas); "tick", "cross" (dialog buttons); "film-info", "web" (the film
-// editor's tool bar); "question" (the question dialog, 48 x 64); "first", "prior", "next",
-// "last" (record navigation). Other windows add theirs here.
+// menus, a 32-unit canvas); "list-add", "list-correct", "list-delete", "list-close",
+// "list-details" (the list editors' tool bars: green plus, two green arrows between letters, red
+// minus, green tick, chequered target with a red cross); "tick", "cross" (dialog buttons);
+// "film-info", "web" (the film editor's tool bar); "question" (the question dialog, 48 x 64);
+// "first", "prior", "next", "last" (record navigation); "drop-down", "ellipsis" (the lookup
+// pickers' buttons). Other windows add theirs here.
 
 #include <QIcon>
 #include <QPixmap>

@@ -87,7 +87,11 @@ void TdlgPytanie::reject()
 
 void TdlgPytanie::FormActivate()
 {
-    Txt->setText(Question);
+    // A carriage return in a question breaks the line, as the catalogues' own texts do.
+    QString text = Question;
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(u'\r', u'\n');
+    Txt->setText(text);
     if (Txt->text().isEmpty())
         Txt->setText(strings::questionPlaceholder.toString());
 }

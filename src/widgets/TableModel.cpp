@@ -147,10 +147,9 @@ QVariant TableModel::headerData(int section, Qt::Orientation orientation, int ro
 {
     if (orientation != Qt::Horizontal || section < 0 || section >= int(m_visible.size()))
         return QAbstractTableModel::headerData(section, orientation, role);
+    // Titles align as the grid's header says (TableGrid: left).
     if (role == Qt::DisplayRole)
         return m_visible[size_t(section)].title;
-    if (role == Qt::TextAlignmentRole)
-        return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
     return {};
 }
 

@@ -178,6 +178,11 @@ TEST(DbfImages, SettersFormatAndRefuse)
         EXPECT_NE(e.fault().find("日"), std::string::npos);
         EXPECT_EQ(e.file(), "T.DBF");
     }
+    // Cut to the width before encoding: what the code page lacks beyond it goes unnoticed.
+    c.setText(f[0], r.data(), "Żółty 日本");
+    EXPECT_EQ(raw(0), "\xAF\xF3\xB3ty");
+    c.setText(f[0], r.data(), "abcde\xFF");
+    EXPECT_EQ(raw(0), "abcde");
     c.setNumber(f[1], r.data(), -12.5);
     EXPECT_EQ(raw(1), "  -12.50");
     c.setNumber(f[1], r.data(), -0.001);

@@ -1,0 +1,175 @@
+// The main window's genre view and quick find, driven by presses and keys on the real window:
+// the filter set on every close of the genre list, the drop-down's enabled state after the genre
+// table opens and after a delete, and Ctrl+F from another page.
+
+#define QTEST_QPA_MOUSE_HANDLING
+
+#include "../support/qt/ModalHelper.h"
+#include "Desktop.h"
+#include "DropDownPicker.h"
+#include "Glowny.h"
+#include "LookupDialog.h"
+#include "TableModel.h"
+#include "demo.h"
+#include "testsupport.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QtTest>
+
+#include <memory>
+
+using namespace welarik;
+using welarik::test::ModalHelper;
+
+class TestGlownyFind : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<test::TempDir> m_dir;
+    std::unique_ptr<ScopedScriptedDesktop> m_desktop;
+    std::unique_ptr<TfmGlowny> m_w;
+
+    void openCatalogue()
+    {
+        m_desktop->get().queueFileName(QString::fromStdString(m_dir->file("FILMY.DBF")));
+        m_w->cmdTOpen->trigger();
+        QVERIFY(m_w->dbfFilmy.isOpen());
+    }
+    // Opens the genre list and presses and releases on the row of genre.
+    void pickGenre(const std::string &genre)
+    {
+        QTest::mouseClick(m_w->cmdTRozwin->button(), Qt::LeftButton);
+        QVERIFY(m_w->cmdTRozwin->isDroppedDown());
+        TableGrid *grid = m_w->cmdTRozwin->listGrid();
+        int row = 0;
+        while (m_w->dbfGatunekF.asStringOf(m_w->dbfGatunekF.recordAtRow(row), "GATUNEK") != genre)
+            ++row;
+        grid->scrollTo(grid->model()->index(row, 0));
+        const QRect cell = grid->visualRect(grid->model()->index(row, 0));
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+        QTRY_VERIFY(!m_w->cmdTRozwin->isDroppedDown());
+    }
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<test::TempDir>();
+        EngineDemoWriter writer;
+        createDemoCatalogue(FileSystem::real(), m_dir->path().string(), {}, writer);
+        m_desktop = std::make_unique<ScopedScriptedDesktop>();
+        m_w = std::make_unique<TfmGlowny>();
+        m_w->setProgramDir(QString::fromStdString(m_dir->path().string()));
+        m_w->show();
+        m_w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_w.get()));
+    }
+
+    void cleanup()
+    {
+        m_w.reset();
+        m_desktop.reset();
+        m_dir.reset();
+    }
+
+    void genreViewSetsTheFilterOnEveryClose()
+    {
+        DropDownPicker *picker = m_w->cmdTRozwin;
+        QCOMPARE(picker->size(), QSize(22, 22));
+        QVERIFY(!(picker->focusPolicy() & Qt::TabFocus));
+        QCOMPARE(picker->layoutDirection(), Qt::RightToLeft);
+        openCatalogue();
+        QVERIFY(picker->isEnabled());
+
+        // Escape before the first pick: nothing between the quotes, no film shown.
+        QTest::mouseClick(picker->button(), Qt::LeftButton);
+        QTest::keyClick(picker->listWindow(), Qt::Key_Escape);
+        QCOMPARE(m_w->dbfFilmy.filter(), std::string("GATUNEK=''"));
+        QCOMPARE(m_w->dbfFilmy.recordCount(), 0);
+
+        m_w->dbfFilmy.setFilter({});
+        int dramas = 0;
+        for (int row = 0; row < m_w->dbfFilmy.rowCount(); ++row)
+            dramas
+                += m_w->dbfFilmy.asStringOf(m_w->dbfFilmy.recordAtRow(row), "GATUNEK") == "Dramat";
+        QVERIFY(dramas > 0);
+        pickGenre("Dramat");
+        QCOMPARE(picker->text(), QStringLiteral("Dramat"));
+        QCOMPARE(m_w->dbfFilmy.filter(), std::string("GATUNEK='Dramat'"));
+        QCOMPARE(m_w->dbfFilmy.recordCount(), dramas);
+        QCOMPARE(m_w->viewNumber(), 1);
+        // The list opens right-aligned with the drop-down.
+        QTest::mouseClick(picker->button(), Qt::LeftButton);
+        QCOMPARE(picker->listWindow()->geometry().right() + 1,
+                 picker->mapToGlobal(QPoint(picker->width(), 0)).x());
+        QTest::keyClick(picker->listWindow(), Qt::Key_Escape);
+
+        // A genre the filter cannot take reaches the default error box; the filter stays.
+        m_w->dbfGatunekF.insert();
+        m_w->dbfGatunekF.setString("GATUNEK", "Rock'n'roll");
+        m_w->dbfGatunekF.post();
+        pickGenre("Rock'n'roll");
+        QCOMPARE(m_desktop->get().count(MessageKind::DefaultError), 1);
+        QCOMPARE(m_w->dbfFilmy.filter(), std::string("GATUNEK='Dramat'"));
+    }
+
+    void emptyGenreTableLeavesTheDropDownDisabled()
+    {
+        {
+            Table genres;
+            genres.setFileName(m_dir->file("BAZY/GATUNEKF.DBF"));
+            genres.open();
+            while (!genres.isEmpty())
+                genres.deleteRecord();
+        }
+        openCatalogue();
+        QVERIFY(!m_w->cmdTRozwin->isEnabled());
+        for (const char *genre : {"Dramat", "Komedia"}) {
+            m_w->dbfGatunekF.insert();
+            m_w->dbfGatunekF.setString("GATUNEK", genre);
+            m_w->dbfGatunekF.post();
+        }
+        QVERIFY(!m_w->cmdTRozwin->isEnabled());
+        openCatalogue(); // the genre table stays open: no new evaluation
+        QVERIFY(!m_w->cmdTRozwin->isEnabled());
+        m_w->dbfGatunekF.deleteRecord();
+        QVERIFY(m_w->cmdTRozwin->isEnabled());
+    }
+
+    void quickFindFromAnotherPage()
+    {
+        openCatalogue();
+        m_w->pgGlowny->setCurrentIndex(2);
+        bool horizontalBar = false;
+        int gridWidth = 0;
+        ModalHelper<LookupDialog> helper([&](LookupDialog *d) {
+            QCOMPARE(d->windowTitle(), QStringLiteral("Sz"));
+            gridWidth = d->grid->width();
+            horizontalBar = d->grid->horizontalScrollBar()->isVisible();
+            // "Nr CD" is preselected; Down chooses "Tytuł polski" (T_PL).
+            d->cbSearchBy->setFocus();
+            QTest::keyClick(d->cbSearchBy, Qt::Key_Down);
+            QTest::keyClicks(d->edSearch, QStringLiteral("psy"));
+            QTest::keyClick(d->edSearch, Qt::Key_Return);
+            if (d->isVisible())
+                d->done(mrCancel);
+        });
+        QTest::keyClick(m_w.get(), Qt::Key_F, Qt::ControlModifier);
+        QTRY_VERIFY(helper.ran());
+        QCOMPARE(m_w->dbfFilmy.indexName(), std::string("T_PL"));
+        QCOMPARE(m_w->dbfFilmy.asString("T_PL"), std::string("Psy"));
+        QCOMPARE(m_w->gridModel->currentRow(), m_w->dbfFilmy.currentRow());
+        QCOMPARE(m_w->gridModel->index(m_w->gridModel->currentRow(), 1).data().toString(),
+                 QStringLiteral("Psy"));
+        QVERIFY(horizontalBar);
+        QVERIFY(gridWidth <= m_w->screen()->geometry().width() - 40);
+    }
+};
+
+QTEST_MAIN(TestGlownyFind)
+#include "tst_GlownyFind.moc"
