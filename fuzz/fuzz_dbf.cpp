@@ -1,6 +1,7 @@
 // Opens any bytes as a table and reads every record and field through the codec.
 
 #include "dbf.h"
+#include "decode.h"
 #include "errors.h"
 #include "memfs.h"
 
@@ -21,36 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             for (const FieldDesc &f : dbf->fields()) {
                 try {
                     c.text(f, r);
-                    switch (f.type) {
-                    case 'N':
-                    case 'F':
-                        c.number(f, r);
-                        c.integer(f, r);
-                        break;
-                    case 'L':
-                        c.logical(f, r);
-                        break;
-                    case 'D':
-                        c.date(f, r);
-                        break;
-                    case 'M':
-                    case 'B':
-                    case 'G':
-                        c.memoBlock(f, r);
-                        break;
-                    case 'I':
-                    case '+':
-                        c.long32(f, r);
-                        break;
-                    case 'O':
-                        c.doubleValue(f, r);
-                        break;
-                    case '@':
-                        c.timestamp(f, r);
-                        break;
-                    default:
-                        break;
-                    }
+                    decodeField(c, f, r);
                 } catch (const StorageError &) {
                 }
             }

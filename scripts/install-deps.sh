@@ -2,7 +2,7 @@
 # Installs what building, running and testing need on Debian 12 (run as root). Installs only
 # what is missing, so a second run is quick.
 set -euo pipefail
-packages=(cmake ninja-build g++ clang clang-format libclang-rt-14-dev
+packages=(cmake ninja-build g++ clang clang-format clang-tidy libclang-rt-14-dev
           qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev
           libdbd-xbase-perl perl xvfb xauth imagemagick ffmpeg fonts-dejavu-core
           librsvg2-bin groff-base desktop-file-utils appstream dpkg-dev file)

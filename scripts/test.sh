@@ -23,3 +23,4 @@ echo "the program started and kept running"
 ctest --test-dir "${WELARIK_BUILD_DIR:-build}" --output-on-failure -j "$(nproc)"
 # What a user installs: the install tree, the installed program's start and the package.
 bash scripts/check-install.sh
+bash scripts/tidy.sh --at-most 8

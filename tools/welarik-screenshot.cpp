@@ -4,6 +4,7 @@
 // With WELARIK_IDLE_SECONDS=N in the environment it then leaves the window idle for N seconds
 // and prints the processor time it used meanwhile, as a share of one core.
 
+#include "Application.h"
 #include "Desktop.h"
 #include "Glowny.h"
 #include "Program.h"

@@ -3,14 +3,17 @@
 #include "DBNavigator.h"
 #include "DataSource.h"
 #include "Desktop.h"
+#include "EnginePath.h"
 #include "GlownyStrings.h"
 #include "Guard.h"
 #include "Pictures.h"
 #include "Program.h"
 #include "Statbaru.h"
 #include "TableModel.h"
+#include "errors.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDialog>
@@ -33,15 +36,12 @@ namespace welarik {
 
 namespace {
 
+namespace glowny = strings::glowny;
+
 constexpr int kWindowWidth = 800;
 constexpr int kWindowHeight = 604;
 constexpr int kHeaderHeight = 22;
 constexpr int kNavigatorStartLeft = 500;
-
-std::string toLocal(const QString &path)
-{
-    return QDir::toNativeSeparators(path).toStdString();
-}
 
 } // namespace
 
@@ -55,7 +55,7 @@ TfmGlowny::TfmGlowny(QWidget *parent)
     , dbfZnajomi(catalogue.dbfZnajomi)
 {
     setObjectName(QStringLiteral("fmGlowny"));
-    setWindowTitle(glowny::caption);
+    setWindowTitle(glowny::caption.toString());
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                    | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                    | Qt::WindowCloseButtonHint);
@@ -136,9 +136,9 @@ void TfmGlowny::setProgramDir(const QString &dir)
 }
 
 QAction *TfmGlowny::addItem(
-    QMenu *menu, const char *name, const QString &text, const QKeySequence &shortcut, bool enabled)
+    QMenu *menu, const char *name, QStringView text, const QKeySequence &shortcut, bool enabled)
 {
-    auto *action = new QAction(text, this);
+    auto *action = new QAction(text.toString(), this);
     action->setObjectName(QString::fromLatin1(name));
     action->setEnabled(enabled);
     if (!shortcut.isEmpty()) {
@@ -146,7 +146,7 @@ QAction *TfmGlowny::addItem(
         action->setShortcut(shortcut);
         action->setShortcutContext(Qt::WidgetShortcut);
         auto *key = new QShortcut(shortcut, this);
-        connect(key, &QShortcut::activated, this, [this, action] { runShortcut(action); });
+        connectGuarded(key, &QShortcut::activated, this, [this, action] { runShortcut(action); });
         m_shortcutItems.emplace_back(action, menu);
     }
     menu->addAction(action);
@@ -177,11 +177,11 @@ void TfmGlowny::runShortcut(QAction *item)
 void TfmGlowny::buildActions()
 {
     // The tool bar's image list: help, exit, open, add, correct, search.
-    auto tool = [this](const char *name, QStringView picture, const QString &hint) {
+    auto tool = [this](const char *name, QStringView picture, QStringView hint) {
         auto *a = new QAction(this);
         a->setObjectName(QString::fromLatin1(name));
         a->setIcon(pictureIcon(picture, 32));
-        a->setToolTip(hint);
+        a->setToolTip(hint.toString());
         return a;
     };
     cmdTPomoc = tool("cmdTPomoc", u"help", glowny::hintPomoc);
@@ -189,7 +189,7 @@ void TfmGlowny::buildActions()
     cmdTOpen = tool("cmdTOpen", u"open", glowny::hintOpen);
     cmdTDodaj = tool("cmdTDodaj", u"add", glowny::hintDodaj);
     cmdTPopraw = tool("cmdTPopraw", u"correct", glowny::hintPopraw);
-    cmdTSzukaj = tool("cmdTSzukaj", u"search", QString());
+    cmdTSzukaj = tool("cmdTSzukaj", u"search", {});
     connectGuarded(cmdTKoniec, &QAction::triggered, this, [this] { Koniecprogramu1Click(); });
     connectGuarded(cmdTOpen, &QAction::triggered, this, [this] { cmdTOpenClick(); });
 }
@@ -198,8 +198,8 @@ void TfmGlowny::buildMenu()
 {
     auto *bar = menuBar();
     bar->setObjectName(QStringLiteral("mmGlowne"));
-    auto topMenu = [this, bar](const char *name, const QString &title) {
-        QMenu *m = bar->addMenu(title);
+    auto topMenu = [this, bar](const char *name, QStringView title) {
+        QMenu *m = bar->addMenu(title.toString());
         m->setObjectName(QString::fromLatin1(name));
         m->menuAction()->setObjectName(QString::fromLatin1(name) + QStringLiteral("Action"));
         return m;
@@ -220,9 +220,7 @@ void TfmGlowny::buildMenu()
     Koniecprogramu1 = addItem(
         Plik1, "Koniecprogramu1", glowny::itemKoniec, QKeySequence(Qt::ALT | Qt::Key_F4), true);
     Koniecprogramu1->setIcon(pictureIcon(u"exit", 16));
-    connect(Otworzbaze1, &QAction::triggered, this, [this] {
-        runGuarded([this] { cmdTOpenClick(); });
-    });
+    connectGuarded(Otworzbaze1, &QAction::triggered, this, [this] { cmdTOpenClick(); });
     connectGuarded(Koniecprogramu1, &QAction::triggered, this, [this] { Koniecprogramu1Click(); });
 
     Edycja1 = topMenu("Edycja1", glowny::menuEdycja);
@@ -250,14 +248,11 @@ void TfmGlowny::buildMenu()
         Szukaj1, "Pokawypozyczone1", glowny::itemPokazWypozyczone, QKeySequence(Qt::Key_F8), true);
     for (QAction *view : {PokaWszystkie1, Pokanastanie1, Pokawypozyczone1}) {
         view->setCheckable(true);
-        connect(view, &QAction::triggered, this, [this, view] {
-            runGuarded([this, view] { PokaWszystkie1Click(view); });
-        });
+        connectGuarded(
+            view, &QAction::triggered, this, [this, view] { PokaWszystkie1Click(view); });
     }
     PokaWszystkie1->setChecked(true);
-    connect(Usufiltrowanie1, &QAction::triggered, this, [this] {
-        runGuarded([this] { Usufiltrowanie1Click(); });
-    });
+    connectGuarded(Usufiltrowanie1, &QAction::triggered, this, [this] { Usufiltrowanie1Click(); });
     Szukaj1->addSeparator();
     addItem(Szukaj1, "Zaawansowane1", glowny::itemZaawansowane, none, false);
     Szybkiewyszukiwanie1 = addItem(Szukaj1,
@@ -288,13 +283,11 @@ void TfmGlowny::buildMenu()
                                    glowny::itemEdytujDane,
                                    QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_D),
                                    false);
-    connect(Edytujgatunekfilmu1, &QAction::triggered, this, [this] {
-        runGuarded([this] { Edytujgatunekfilmu1Click(); });
-    });
-    connect(Edytujznajomych1, &QAction::triggered, this, [this] {
-        runGuarded([this] { Edytujznajomych1Click(); });
-    });
-    Bazy1 = Narzedzia1->addMenu(glowny::menuBazy);
+    connectGuarded(
+        Edytujgatunekfilmu1, &QAction::triggered, this, [this] { Edytujgatunekfilmu1Click(); });
+    connectGuarded(
+        Edytujznajomych1, &QAction::triggered, this, [this] { Edytujznajomych1Click(); });
+    Bazy1 = Narzedzia1->addMenu(glowny::menuBazy.toString());
     Bazy1->setObjectName(QStringLiteral("Bazy1"));
     Porzadkujbazy1 = addItem(Bazy1, "Porzadkujbazy1", glowny::itemPorzadkuj, none, true);
     Sprawdzspojnoscbaz1 = addItem(Bazy1, "Sprawdzspojnoscbaz1", glowny::itemSprawdz, none, true);
@@ -311,13 +304,12 @@ void TfmGlowny::buildMenu()
 
     pmenuGrid = new QMenu(this);
     pmenuGrid->setObjectName(QStringLiteral("pmenuGrid"));
-    auto popupItem
-        = [this](const char *name, const QString &text, QStringView picture, bool enabled) {
-              QAction *a = pmenuGrid->addAction(pictureIcon(picture, 16), text);
-              a->setObjectName(QString::fromLatin1(name));
-              a->setEnabled(enabled);
-              return a;
-          };
+    auto popupItem = [this](const char *name, QStringView text, QStringView picture, bool enabled) {
+        QAction *a = pmenuGrid->addAction(pictureIcon(picture, 16), text.toString());
+        a->setObjectName(QString::fromLatin1(name));
+        a->setEnabled(enabled);
+        return a;
+    };
     Poprawbiecacyfilm1 = popupItem("Poprawbiecacyfilm1", glowny::popupPopraw, u"correct", true);
     Dopisznowyfilm1 = popupItem("Dopisznowyfilm1", glowny::popupDopisz, u"add", true);
     Pokaszczegy1 = popupItem("Pokaszczegy1", glowny::popupSzczegoly, u"details", true);
@@ -371,9 +363,9 @@ void TfmGlowny::buildPages()
     strMuzyka->setObjectName(QStringLiteral("strMuzyka"));
     strGry = new QWidget;
     strGry->setObjectName(QStringLiteral("strGry"));
-    pgGlowny->addTab(strFilmy, glowny::tabFilmy);
-    pgGlowny->addTab(strMuzyka, glowny::tabMuzyka);
-    pgGlowny->addTab(strGry, glowny::tabGry);
+    pgGlowny->addTab(strFilmy, glowny::tabFilmy.toString());
+    pgGlowny->addTab(strMuzyka, glowny::tabMuzyka.toString());
+    pgGlowny->addTab(strGry, glowny::tabGry.toString());
     // The other pages are empty and disabled; their tabs stay clickable.
     strMuzyka->setEnabled(false);
     strGry->setEnabled(false);
@@ -387,16 +379,15 @@ void TfmGlowny::buildPages()
     header->setFixedHeight(kHeaderHeight);
     QFont bold = font();
     bold.setBold(true);
-    auto headerButton
-        = [header, &bold](const char *name, const QString &text, int left, int width) {
-              auto *b = new QPushButton(text, header);
-              b->setObjectName(QString::fromLatin1(name));
-              b->setFlat(true);
-              b->setFont(bold);
-              b->setFocusPolicy(Qt::TabFocus);
-              b->setGeometry(left, 0, width, kHeaderHeight);
-              return b;
-          };
+    auto headerButton = [header, &bold](const char *name, QStringView text, int left, int width) {
+        auto *b = new QPushButton(text.toString(), header);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setFlat(true);
+        b->setFont(bold);
+        b->setFocusPolicy(Qt::TabFocus);
+        b->setGeometry(left, 0, width, kHeaderHeight);
+        return b;
+    };
     btnNr = headerButton("btnNr", glowny::btnNrCaption, 1, 37);
     btnPL = headerButton("btnPL", glowny::btnPLCaption, 38, 251);
     btnOrg = headerButton("btnOrg", glowny::btnOrgCaption, 289, 251);
@@ -449,7 +440,7 @@ void TfmGlowny::buildStatusBar()
     stbarGlowny->setWidthTime(80);
     stbarGlowny->setWidthDate(80);
 
-    lbLiczba = new QLabel(glowny::liczbaPozycji, stbarGlowny);
+    lbLiczba = new QLabel(glowny::liczbaPozycji.toString(), stbarGlowny);
     lbLiczba->setObjectName(QStringLiteral("lbLiczba"));
     lbLiczba->move(8, 5);
     lbIlosc = new QLabel(QStringLiteral("0"), stbarGlowny);
@@ -463,7 +454,7 @@ void TfmGlowny::buildStatusBar()
     lbIlosc->move(std::max(80, lbLiczba->x() + lbLiczba->width() + 2), 5);
     dbNavi = new DBNavigator(stbarGlowny);
     dbNavi->setDataSource(dsFilmy);
-    dbNavi->setHint(glowny::hintNavi);
+    dbNavi->setHint(glowny::hintNavi.toString());
     dbNavi->setGeometry(kNavigatorStartLeft, 2, 84, 21);
 
     stbarGlowny->setTimerEnabled(true);
@@ -504,7 +495,7 @@ void TfmGlowny::attachGridMenu(bool attach)
 void TfmGlowny::cmdTOpenClick()
 {
     Desktop &desktop = Desktop::instance();
-    const QString file = desktop.openFileName(this, ProgramDir, glowny::openFilter);
+    const QString file = desktop.openFileName(this, ProgramDir, glowny::openFilter.toString());
     if (file.isEmpty())
         return;
     openCatalogue(file);
@@ -514,11 +505,11 @@ void TfmGlowny::openCatalogue(const QString &file)
 {
     Desktop &desktop = Desktop::instance();
     try { // block 1: the configuration table
-        catalogue.bindConfig(toLocal(DataDir));
+        catalogue.bindConfig(toEnginePath(DataDir));
         dbfConfig.open();
-    } catch (const std::exception &) {
+    } catch (const StorageError &) {
         dbfConfig.close();
-        desktop.error(this, glowny::configNotOpened);
+        desktop.error(this, glowny::configNotOpened.toString());
         return;
     }
 
@@ -526,8 +517,8 @@ void TfmGlowny::openCatalogue(const QString &file)
         return;
 
     dbfFilmy.close();
-    dbfFilmy.setFileName(toLocal(QFileInfo(file).absoluteFilePath()));
-    catalogue.bindSideTables(toLocal(DataDir));
+    dbfFilmy.setFileName(toEnginePath(QFileInfo(file).absoluteFilePath()));
+    catalogue.bindSideTables(toEnginePath(DataDir));
 
     try { // block 2: the films table, then the side tables
         dbfFilmy.setIndexName("ID_CD");
@@ -537,9 +528,9 @@ void TfmGlowny::openCatalogue(const QString &file)
         dbfGatunekF.open();
         dbfNrF.open();
         dbfZnajomi.open();
-    } catch (const std::exception &) {
+    } catch (const StorageError &) {
         dbfFilmy.close();
-        desktop.error(this, glowny::filmsOpenError);
+        desktop.error(this, glowny::filmsOpenError.toString());
     }
 }
 

@@ -190,7 +190,7 @@ private:
     bool poolHolds(int64_t number);
     QAction *addItem(QMenu *menu,
                      const char *name,
-                     const QString &text,
+                     QStringView text,
                      const QKeySequence &shortcut,
                      bool enabled);
 

@@ -27,6 +27,8 @@ namespace welarik {
 
 namespace {
 
+namespace glowny = strings::glowny;
+
 constexpr const char *kIdCd = "ID_CD";
 
 QString withReason(const QString &text, const std::exception &e)
@@ -83,7 +85,7 @@ void TfmGlowny::Kasujfilm1Click()
 {
     if (!filmsPageActive() || dbfFilmy.recordCount() < 1)
         return;
-    questionDialog->Question = glowny::questionKasujFilm;
+    questionDialog->Question = glowny::questionKasujFilm.toString();
     if (questionDialog->exec() != mrCancel)
         FilmCommand(fcDelete);
 }
@@ -123,7 +125,7 @@ std::optional<int64_t> TfmGlowny::showEditorUntilSaved()
                 dbfFilmy.post();
                 return number;
             } catch (const std::exception &e) {
-                Desktop::instance().plain(this, withReason(glowny::saveError, e));
+                Desktop::instance().plain(this, withReason(glowny::saveError.toString(), e));
                 // A post that failed keeps the record in its state with the values typed, so
                 // the user can change the offending one or cancel.
                 if (dbfFilmy.state() != TableState::Edit && dbfFilmy.state() != TableState::Insert)
@@ -173,7 +175,10 @@ void TfmGlowny::FilmCommand(int mode)
             NextCdNumber(poolHolds(*saved));
         } catch (const std::exception &e) {
             dbfNrF.cancel();
-            desktop.plain(this, withReason(glowny::saveError + u'\n' + glowny::poolNotUpdated, e));
+            desktop.plain(
+                this,
+                withReason(glowny::saveError.toString() + u'\n' + glowny::poolNotUpdated.toString(),
+                           e));
         }
         return;
     }
@@ -191,7 +196,10 @@ void TfmGlowny::FilmCommand(int mode)
             dbfNrF.post();
         } catch (const std::exception &e) {
             dbfNrF.cancel();
-            desktop.plain(this, withReason(glowny::saveError + u'\n' + glowny::poolNotUpdated, e));
+            desktop.plain(
+                this,
+                withReason(glowny::saveError.toString() + u'\n' + glowny::poolNotUpdated.toString(),
+                           e));
         }
         return;
     }
@@ -218,7 +226,7 @@ void TfmGlowny::FilmCommand(int mode)
             dbfFilmy.deleteRecord();
         } catch (const std::exception &e) {
             dbfNrF.cancel();
-            QString text = withReason(glowny::deleteError, e);
+            QString text = withReason(glowny::deleteError.toString(), e);
             if (poolRecord != 0) {
                 // The film still exists: its number must not be offered again.
                 try {
@@ -226,7 +234,7 @@ void TfmGlowny::FilmCommand(int mode)
                         throw StateError(dbfNrF.fileName(), "the pool's new record is gone");
                     dbfNrF.deleteRecord();
                 } catch (const std::exception &undo) {
-                    text += u'\n' + withReason(glowny::numberLeftInPool, undo);
+                    text += u'\n' + withReason(glowny::numberLeftInPool.toString(), undo);
                 }
             }
             desktop.error(this, text);

@@ -1,86 +1,85 @@
 #pragma once
-// The main window's own texts, as the user sees them.
+// The user-facing texts of the main window, byte-exact, in one place.
 
-#include <QString>
+#include <QStringView>
 
-namespace welarik::glowny {
+namespace welarik::strings::glowny {
 
-inline const QString caption = QStringLiteral("Welarik v1.01");
+inline constexpr QStringView caption = u"Welarik v1.01";
 
-inline const QString hintPomoc = QStringLiteral("Pomoc do programu");
-inline const QString hintKoniec = QStringLiteral("Kończy działanie programu");
-inline const QString hintOpen = QStringLiteral("Otwiera bazę");
-inline const QString hintDodaj = QStringLiteral("Dopisuje nową pozycję");
-inline const QString hintPopraw = QStringLiteral("Poprawia bieżącą pozycję");
-inline const QString hintNavi = QStringLiteral("Zmiana pozycji w bazie");
+inline constexpr QStringView hintPomoc = u"Pomoc do programu";
+inline constexpr QStringView hintKoniec = u"Kończy działanie programu";
+inline constexpr QStringView hintOpen = u"Otwiera bazę";
+inline constexpr QStringView hintDodaj = u"Dopisuje nową pozycję";
+inline constexpr QStringView hintPopraw = u"Poprawia bieżącą pozycję";
+inline constexpr QStringView hintNavi = u"Zmiana pozycji w bazie";
 
-inline const QString menuPlik = QStringLiteral("&Plik");
-inline const QString itemNowaBaza = QStringLiteral("&Nowa baza...");
-inline const QString itemOtworzBaze = QStringLiteral("&Otwórz bazę...");
-inline const QString itemZapisz = QStringLiteral("&Zapisz");
-inline const QString itemZapiszJako = QStringLiteral("Zapisz jako...");
-inline const QString itemDrukuj = QStringLiteral("&Drukuj");
-inline const QString itemDrukujOkladke = QStringLiteral("D&rukuj okładkę");
-inline const QString itemKoniec = QStringLiteral("&Koniec programu");
+inline constexpr QStringView menuPlik = u"&Plik";
+inline constexpr QStringView itemNowaBaza = u"&Nowa baza...";
+inline constexpr QStringView itemOtworzBaze = u"&Otwórz bazę...";
+inline constexpr QStringView itemZapisz = u"&Zapisz";
+inline constexpr QStringView itemZapiszJako = u"Zapisz jako...";
+inline constexpr QStringView itemDrukuj = u"&Drukuj";
+inline constexpr QStringView itemDrukujOkladke = u"D&rukuj okładkę";
+inline constexpr QStringView itemKoniec = u"&Koniec programu";
 
-inline const QString menuEdycja = QStringLiteral("&Edycja");
-inline const QString itemNowaPozycja = QStringLiteral("&Nowa pozycja...");
-inline const QString itemPoprawPozycje = QStringLiteral("&Popraw pozycję...");
-inline const QString itemPokazSzczegoly = QStringLiteral("P&okaż szczegóły...");
-inline const QString itemKasujPozycje = QStringLiteral("Kasuj pozycję...");
-inline const QString itemKasujBaze = QStringLiteral("Kasuj całą bazę");
+inline constexpr QStringView menuEdycja = u"&Edycja";
+inline constexpr QStringView itemNowaPozycja = u"&Nowa pozycja...";
+inline constexpr QStringView itemPoprawPozycje = u"&Popraw pozycję...";
+inline constexpr QStringView itemPokazSzczegoly = u"P&okaż szczegóły...";
+inline constexpr QStringView itemKasujPozycje = u"Kasuj pozycję...";
+inline constexpr QStringView itemKasujBaze = u"Kasuj całą bazę";
 // The film record commands' question and messages; a reason goes on a line of its own.
-inline const QString questionKasujFilm = QStringLiteral("Czy na pewno skasować ten film ?");
-inline const QString saveError = QStringLiteral("Wystąpił nieznany błąd zapisu");
-inline const QString poolNotUpdated
-    = QStringLiteral("Film został zapisany, ale lista wolnych numerów nie została uaktualniona:");
-inline const QString deleteError = QStringLiteral("Nie udało się skasować filmu:");
-inline const QString numberLeftInPool
-    = QStringLiteral("Jego numer pozostał na liście wolnych numerów:");
+inline constexpr QStringView questionKasujFilm = u"Czy na pewno skasować ten film ?";
+inline constexpr QStringView saveError = u"Wystąpił nieznany błąd zapisu";
+inline constexpr QStringView poolNotUpdated
+    = u"Film został zapisany, ale lista wolnych numerów nie została uaktualniona:";
+inline constexpr QStringView deleteError = u"Nie udało się skasować filmu:";
+inline constexpr QStringView numberLeftInPool = u"Jego numer pozostał na liście wolnych numerów:";
 
-inline const QString menuSzukaj = QStringLiteral("&Szukaj");
-inline const QString itemUsunFiltrowanie = QStringLiteral("&Usuń filtrowanie");
-inline const QString itemPokazWszystkie = QStringLiteral("Pokaż &wszystkie");
-inline const QString itemPokazNaStanie = QStringLiteral("Pokaż &na stanie");
-inline const QString itemPokazWypozyczone = QStringLiteral("Pokaż wyp&ożyczone");
-inline const QString itemZaawansowane = QStringLiteral("&Zaawansowane...");
-inline const QString itemSzybkie = QStringLiteral("&Szybkie wyszukiwanie");
+inline constexpr QStringView menuSzukaj = u"&Szukaj";
+inline constexpr QStringView itemUsunFiltrowanie = u"&Usuń filtrowanie";
+inline constexpr QStringView itemPokazWszystkie = u"Pokaż &wszystkie";
+inline constexpr QStringView itemPokazNaStanie = u"Pokaż &na stanie";
+inline constexpr QStringView itemPokazWypozyczone = u"Pokaż wyp&ożyczone";
+inline constexpr QStringView itemZaawansowane = u"&Zaawansowane...";
+inline constexpr QStringView itemSzybkie = u"&Szybkie wyszukiwanie";
 
-inline const QString menuNarzedzia = QStringLiteral("&Narzędzia");
-inline const QString itemImport = QStringLiteral("Import");
-inline const QString itemExport = QStringLiteral("export");
-inline const QString itemPolacz = QStringLiteral("połącz bazy");
-inline const QString itemSkanuj = QStringLiteral("skanuj hdd");
-inline const QString itemAuto = QStringLiteral("autouzupełnienie");
-inline const QString itemEdytujGatunek = QStringLiteral("Edytuj &gatunek");
-inline const QString itemEdytujZnajomych = QStringLiteral("Edytuj &znajomych");
-inline const QString itemEdytujDane = QStringLiteral("Edytuj &dane dodatkowe");
-inline const QString menuBazy = QStringLiteral("&Bazy");
-inline const QString itemPorzadkuj = QStringLiteral("Porządkuj bazy");
-inline const QString itemSprawdz = QStringLiteral("Sprawdź spójność baz");
+inline constexpr QStringView menuNarzedzia = u"&Narzędzia";
+inline constexpr QStringView itemImport = u"Import";
+inline constexpr QStringView itemExport = u"export";
+inline constexpr QStringView itemPolacz = u"połącz bazy";
+inline constexpr QStringView itemSkanuj = u"skanuj hdd";
+inline constexpr QStringView itemAuto = u"autouzupełnienie";
+inline constexpr QStringView itemEdytujGatunek = u"Edytuj &gatunek";
+inline constexpr QStringView itemEdytujZnajomych = u"Edytuj &znajomych";
+inline constexpr QStringView itemEdytujDane = u"Edytuj &dane dodatkowe";
+inline constexpr QStringView menuBazy = u"&Bazy";
+inline constexpr QStringView itemPorzadkuj = u"Porządkuj bazy";
+inline constexpr QStringView itemSprawdz = u"Sprawdź spójność baz";
 
-inline const QString menuOpcje = QStringLiteral("&Opcje");
-inline const QString itemUstawienia = QStringLiteral("&Ustawienia programu...");
-inline const QString menuPomoc = QStringLiteral("Po&moc");
+inline constexpr QStringView menuOpcje = u"&Opcje";
+inline constexpr QStringView itemUstawienia = u"&Ustawienia programu...";
+inline constexpr QStringView menuPomoc = u"Po&moc";
 
-inline const QString popupPopraw = QStringLiteral("Popraw bieżący film");
-inline const QString popupDopisz = QStringLiteral("Dopisz nowy film");
-inline const QString popupSzczegoly = QStringLiteral("Pokaż szczegóły");
-inline const QString popupWypozycz = QStringLiteral("Wypożycz ten film");
+inline constexpr QStringView popupPopraw = u"Popraw bieżący film";
+inline constexpr QStringView popupDopisz = u"Dopisz nowy film";
+inline constexpr QStringView popupSzczegoly = u"Pokaż szczegóły";
+inline constexpr QStringView popupWypozycz = u"Wypożycz ten film";
 
-inline const QString tabFilmy = QStringLiteral("Baza Filmów");
-inline const QString tabMuzyka = QStringLiteral("Baza Audio i MP3");
-inline const QString tabGry = QStringLiteral("Baza Gier");
+inline constexpr QStringView tabFilmy = u"Baza Filmów";
+inline constexpr QStringView tabMuzyka = u"Baza Audio i MP3";
+inline constexpr QStringView tabGry = u"Baza Gier";
 
-inline const QString btnNrCaption = QStringLiteral("&Nr CD");
-inline const QString btnPLCaption = QStringLiteral("Tytuł &Polski");
-inline const QString btnOrgCaption = QStringLiteral("Tytuł &Oryginalny");
-inline const QString btnGatCaption = QStringLiteral("&Gatunek");
+inline constexpr QStringView btnNrCaption = u"&Nr CD";
+inline constexpr QStringView btnPLCaption = u"Tytuł &Polski";
+inline constexpr QStringView btnOrgCaption = u"Tytuł &Oryginalny";
+inline constexpr QStringView btnGatCaption = u"&Gatunek";
 
-inline const QString liczbaPozycji = QStringLiteral("Liczba pozycji: ");
+inline constexpr QStringView liczbaPozycji = u"Liczba pozycji: ";
 
-inline const QString openFilter = QStringLiteral("Bazy danych (*.dbf)|*.dbf");
-inline const QString configNotOpened = QStringLiteral("Baza konfiguracyjna nie otwarta!");
-inline const QString filmsOpenError = QStringLiteral("Błąd otwarcia bazy filmów");
+inline constexpr QStringView openFilter = u"Bazy danych (*.dbf)|*.dbf";
+inline constexpr QStringView configNotOpened = u"Baza konfiguracyjna nie otwarta!";
+inline constexpr QStringView filmsOpenError = u"Błąd otwarcia bazy filmów";
 
-} // namespace welarik::glowny
+} // namespace welarik::strings::glowny

@@ -1,13 +1,14 @@
 #include "Program.h"
 
 #include "DopiszF.h"
+#include "EnginePath.h"
 #include "GDane.h"
 #include "GatunekF.h"
 #include "Glowny.h"
 #include "Pytanie.h"
 #include "ZDane.h"
 #include "Znajomi.h"
-#include "demo.h"
+#include "catalogue.h"
 
 #include <QApplication>
 #include <QDir>
@@ -83,8 +84,7 @@ QString layOutEmptyCatalogue(const QString &programDir)
     if (!staging.isValid())
         return failure(staging.errorString());
     try {
-        createEmptyCatalogue(FileSystem::real(),
-                             QDir::toNativeSeparators(staging.path()).toStdString());
+        createEmptyCatalogue(FileSystem::real(), toEnginePath(staging.path()));
     } catch (const std::exception &e) {
         return failure(QString::fromUtf8(e.what()));
     }

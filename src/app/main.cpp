@@ -1,4 +1,4 @@
-#include "Desktop.h"
+#include "Application.h"
 #include "Program.h"
 
 #include <QCoreApplication>

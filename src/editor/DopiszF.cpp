@@ -5,6 +5,7 @@
 #include "DialogPicker.h"
 #include "DropDownPicker.h"
 #include "EditorStrings.h"
+#include "EnginePath.h"
 #include "FieldBinding.h"
 #include "Guard.h"
 #include "ModalResult.h"
@@ -151,10 +152,11 @@ void TdlgDopiszFilm::buildToolBar()
     btnDopiszWEB = button("btnDopiszWEB", strings::filmHintWeb, u"web");
     btnDopiszWEB->setEnabled(false);
 
-    connect(btnDopiszOK, &QToolButton::clicked, this, &TdlgDopiszFilm::btnDopiszOKClick);
-    connect(btnDopiszCANCEL, &QToolButton::clicked, this, &TdlgDopiszFilm::btnDopiszCANCELClick);
-    connect(btnDopiszINFO, &QToolButton::clicked, this, &TdlgDopiszFilm::btnDopiszINFOClick);
-    connect(btnDopiszWEB, &QToolButton::clicked, this, &TdlgDopiszFilm::btnDopiszWEBClick);
+    connectGuarded(btnDopiszOK, &QToolButton::clicked, this, [this] { btnDopiszOKClick(); });
+    connectGuarded(
+        btnDopiszCANCEL, &QToolButton::clicked, this, [this] { btnDopiszCANCELClick(); });
+    connectGuarded(btnDopiszINFO, &QToolButton::clicked, this, [this] { btnDopiszINFOClick(); });
+    connectGuarded(btnDopiszWEB, &QToolButton::clicked, this, [this] { btnDopiszWEBClick(); });
 }
 
 void TdlgDopiszFilm::buildPanel(DataSource *ds)
@@ -535,7 +537,7 @@ void TdlgDopiszFilm::btnDopiszINFOClick()
     if (!dlgOpenFilm.Execute(this))
         return;
     StdProbeFile file;
-    applyProbeResult(probeVideoFile(QFile::encodeName(dlgOpenFilm.FileName).toStdString(), file));
+    applyProbeResult(probeVideoFile(toEnginePath(dlgOpenFilm.FileName), file));
 }
 
 void TdlgDopiszFilm::btnDopiszWEBClick() {}

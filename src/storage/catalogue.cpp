@@ -1,8 +1,28 @@
 #include "catalogue.h"
 
+#include <filesystem>
+
 namespace welarik {
 
 namespace {
+
+constexpr int kCatalogueLevel = 4;
+constexpr uint8_t kCatalogueLdid = 0x57; // code page 1250
+
+std::string join(const std::string &dir, const std::string &name)
+{
+    if (dir.empty())
+        return name;
+    return dir.back() == '/' ? dir + name : dir + "/" + name;
+}
+
+std::string createTable(FileSystem &fs, const std::string &dir, const TableLayout &layout)
+{
+    const std::string path = join(dir, layout.file);
+    TableEngine::create(fs, path, kCatalogueLevel, kCatalogueLdid, layout.fields, layout.tags)
+        ->close();
+    return path;
+}
 
 std::string withoutLeadingBlanks(const std::string &s)
 {
@@ -45,6 +65,60 @@ Catalogue::Catalogue(FileSystem &fs)
     dbfZnajomi.setExclusive(true);
 }
 
+TableLayout filmsLayout()
+{
+    return {kFilmsFile,
+            {{"ID_CD", 'N', 6},     {"T_PL", 'C', 100},     {"T_ORG", 'C', 100},
+             {"GATUNEK", 'C', 254}, {"D_PROD", 'C', 4},     {"KRAJ", 'C', 40},
+             {"REZYSER", 'C', 101}, {"SCENARIU", 'C', 101}, {"ZDJECIA", 'C', 101},
+             {"AKTORZY", 'C', 254}, {"OPIS", 'M', 10},      {"ILOSC_CD", 'N', 2},
+             {"UWAGI", 'C', 100},   {"OBEJRZAN", 'L', 1},   {"ROZMIAR", 'C', 20},
+             {"CZAS", 'C', 20},     {"CVIDEO", 'C', 25},    {"ROZDZIEL", 'C', 25},
+             {"FPS", 'C', 12},      {"VBITRATE", 'C', 20},  {"CAUDIO", 'C', 35},
+             {"SAMPLE_R", 'C', 15}, {"ABITRATE", 'C', 20},  {"KANALY", 'C', 25},
+             {"ID_OSOBY", 'N', 6}},
+            {{"ID_CD", "ID_CD"},
+             {"T_PL", "UPPER(T_PL)"},
+             {"T_ORG", "UPPER(T_ORG)"},
+             {"GATUNEK", "LEFT(GATUNEK,100)"}}};
+}
+
+TableLayout configLayout()
+{
+    return {kConfigFile, {{"ID_OSOBY", 'N', 6}}, {}};
+}
+
+TableLayout peopleLayout()
+{
+    return {kPeopleFile,
+            {{"TYP", 'C', 1}, {"IMIE", 'C', 50}, {"NAZWISKO", 'C', 50}},
+            {{"NAZWISKO", "NAZWISKO"}}};
+}
+
+TableLayout genresLayout()
+{
+    return {kGenresFile, {{"GATUNEK", 'C', 30}}, {{"GATUNEK", "GATUNEK"}}};
+}
+
+TableLayout numberPoolLayout()
+{
+    return {kNumberPoolFile, {{"ID_CD", 'N', 6}}, {}};
+}
+
+TableLayout friendsLayout()
+{
+    return {
+        kFriendsFile,
+        {{"ID_OSOBY", 'N', 6},
+         {"IMIE", 'C', 30},
+         {"NAZWISKO", 'C', 40},
+         {"NICK", 'C', 20},
+         {"TELEFON", 'C', 20},
+         {"EMAIL", 'C', 50},
+         {"ILE", 'N', 4}},
+        {{"ID_OSOBY", "ID_OSOBY"}, {"IMIE", "IMIE"}, {"NAZWISKO", "NAZWISKO"}, {"NICK", "NICK"}}};
+}
+
 std::string Catalogue::sideTablePath(const std::string &dataDir, const std::string &name) const
 {
     const std::string path = dataDir + name;
@@ -64,64 +138,34 @@ void Catalogue::bindSideTables(const std::string &dataDir)
     dbfZnajomi.setFileName(sideTablePath(dataDir, kFriendsFile));
 }
 
-// --- TableDemoWriter
-
-void TableDemoWriter::openTable(FileSystem &fs, const std::string &path)
+CataloguePaths createCatalogueTables(FileSystem &fs, const std::string &dir)
 {
-    m_table = std::make_unique<Table>("demo", fs);
-    m_table->setFileName(path);
-    m_table->open();
-}
-
-void TableDemoWriter::fill(const DemoValues &values)
-{
-    for (const auto &[name, value] : values)
-        m_table->setString(name, value);
-}
-
-void TableDemoWriter::moveTo(uint32_t recno)
-{
-    if (!m_table->gotoRecord(recno))
-        throw StateError(m_table->fileName(),
-                         "record " + std::to_string(recno) + " is not a live record");
-}
-
-void TableDemoWriter::fillAndPost(const DemoValues &values)
-{
-    try {
-        fill(values);
-        m_table->post();
-    } catch (...) {
-        m_table->cancel();
-        throw;
+    const std::string bazy = join(dir, "BAZY");
+    if (&fs == &FileSystem::real()) {
+        std::error_code ec;
+        std::filesystem::create_directories(bazy, ec);
+        if (ec)
+            throw OpenError(bazy, "cannot create the folder: " + ec.message());
     }
+    CataloguePaths paths;
+    paths.config = createTable(fs, bazy, configLayout());
+    paths.people = createTable(fs, bazy, peopleLayout());
+    paths.genres = createTable(fs, bazy, genresLayout());
+    paths.pool = createTable(fs, bazy, numberPoolLayout());
+    paths.friends = createTable(fs, bazy, friendsLayout());
+    paths.films = createTable(fs, dir, filmsLayout());
+    return paths;
 }
 
-uint32_t TableDemoWriter::insert(const DemoValues &values)
+std::string createEmptyCatalogue(FileSystem &fs, const std::string &dir)
 {
-    m_table->insert();
-    fillAndPost(values);
-    return m_table->recNo();
-}
-
-void TableDemoWriter::update(uint32_t recno, const DemoValues &values)
-{
-    moveTo(recno);
-    m_table->edit();
-    fillAndPost(values);
-}
-
-void TableDemoWriter::remove(uint32_t recno)
-{
-    moveTo(recno);
-    m_table->deleteRecord();
-}
-
-void TableDemoWriter::closeTable()
-{
-    if (m_table)
-        m_table->close();
-    m_table.reset();
+    const CataloguePaths paths = createCatalogueTables(fs, dir);
+    auto config = TableEngine::open(fs, paths.config, OpenMode::ReadWrite, ShareMode::Exclusive);
+    RecordBuffer record = config->blankRecord();
+    config->setFieldText(record, config->fieldIndex("ID_OSOBY"), "1");
+    config->append(record);
+    config->close();
+    return paths.films;
 }
 
 } // namespace welarik

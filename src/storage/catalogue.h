@@ -15,19 +15,59 @@
 // NAZWISKO is shown through dbfDaneFNAZWISKOGetText. Fields that controls need are checked by
 // the controls' data links when a table opens, not here.
 
-#include "demo.h"
 #include "table.h"
+#include "tableengine.h"
 
 #include <string>
 
 namespace welarik {
 
-// File names of the side tables, as the catalogue's folder holds them.
+// File names of the tables: the films table's usual one and the side tables', as the
+// catalogue's folder holds them.
+inline constexpr const char *kFilmsFile = "FILMY.DBF";
 inline constexpr const char *kConfigFile = "CONFIG.DBF";
 inline constexpr const char *kPeopleFile = "DANEF.DBF";
 inline constexpr const char *kGenresFile = "GATUNEKF.DBF";
 inline constexpr const char *kNumberPoolFile = "NRFILM.DBF";
 inline constexpr const char *kFriendsFile = "ZNAJOMI.DBF";
+
+// How a side table is laid out when it is created: its file name in the data folder, its fields
+// and its production index tags.
+struct TableLayout
+{
+    const char *file;
+    FieldList fields;
+    std::vector<TagDefinition> tags;
+};
+
+TableLayout filmsLayout();      // FILMY.DBF: the films (the chosen file's usual name)
+TableLayout configLayout();     // CONFIG.DBF: the next friend number
+TableLayout peopleLayout();     // DANEF.DBF: people of every role
+TableLayout genresLayout();     // GATUNEKF.DBF: genre names
+TableLayout numberPoolLayout(); // NRFILM.DBF: free CD numbers
+TableLayout friendsLayout();    // ZNAJOMI.DBF: the friends films are lent to
+
+// The files of a catalogue laid out in a folder.
+struct CataloguePaths
+{
+    std::string films;
+    std::string config;
+    std::string people;
+    std::string genres;
+    std::string pool;
+    std::string friends;
+};
+
+// Creates the six tables empty (level IV, code page 1250): the films table in dir, the side
+// tables in dir/BAZY (the folder is created when missing on the real file system; on another
+// file system dir must be usable as a path prefix). Existing files of the same names are
+// replaced. Throws StorageError on failure.
+CataloguePaths createCatalogueTables(FileSystem &fs, const std::string &dir);
+
+// Lays out an empty catalogue in dir as createCatalogueTables, all tables without records except
+// the configuration's one, which holds 1, the number of the first friend. Returns its films
+// table's path, DIR/FILMY.DBF.
+std::string createEmptyCatalogue(FileSystem &fs, const std::string &dir);
 
 // The shown and edited text of the people table's NAZWISKO: the stored surname without its
 // leading blanks, one blank, the stored first name without its leading blanks. (Reads already
@@ -58,26 +98,6 @@ public:
 
 private:
     FileSystem &m_fs;
-};
-
-// Writes the demo catalogue through the table component, the path the program's own commands
-// take: each record by insert()/edit(), field writes and post(), deletions by deleteRecord().
-// The table is opened exclusive, in record order, without a filter.
-class TableDemoWriter : public DemoWriter
-{
-public:
-    void openTable(FileSystem &fs, const std::string &path) override;
-    uint32_t insert(const DemoValues &values) override;
-    void update(uint32_t recno, const DemoValues &values) override;
-    void remove(uint32_t recno) override;
-    void closeTable() override;
-
-private:
-    void moveTo(uint32_t recno);
-    void fill(const DemoValues &values);
-    // Fills the record being edited or inserted and posts it; cancels when either fails.
-    void fillAndPost(const DemoValues &values);
-    std::unique_ptr<Table> m_table;
 };
 
 } // namespace welarik

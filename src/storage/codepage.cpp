@@ -336,4 +336,14 @@ uint8_t upperByte(CodePage cp, uint8_t byte)
     return table(cp).upper[byte];
 }
 
+std::string upperAscii(std::string_view s)
+{
+    std::string r(s);
+    for (char &c : r) {
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    }
+    return r;
+}
+
 } // namespace welarik

@@ -29,4 +29,8 @@ bool fromUtf8(CodePage cp, std::string_view utf8, std::string &out, std::string 
 // code page is mapped (Polish ą→Ą, ł→Ł, ż→Ż ...); other bytes are returned unchanged.
 uint8_t upperByte(CodePage cp, uint8_t byte);
 
+// s with the ASCII letters a-z in upper case and every other byte unchanged: field, tag and
+// codec names, which are ASCII whatever the code page.
+std::string upperAscii(std::string_view s);
+
 } // namespace welarik

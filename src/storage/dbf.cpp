@@ -643,9 +643,7 @@ DbfFile::create(FileSystem &fs, const std::string &path, const DbfLayout &layout
     const std::string allowed = level == 7 ? "CNFLDMBGI+O@" : level == 4 ? "CNFLDMBG" : "CNLDM";
     for (FieldDesc &f : fields) {
         const size_t maxName = level == 7 ? 31 : 10;
-        for (char &c : f.name) {
-            c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-        }
+        f.name = upperAscii(f.name);
         bool nameOk
             = !f.name.empty() && f.name.size() <= maxName && f.name[0] >= 'A' && f.name[0] <= 'Z';
         for (const char c : f.name) {

@@ -1,6 +1,7 @@
 #pragma once
 // Field descriptors as the engine keeps them in memory, shared by the table file, the memo file
-// and the index (key expressions evaluate against raw record bytes).
+// and the index (key expressions evaluate against raw record bytes), and the definition of an
+// index tag over them.
 
 #include <cstdint>
 #include <string>
@@ -18,6 +19,16 @@ struct FieldDesc
 };
 
 using FieldList = std::vector<FieldDesc>;
+
+// A tag of a production index, as created: name, key expression ("ID_CD", "UPPER(T_PL)",
+// "LEFT(NAZWISKO,10)+IMIE"...) and flags; every record is indexed.
+struct TagDefinition
+{
+    std::string name;       // up to 10 characters; stored upper case
+    std::string expression; // as typed
+    bool unique = false;
+    bool descending = false;
+};
 
 // Index of the field named name (case-insensitive ASCII), or -1.
 int findField(const FieldList &fields, const std::string &name);

@@ -30,15 +30,6 @@ struct SlotLayout
 constexpr SlotLayout kSlot4 = {4, 11, 15, 16, 17, 18, 19, 20};
 constexpr SlotLayout kSlot7 = {4, 33, 37, 38, 39, 40, 41, 42};
 
-std::string upperAscii(std::string_view s)
-{
-    std::string r(s);
-    for (char &c : r)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return r;
-}
-
 void writeDate(uint8_t *p)
 {
     std::time_t now = std::time(nullptr);
@@ -275,13 +266,13 @@ std::unique_ptr<MdxFile> MdxFile::create(FileSystem &fs,
                                          uint8_t ldid,
                                          const FieldList &fields,
                                          CodePage codePage,
-                                         const std::vector<TagSpec> &tags)
+                                         const std::vector<TagDefinition> &tags)
 {
     if (tags.size() > kMdxMaxTags)
         throw IndexError(path, "more than 47 tags");
     std::vector<KeyExpression> exprs;
     for (size_t i = 0; i < tags.size(); ++i) {
-        const TagSpec &t = tags[i];
+        const TagDefinition &t = tags[i];
         std::string name = upperAscii(t.name);
         if (name.empty() || name.size() > kMdxMaxTagName
             || name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_") != std::string::npos)

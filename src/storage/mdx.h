@@ -71,14 +71,6 @@ constexpr size_t kMdxNodeCacheBudget = size_t{20} << 20;
 class MdxFile;
 class MdxTag;
 
-struct TagSpec
-{
-    std::string name;       // up to 10 characters; stored upper case
-    std::string expression; // as typed
-    bool unique = false;
-    bool descending = false;
-};
-
 // One entry of a tag: key bytes (keyLength) and record number.
 struct IndexEntry
 {
@@ -287,7 +279,7 @@ public:
                                            uint8_t ldid,
                                            const FieldList &fields,
                                            CodePage codePage,
-                                           const std::vector<TagSpec> &tags);
+                                           const std::vector<TagDefinition> &tags);
     ~MdxFile();
     MdxFile(const MdxFile &) = delete;
     MdxFile &operator=(const MdxFile &) = delete;

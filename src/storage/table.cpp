@@ -9,19 +9,6 @@
 
 namespace welarik {
 
-namespace {
-
-std::string upperAscii(std::string s)
-{
-    for (char &c : s) {
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    }
-    return s;
-}
-
-} // namespace
-
 struct Table::Impl
 {
     explicit Impl(Table &table)

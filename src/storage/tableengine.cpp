@@ -581,11 +581,8 @@ std::unique_ptr<TableEngine> TableEngine::create(FileSystem &fs,
                          share);
     }
     if (!tags.empty()) {
-        std::vector<TagSpec> specs;
-        for (const TagDefinition &t : tags)
-            specs.push_back({t.name, t.expression, t.unique, t.descending});
         MdxFile::create(
-            fs, mdxPath, share, baseName(dbfPath), ldid, dbf->fields(), dbf->codePage(), specs);
+            fs, mdxPath, share, baseName(dbfPath), ldid, dbf->fields(), dbf->codePage(), tags);
         dbf->setProductionIndex(true);
     }
     dbf->flush();

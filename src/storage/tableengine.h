@@ -70,16 +70,6 @@ namespace welarik {
 // FieldDesc::offset. Its size is recordLength().
 using RecordBuffer = std::vector<uint8_t>;
 
-// A tag to create: name (at most 10 characters), key expression ("ID_CD", "UPPER(T_PL)",
-// "LEFT(NAZWISKO,10)+IMIE"...); every record is indexed.
-struct TagDefinition
-{
-    std::string name;
-    std::string expression;
-    bool descending = false;
-    bool unique = false;
-};
-
 struct TagInfo
 {
     std::string name;

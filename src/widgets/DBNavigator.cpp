@@ -1,6 +1,7 @@
 #include "DBNavigator.h"
 
 #include "DataSource.h"
+#include "Guard.h"
 #include "Pictures.h"
 #include "table.h"
 
@@ -20,7 +21,7 @@ DBNavigator::DBNavigator(QWidget *parent)
         b->setAutoRaise(true);
         b->setFocusPolicy(Qt::NoFocus);
         b->setIcon(pictureIcon(pictures[i], 12));
-        connect(b, &QToolButton::clicked, this, [this, i] { click(Button(i)); });
+        connectGuarded(b, &QToolButton::clicked, this, [this, i] { click(Button(i)); });
         m_buttons[i] = b;
     }
     resize(84, 21);

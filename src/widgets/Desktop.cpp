@@ -2,6 +2,7 @@
 
 #include "WidgetStrings.h"
 
+#include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QRegularExpression>
@@ -164,22 +165,6 @@ void ScriptedDesktop::clear()
     m_shown.clear();
     m_lastFolder.clear();
     m_lastFilter.clear();
-}
-
-Application::Application(int &argc, char **argv)
-    : QApplication(argc, argv)
-{}
-
-bool Application::notify(QObject *receiver, QEvent *event)
-{
-    try {
-        return QApplication::notify(receiver, event);
-    } catch (const std::exception &e) {
-        Desktop::instance().defaultError(e);
-    } catch (...) {
-        Desktop::instance().defaultError(strings::unknownError.toString());
-    }
-    return false;
 }
 
 } // namespace welarik

@@ -3,7 +3,6 @@
 // default error box go through one Desktop object. The program runs on RealDesktop; tests install
 // a ScriptedDesktop that answers from queues and records what would have been shown.
 
-#include <QApplication>
 #include <QString>
 #include <QStringList>
 
@@ -120,16 +119,6 @@ public:
 
 private:
     ScriptedDesktop m_desktop;
-};
-
-// The program's application object: an exception that escapes an event handler is shown in the
-// default error box and the event loop goes on.
-class Application final : public QApplication
-{
-    Q_OBJECT
-public:
-    Application(int &argc, char **argv);
-    bool notify(QObject *receiver, QEvent *event) override;
 };
 
 } // namespace welarik

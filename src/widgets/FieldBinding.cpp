@@ -1,6 +1,7 @@
 #include "FieldBinding.h"
 
 #include "DataSource.h"
+#include "Guard.h"
 #include "table.h"
 
 #include <exception>
@@ -146,7 +147,7 @@ DBEdit::DBEdit(QWidget *parent)
     : QLineEdit(parent)
     , FieldBinding(this)
 {
-    connect(this, &QLineEdit::textChanged, this, [this] {
+    connectGuarded(this, &QLineEdit::textChanged, this, [this] {
         if (loading())
             return;
         markModified();
@@ -206,7 +207,7 @@ DBMemo::DBMemo(QWidget *parent)
     : QPlainTextEdit(parent)
     , FieldBinding(this)
 {
-    connect(this, &QPlainTextEdit::textChanged, this, [this] {
+    connectGuarded(this, &QPlainTextEdit::textChanged, this, [this] {
         if (loading())
             return;
         markModified();
@@ -251,7 +252,7 @@ DBCheckBox::DBCheckBox(QWidget *parent)
     : QCheckBox(parent)
     , FieldBinding(this)
 {
-    connect(this, &QCheckBox::clicked, this, [this] {
+    connectGuarded(this, &QCheckBox::clicked, this, [this] {
         if (m_controlReadOnly || loading())
             return;
         markModified();

@@ -4,6 +4,7 @@
 // their handlers with connectGuarded, or wrap a call in runGuarded.
 
 #include "Desktop.h"
+#include "WidgetStrings.h"
 
 #include <QObject>
 
@@ -13,15 +14,20 @@
 
 namespace welarik {
 
-// Runs handler; an exception it throws goes to the default error box.
+// Runs handler; an exception it throws goes to the default error box. Returns whether the
+// handler ran to its end.
 template<typename F>
-void runGuarded(F &&handler)
+bool runGuarded(F &&handler)
 {
     try {
         std::forward<F>(handler)();
+        return true;
     } catch (const std::exception &e) {
         Desktop::instance().defaultError(e);
+    } catch (...) {
+        Desktop::instance().defaultError(strings::unknownError.toString());
     }
+    return false;
 }
 
 // Connects signal to handler through runGuarded. The handler takes either the signal's

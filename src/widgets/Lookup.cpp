@@ -1,5 +1,6 @@
 #include "Lookup.h"
 
+#include "codepage.h"
 #include "table.h"
 #include "tableengine.h"
 
@@ -14,15 +15,6 @@
 namespace welarik {
 
 namespace {
-
-std::string upperAscii(std::string s)
-{
-    for (char &c : s) {
-        if (c >= 'a' && c <= 'z')
-            c = char(c - 'a' + 'A');
-    }
-    return s;
-}
 
 bool sameName(const std::string &a, const std::string &b)
 {

@@ -1,6 +1,7 @@
 #include "Pytanie.h"
 
 #include "Desktop.h"
+#include "Guard.h"
 #include "ModalResult.h"
 #include "Pictures.h"
 #include "WidgetStrings.h"
@@ -67,8 +68,8 @@ TdlgPytanie::TdlgPytanie(QWidget *parent)
     btnOk->setObjectName(QStringLiteral("btnOk"));
     btnCancel = makeButton(this, strings::questionNo, false, 168);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    connect(btnOk, &QPushButton::clicked, this, &TdlgPytanie::btnOkClick);
-    connect(btnCancel, &QPushButton::clicked, this, &TdlgPytanie::btnCancelClick);
+    connectGuarded(btnOk, &QPushButton::clicked, this, [this] { btnOkClick(); });
+    connectGuarded(btnCancel, &QPushButton::clicked, this, [this] { btnCancelClick(); });
 }
 
 int TdlgPytanie::exec()

@@ -1,6 +1,6 @@
 #include "Statbaru.h"
 
-#include "Desktop.h"
+#include "Guard.h"
 
 #include <algorithm>
 
@@ -329,15 +329,8 @@ void TEStatusBar::tick()
         ~Reset() { flag = false; }
     } reset{m_inTick};
 
-    try {
-        emit OnTimer(this);
-    } catch (const std::exception &e) {
-        Desktop::instance().defaultError(e);
+    if (!runGuarded([this] { emit OnTimer(this); }))
         return;
-    } catch (...) {
-        Desktop::instance().defaultError(QStringLiteral("Unknown error"));
-        return;
-    }
     // The texts change at most once a second (and a date only at a whole second); between
     // those, a tick formats and repaints nothing.
     const qint64 ms = m_clock->msecsSinceEpoch();

@@ -1,6 +1,7 @@
 #include "TableModel.h"
 
 #include "DataSource.h"
+#include "Guard.h"
 #include "table.h"
 
 #include <QHeaderView>
@@ -225,13 +226,13 @@ void TableGrid::setTableModel(TableModel *model)
         return;
     connect(model, &TableModel::currentRowChanged, this, &TableGrid::selectCurrentRow);
     connect(model, &QAbstractItemModel::modelReset, this, &TableGrid::applyColumnWidths);
-    connect(selectionModel(),
-            &QItemSelectionModel::currentRowChanged,
-            this,
-            [this](const QModelIndex &current) {
-                if (!m_syncing && current.isValid())
-                    m_model->setCurrentRow(current.row());
-            });
+    connectGuarded(selectionModel(),
+                   &QItemSelectionModel::currentRowChanged,
+                   this,
+                   [this](const QModelIndex &current, const QModelIndex &) {
+                       if (!m_syncing && current.isValid())
+                           m_model->setCurrentRow(current.row());
+                   });
     applyColumnWidths();
     selectCurrentRow(model->currentRow());
 }

@@ -69,9 +69,7 @@ private:
     // A films table with every field but without any index tag.
     QString filmsWithoutTags()
     {
-        std::string path = m_dir->file("BEZTAGOW.DBF");
-        TableEngine::create(FileSystem::real(), path, 4, 0x57, demoFilmFields(), {});
-        return qs(path);
+        return qs(test::createFilmsTable(m_dir->file("BEZTAGOW.DBF"), demoFilmFields(), {}));
     }
 
 private slots:
@@ -257,15 +255,8 @@ private slots:
     {
         // The film editor's controls bind to dsFilmy; a file without REZYSER is refused.
         TdlgDopiszFilm editor(m_w->dsFilmy, m_w.get());
-        FieldList fields = demoFilmFields();
-        std::erase_if(fields, [](const FieldDesc &f) { return f.name == "REZYSER"; });
-        std::string path = m_dir->file("BEZREZ.DBF");
-        TableEngine::create(FileSystem::real(),
-                            path,
-                            4,
-                            0x57,
-                            fields,
-                            {TagDefinition{"ID_CD", "ID_CD", false, false}});
+        const std::string path = test::createFilmsTable(
+            m_dir->file("BEZREZ.DBF"), test::filmFieldsWithout("REZYSER"), {{"ID_CD", "ID_CD"}});
         openFile(m_films);
         const QString countBefore = m_w->lbIlosc->text();
         desktop().clear();
@@ -346,13 +337,8 @@ private slots:
     {
         // A films table with only the ID_CD tag: the sort button for genres fails into the
         // default error box and the order stays.
-        std::string path = m_dir->file("TYLKONR.DBF");
-        TableEngine::create(FileSystem::real(),
-                            path,
-                            4,
-                            0x57,
-                            demoFilmFields(),
-                            {TagDefinition{"ID_CD", "ID_CD", false, false}});
+        const std::string path = test::createFilmsTable(
+            m_dir->file("TYLKONR.DBF"), demoFilmFields(), {{"ID_CD", "ID_CD"}});
         openFile(qs(path));
         QVERIFY(m_w->dbfFilmy.isOpen());
         m_w->btnGat->click();

@@ -166,7 +166,8 @@ private slots:
             fmGlowny->setProgramDir(qs(dir.path()));
             runWithFile(program, qs(dir.path() / "BRAK.DBF"));
             QCOMPARE(desktop->count(MessageKind::Error), 1);
-            QCOMPARE(desktop->lastText(MessageKind::Error), glowny::filmsOpenError);
+            QCOMPARE(desktop->lastText(MessageKind::Error),
+                     strings::glowny::filmsOpenError.toString());
             QVERIFY(!fmGlowny->dbfFilmy.isOpen());
             QVERIFY(fmGlowny->dbfConfig.isOpen());
         }

@@ -17,89 +17,11 @@
 #include <vector>
 
 using namespace welarik;
+using welarik::test::AviImage;
+using welarik::test::putFourCc;
+using welarik::test::putLe;
 
 namespace {
-
-void put(std::vector<uint8_t> &b, size_t pos, uint32_t value, int width = 4)
-{
-    if (b.size() < pos + width)
-        b.resize(pos + width);
-    for (int i = 0; i < width; ++i)
-        b[pos + i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
-void putId(std::vector<uint8_t> &b, size_t pos, const char *fourcc)
-{
-    put(b,
-        pos,
-        uint32_t(uint8_t(fourcc[0])) | uint32_t(uint8_t(fourcc[1])) << 8
-            | uint32_t(uint8_t(fourcc[2])) << 16 | uint32_t(uint8_t(fourcc[3])) << 24);
-}
-
-// An AVI header laid out as an ordinary writer lays it out: hdrl with avih, a video strl, an
-// audio strl. Defaults: the ordinary AVI of the film editor's documentation.
-struct AviImage
-{
-    int32_t riffSize = 734003200; // 700 MiB
-    int32_t mainHeaderSize = 56;
-    int32_t microSecPerFrame = 40000;
-    int32_t totalFrames = 2500;
-    int32_t width = 640;
-    int32_t height = 480;
-    const char *videoCode = "divx";
-    uint32_t videoFormatSize = 40; // an odd size is written without a pad byte
-    uint32_t audioHeaderSize = 56;
-    uint16_t formatTag = 0x55;
-    uint16_t channels = 2;
-    int32_t samplesPerSecond = 44100;
-    int32_t avgBytesPerSecond = 16000;
-
-    std::vector<uint8_t> bytes() const
-    {
-        std::vector<uint8_t> b;
-        putId(b, 0, "RIFF");
-        put(b, 4, riffSize);
-        putId(b, 8, "AVI ");
-        putId(b, 12, "LIST");
-        putId(b, 20, "hdrl");
-        putId(b, 24, "avih");
-        put(b, 28, mainHeaderSize);
-        put(b, 32, microSecPerFrame);
-        put(b, 48, totalFrames);
-        put(b, 56, 2);
-        put(b, 64, width);
-        put(b, 68, height);
-        const size_t first = 32 + mainHeaderSize;
-        const uint32_t listSize = 4 + 8 + 56 + 8 + videoFormatSize;
-        putId(b, first, "LIST");
-        put(b, first + 4, listSize);
-        putId(b, first + 8, "strl");
-        putId(b, first + 12, "strh");
-        put(b, first + 16, 56);
-        putId(b, first + 20, "vids");
-        putId(b, first + 24, videoCode);
-        putId(b, first + 76, "strf");
-        put(b, first + 80, videoFormatSize);
-        put(b, first + 84 + videoFormatSize - 1, 0, 1);
-        const size_t second = first + 8 + listSize;
-        putId(b, second, "LIST");
-        put(b, second + 4, 4 + 8 + audioHeaderSize + 8 + 18);
-        putId(b, second + 8, "strl");
-        putId(b, second + 12, "strh");
-        put(b, second + 16, audioHeaderSize);
-        putId(b, second + 20, "auds");
-        const size_t strf = second + 20 + audioHeaderSize;
-        putId(b, strf, "strf");
-        put(b, strf + 4, 18);
-        put(b, strf + 8, formatTag, 2);
-        put(b, strf + 10, channels, 2);
-        put(b, strf + 12, samplesPerSecond);
-        put(b, strf + 16, avgBytesPerSecond);
-        put(b, strf + 24, 0);
-        put(b, 16, uint32_t(second - 20));
-        return b;
-    }
-};
 
 // Counts opens and closes, records seek positions and fails the chosen read.
 class CountingFile : public ProbeFile
@@ -291,7 +213,7 @@ TEST(AviProbe, VideoCodecNames)
         EXPECT_EQ(text(probe(image), ProbeEdit::CVideo), expected) << code;
     }
     std::vector<uint8_t> bytes = AviImage().bytes();
-    put(bytes, 112, 0u);
+    putLe(bytes, 112, 0u);
     EXPECT_EQ(text(probe(bytes), ProbeEdit::CVideo), "");
 }
 
@@ -345,7 +267,7 @@ TEST(AviProbe, BadFilesGiveFileErrorsOrNotAvi)
     EXPECT_TRUE(noEdits(notAvi));
     for (const char *form : {"avi ", "AV\0I"}) {
         std::vector<uint8_t> bytes = full;
-        putId(bytes, 8, form);
+        putFourCc(bytes, 8, form);
         EXPECT_EQ(probe(bytes).status, ProbeStatus::NotAvi) << form;
     }
     // Garbled sizes: negative positions and positions past 2^31 - 1 are refused.
@@ -356,7 +278,7 @@ TEST(AviProbe, BadFilesGiveFileErrorsOrNotAvi)
                                                    {228, 0xFFFFFF00u}}; // G: negative position
     for (const auto &[pos, value] : garbled) {
         std::vector<uint8_t> bytes = full;
-        put(bytes, pos, value);
+        putLe(bytes, pos, value);
         const ProbeResult r = probe(bytes);
         EXPECT_EQ(r.errorText(), "I/O error 22") << pos << " " << value;
         EXPECT_TRUE(noEdits(r));

@@ -45,35 +45,12 @@ struct Films
     }
 };
 
-void putLe(std::vector<uint8_t> &bytes, size_t pos, uint32_t value, int width = 4)
-{
-    for (int i = 0; i < width; ++i)
-        bytes[pos + size_t(i)] = uint8_t(value >> (8 * i));
-}
-
-// An ordinary AVI header: 56-byte main header, 40 000 us per frame, 2 500 frames, 640 x 480,
-// video "divx", then an MPEG Layer-3 stream of 16 000 bytes per second, two channels, 44.1 kHz.
+// An ordinary AVI header whose RIFF size claims 15 MiB.
 std::vector<uint8_t> aviHeader()
 {
-    const uint32_t a = 56, l = 100, g = 56;
-    const uint32_t b = a + l + 60;
-    std::vector<uint8_t> bytes(b + g + 20, 0);
-    std::copy_n("RIFF", 4, bytes.begin());
-    putLe(bytes, 4, 15 * 1048576); // S: claims 15 MiB
-    std::copy_n("AVI LIST", 8, bytes.begin() + 8);
-    putLe(bytes, 28, a);
-    putLe(bytes, 32, 40000);
-    putLe(bytes, 48, 2500);
-    putLe(bytes, 64, 640);
-    putLe(bytes, 68, 480);
-    putLe(bytes, a + 36, l);
-    std::copy_n("divx", 4, bytes.begin() + a + 56);
-    putLe(bytes, b - 4, g);
-    putLe(bytes, b + g + 8, 85, 2);
-    putLe(bytes, b + g + 10, 2, 2);
-    putLe(bytes, b + g + 12, 44100);
-    putLe(bytes, b + g + 16, 16000);
-    return bytes;
+    test::AviImage image;
+    image.riffSize = 15 * 1048576;
+    return image.bytes();
 }
 
 QString text(const Table &t, const char *field)
@@ -148,23 +125,15 @@ void TestDopiszF::layoutAndBindings()
 void TestDopiszF::missingFieldRefusesOpen()
 {
     TempDir dir;
-    FieldList fields = demoFilmFields();
-    fields.erase(std::find_if(
-        fields.begin(), fields.end(), [](const FieldDesc &fd) { return fd.name == "REZYSER"; }));
-    const std::string path = dir.file("BEZREZ.DBF");
-    TableEngine::create(FileSystem::real(), path, 4, 0x57, fields, demoFilmTags())->close();
+    const std::string path = test::createFilmsTable(
+        dir.file("BEZREZ.DBF"), test::filmFieldsWithout("REZYSER"), demoFilmTags());
 
     Table films;
     films.setFileName(path);
     {
         DataSource ds(&films);
         TdlgDopiszFilm dlg(&ds);
-        QString error;
-        try {
-            films.open();
-        } catch (const FieldError &e) {
-            error = QString::fromUtf8(e.what());
-        }
+        const QString error = QString::fromStdString(test::openRefusal(films));
         QVERIFY2(error.contains(u"EditREZYSER") && error.contains(u"'REZYSER'"), qPrintable(error));
         QVERIFY(!films.isOpen());
     }

@@ -5,6 +5,7 @@
 #include "DataSource.h"
 #include "Desktop.h"
 #include "catalogue.h"
+#include "demo.h"
 #include "testsupport.h"
 
 #include <QIcon>

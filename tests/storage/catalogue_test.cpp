@@ -1,4 +1,5 @@
 #include "catalogue.h"
+#include "demo.h"
 #include "errors.h"
 #include "memfs.h"
 #include "tableengine.h"

@@ -4,6 +4,7 @@
 #include "mdx.h"
 #include "memfs.h"
 #include "tableengine.h"
+#include "testsupport.h"
 
 #include <gtest/gtest.h>
 
@@ -11,17 +12,9 @@
 #include <functional>
 
 using namespace welarik;
+using welarik::test::field;
 
 namespace {
-
-FieldDesc field(const char *name, char type, uint8_t length)
-{
-    FieldDesc f;
-    f.name = name;
-    f.type = type;
-    f.length = length;
-    return f;
-}
 
 // What a reader sees of one record.
 struct Row

@@ -1,6 +1,7 @@
 #include "coding.h"
 #include "dbf.h"
 #include "dbt.h"
+#include "decode.h"
 #include "errors.h"
 #include "memfs.h"
 #include "testsupport.h"
@@ -416,38 +417,7 @@ TEST(DbfFixtures, SampleTablesRead)
         // Every field of every record decodes.
         DbfScanner scan(*dbf);
         while (const uint8_t *rec = scan.next()) {
-            for (const FieldDesc &f : dbf->fields()) {
-                const FieldCodec &c = dbf->codec();
-                switch (f.type) {
-                case 'N':
-                case 'F':
-                    c.number(f, rec);
-                    break;
-                case 'L':
-                    c.logical(f, rec);
-                    break;
-                case 'D':
-                    c.date(f, rec);
-                    break;
-                case 'M':
-                case 'B':
-                case 'G':
-                    c.memoBlock(f, rec);
-                    break;
-                case 'I':
-                case '+':
-                    c.long32(f, rec);
-                    break;
-                case 'O':
-                    c.doubleValue(f, rec);
-                    break;
-                case '@':
-                    c.timestamp(f, rec);
-                    break;
-                default:
-                    c.text(f, rec);
-                }
-            }
+            decodeRecord(dbf->codec(), dbf->fields(), rec);
         }
     }
 }

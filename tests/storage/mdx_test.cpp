@@ -152,7 +152,7 @@ struct Built
     }
 };
 
-void build(Built &b, const std::vector<TagSpec> &tags)
+void build(Built &b, const std::vector<TagDefinition> &tags)
 {
     DbfLayout layout;
     layout.fields = filmFields();
@@ -326,7 +326,7 @@ TEST(MdxWrite, SmallNodeCacheKeepsTagsAndCursorsRight)
 TEST(MdxWrite, RefusesWhatItCannotKeep)
 {
     Built b;
-    auto create = [&](const std::vector<TagSpec> &tags) {
+    auto create = [&](const std::vector<TagDefinition> &tags) {
         MdxFile::create(FileSystem::real(),
                         b.dir.file("X.MDX"),
                         ShareMode::Exclusive,

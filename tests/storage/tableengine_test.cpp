@@ -13,19 +13,10 @@
 #include <random>
 
 using namespace welarik;
+using welarik::test::field;
 using welarik::test::TempDir;
 
 namespace {
-
-FieldDesc field(const char *name, char type, uint8_t length, uint8_t decimals = 0)
-{
-    FieldDesc f;
-    f.name = name;
-    f.type = type;
-    f.length = length;
-    f.decimals = decimals;
-    return f;
-}
 
 FieldList sampleFields()
 {

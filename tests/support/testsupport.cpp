@@ -1,5 +1,9 @@
 #include "testsupport.h"
 
+#include "demo.h"
+#include "table.h"
+#include "tableengine.h"
+
 #include <cstdio>
 #include <fstream>
 #include <random>
@@ -70,6 +74,102 @@ int runVerifier(const std::vector<std::string> &tables, std::string &output)
         output.append(buffer, n);
     int status = pclose(pipe);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+FieldDesc field(const char *name, char type, uint8_t length, uint8_t decimals)
+{
+    FieldDesc f;
+    f.name = name;
+    f.type = type;
+    f.length = length;
+    f.decimals = decimals;
+    return f;
+}
+
+FieldList filmFieldsWithout(const std::string &name)
+{
+    FieldList fields = demoFilmFields();
+    std::erase_if(fields, [&](const FieldDesc &f) { return f.name == name; });
+    return fields;
+}
+
+std::string
+createFilmsTable(const std::string &path, const FieldList &fields, std::vector<TagDefinition> tags)
+{
+    TableEngine::create(FileSystem::real(), path, 4, 0x57, fields, tags)->close();
+    return path;
+}
+
+std::string openRefusal(Table &table)
+{
+    try {
+        table.open();
+    } catch (const FieldError &e) {
+        return e.what();
+    }
+    return {};
+}
+
+void putLe(std::vector<uint8_t> &bytes, size_t pos, uint32_t value, int width)
+{
+    if (bytes.size() < pos + size_t(width))
+        bytes.resize(pos + size_t(width));
+    for (int i = 0; i < width; ++i)
+        bytes[pos + size_t(i)] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+void putFourCc(std::vector<uint8_t> &bytes, size_t pos, const char *code)
+{
+    putLe(bytes,
+          pos,
+          uint32_t(uint8_t(code[0])) | uint32_t(uint8_t(code[1])) << 8
+              | uint32_t(uint8_t(code[2])) << 16 | uint32_t(uint8_t(code[3])) << 24);
+}
+
+std::vector<uint8_t> AviImage::bytes() const
+{
+    std::vector<uint8_t> b;
+    putFourCc(b, 0, "RIFF");
+    putLe(b, 4, riffSize);
+    putFourCc(b, 8, "AVI ");
+    putFourCc(b, 12, "LIST");
+    putFourCc(b, 20, "hdrl");
+    putFourCc(b, 24, "avih");
+    putLe(b, 28, mainHeaderSize);
+    putLe(b, 32, microSecPerFrame);
+    putLe(b, 48, totalFrames);
+    putLe(b, 56, 2);
+    putLe(b, 64, width);
+    putLe(b, 68, height);
+    const size_t first = 32 + mainHeaderSize;
+    const uint32_t listSize = 4 + 8 + 56 + 8 + videoFormatSize;
+    putFourCc(b, first, "LIST");
+    putLe(b, first + 4, listSize);
+    putFourCc(b, first + 8, "strl");
+    putFourCc(b, first + 12, "strh");
+    putLe(b, first + 16, 56);
+    putFourCc(b, first + 20, "vids");
+    putFourCc(b, first + 24, videoCode);
+    putFourCc(b, first + 76, "strf");
+    putLe(b, first + 80, videoFormatSize);
+    putLe(b, first + 84 + videoFormatSize - 1, 0, 1);
+    const size_t second = first + 8 + listSize;
+    putFourCc(b, second, "LIST");
+    putLe(b, second + 4, 4 + 8 + audioHeaderSize + 8 + 18);
+    putFourCc(b, second + 8, "strl");
+    putFourCc(b, second + 12, "strh");
+    putLe(b, second + 16, audioHeaderSize);
+    putFourCc(b, second + 20, "auds");
+    const size_t strf = second + 20 + audioHeaderSize;
+    putFourCc(b, strf, "strf");
+    putLe(b, strf + 4, 18);
+    putLe(b, strf + 8, formatTag, 2);
+    putLe(b, strf + 10, channels, 2);
+    putLe(b, strf + 12, samplesPerSecond);
+    putLe(b, strf + 16, avgBytesPerSecond);
+    putLe(b, strf + 24, 0);
+    putLe(b, 16, uint32_t(second - 20));
+    return b;
 }
 
 } // namespace welarik::test

@@ -1,10 +1,16 @@
 #pragma once
-// Helpers shared by the engine and probe tests.
+// Helpers shared by the tests: folders, fixtures, builders of fields, tables and AVI headers.
+
+#include "field.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
+
+namespace welarik {
+class Table;
+}
 
 namespace welarik::test {
 
@@ -33,5 +39,42 @@ void writeBytes(const std::string &path, const std::vector<uint8_t> &bytes);
 
 // Runs the independent checker on the given tables; returns its exit status and fills output.
 int runVerifier(const std::vector<std::string> &tables, std::string &output);
+
+FieldDesc field(const char *name, char type, uint8_t length, uint8_t decimals = 0);
+// The films table's fields as the demo lays them out, without the one named (none when empty).
+FieldList filmFieldsWithout(const std::string &name);
+// Creates an empty films table at path (level 4, code page 1250) on the real file system and
+// returns path.
+std::string
+createFilmsTable(const std::string &path, const FieldList &fields, std::vector<TagDefinition> tags);
+
+// Opens table expecting it to be refused by a field check (a data link's veto or a missing
+// field); returns the FieldError's text, or "" when the table opened.
+std::string openRefusal(Table &table);
+
+// Little-endian value of width bytes, and a four-character code, at pos (bytes grows as needed).
+void putLe(std::vector<uint8_t> &bytes, size_t pos, uint32_t value, int width = 4);
+void putFourCc(std::vector<uint8_t> &bytes, size_t pos, const char *code);
+
+// An AVI header laid out as an ordinary writer lays it out: hdrl with avih, a video strl, an
+// audio strl. Defaults: the ordinary AVI of the film editor's documentation.
+struct AviImage
+{
+    int32_t riffSize = 734003200; // 700 MiB
+    int32_t mainHeaderSize = 56;
+    int32_t microSecPerFrame = 40000;
+    int32_t totalFrames = 2500;
+    int32_t width = 640;
+    int32_t height = 480;
+    const char *videoCode = "divx";
+    uint32_t videoFormatSize = 40; // an odd size is written without a pad byte
+    uint32_t audioHeaderSize = 56;
+    uint16_t formatTag = 0x55;
+    uint16_t channels = 2;
+    int32_t samplesPerSecond = 44100;
+    int32_t avgBytesPerSecond = 16000;
+
+    std::vector<uint8_t> bytes() const;
+};
 
 } // namespace welarik::test

@@ -1,13 +1,17 @@
 // Data-aware controls over a demo catalogue: the grid model (checked by QAbstractItemModelTester)
 // and its view following the current record both ways, the navigator's enabled buttons, bound
-// edits loading, keeping and storing values, and the open-time field check.
+// edits loading, keeping and storing values, the open-time field check, and table errors raised
+// by a navigator button or the status bar's tick reaching the default error box.
 
 #include "DBNavigator.h"
 #include "DataSource.h"
+#include "Desktop.h"
 #include "FieldBinding.h"
+#include "Statbaru.h"
 #include "TableModel.h"
 #include "demo.h"
 #include "table.h"
+#include "testsupport.h"
 
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
@@ -15,6 +19,7 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <filesystem>
 #include <memory>
 
 using namespace welarik;
@@ -33,6 +38,7 @@ private slots:
     void editsLoadAndStore();
     void pendingTextSurvivesOtherStores();
     void openVetoedByMissingField();
+    void tableErrorsFromButtonsAndTick();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -308,13 +314,8 @@ void TestDataAware::openVetoedByMissingField()
     DBEdit missing;
     missing.setObjectName(QStringLiteral("EditNAGRODY"));
     missing.bind(&ds, QStringLiteral("NAGRODY"));
-    try {
-        m_table->open();
-        QFAIL("the open should have been refused");
-    } catch (const FieldError &e) {
-        const QString what = QString::fromUtf8(e.what());
-        QVERIFY2(what.contains(u"EditNAGRODY") && what.contains(u"'NAGRODY'"), e.what());
-    }
+    const QString what = QString::fromStdString(test::openRefusal(*m_table));
+    QVERIFY2(what.contains(u"EditNAGRODY") && what.contains(u"'NAGRODY'"), qPrintable(what));
     QVERIFY(!m_table->isOpen());
     QVERIFY(good.text().isEmpty());
 
@@ -323,6 +324,47 @@ void TestDataAware::openVetoedByMissingField()
     m_table->open();
     QVERIFY(m_table->isOpen());
     QVERIFY(!good.text().isEmpty());
+}
+
+void TestDataAware::tableErrorsFromButtonsAndTick()
+{
+    ScopedScriptedDesktop desktop;
+    DataSource ds(m_table.get());
+    DBNavigator nav;
+    nav.setDataSource(&ds);
+    TEStatusBar bar;
+    QString shownTitle;
+    connect(&bar, &TEStatusBar::OnTimer, this, [&] {
+        shownTitle = QString::fromStdString(m_table->asString("T_PL"));
+    });
+    m_table->open();
+    bar.tick();
+    QVERIFY(!shownTitle.isEmpty());
+
+    // The later records vanish under the open table: moving to the last one fails.
+    std::filesystem::resize_file(m_films, std::filesystem::file_size(m_films) / 2);
+    QTest::mouseClick(nav.button(DBNavigator::Button::Last), Qt::LeftButton);
+    QCOMPARE(desktop->count(MessageKind::DefaultError), 1);
+    QVERIFY(!desktop->lastText(MessageKind::DefaultError).isEmpty());
+
+    m_table->close();
+    bar.tick(); // reads a field of the closed table
+    QCOMPARE(desktop->count(MessageKind::DefaultError), 2);
+    QVERIFY(desktop->lastText(MessageKind::DefaultError).contains(u"T_PL"));
+
+    // The program goes on: a table opens again, the next tick runs its handler.
+    EngineDemoWriter writer;
+    DemoOptions options;
+    options.films = 0;
+    createDemoCatalogue(FileSystem::real(), m_dir->path().toStdString(), options, writer);
+    m_table->open();
+    QVERIFY(nav.button(DBNavigator::Button::Last)->isEnabled());
+    QTest::mouseClick(nav.button(DBNavigator::Button::Last), Qt::LeftButton);
+    QCOMPARE(m_table->currentRow(), m_table->rowCount() - 1);
+    shownTitle.clear();
+    bar.tick();
+    QCOMPARE(shownTitle, QString::fromStdString(m_table->asString("T_PL")));
+    QCOMPARE(desktop->count(MessageKind::DefaultError), 2);
 }
 
 QTEST_MAIN(TestDataAware)

@@ -1,6 +1,5 @@
 // The desktop seam: filter conversion, scripted answers and the record of what was shown, the
-// real message boxes and file dialog driven as modal dialogs, and the application's safety net
-// for exceptions escaping event handlers.
+// real message boxes and file dialog driven as modal dialogs.
 
 #include "Desktop.h"
 
@@ -19,30 +18,6 @@
 using namespace welarik;
 using welarik::test::ModalHelper;
 
-namespace {
-
-class Thrower : public QObject
-{
-public:
-    int handled = 0;
-
-protected:
-    bool event(QEvent *e) override
-    {
-        if (e->type() == QEvent::User)
-            throw std::runtime_error("Plik FILMY.DBF: uszkodzony nagłówek");
-        if (e->type() == QEvent::User + 1)
-            throw 42;
-        if (e->type() == QEvent::User + 2) {
-            ++handled;
-            return true;
-        }
-        return QObject::event(e);
-    }
-};
-
-} // namespace
-
 class TestDesktop : public QObject
 {
     Q_OBJECT
@@ -52,7 +27,6 @@ private slots:
     void scriptedDesktop();
     void realMessageBoxes();
     void realFileDialog();
-    void notifyCatchesExceptions();
 };
 
 void TestDesktop::filterConversion()
@@ -165,37 +139,6 @@ void TestDesktop::realFileDialog()
     QVERIFY(cancel.ran());
 }
 
-void TestDesktop::notifyCatchesExceptions()
-{
-    QVERIFY(qobject_cast<Application *>(QCoreApplication::instance()));
-    ScopedScriptedDesktop desktop;
-    Thrower thrower;
-
-    QEvent boom(QEvent::User);
-    QCOMPARE(QCoreApplication::sendEvent(&thrower, &boom), false);
-    QCOMPARE(desktop->count(MessageKind::DefaultError), 1);
-    QCOMPARE(desktop->lastText(MessageKind::DefaultError),
-             QStringLiteral("Plik FILMY.DBF: uszkodzony nagłówek"));
-
-    // Through the event loop: a posted event and a timer handler throw, the loop goes on.
-    QCoreApplication::postEvent(&thrower, new QEvent(QEvent::Type(QEvent::User + 1)));
-    QTimer::singleShot(0, &thrower, [] { throw std::logic_error("tick failed"); });
-    QCoreApplication::postEvent(&thrower, new QEvent(QEvent::Type(QEvent::User + 2)));
-    QTRY_COMPARE(thrower.handled, 1);
-    QTRY_COMPARE(desktop->count(MessageKind::DefaultError), 3);
-    QCOMPARE(desktop->shown().at(1).text, QStringLiteral("Unknown error"));
-    QCOMPARE(desktop->lastText(MessageKind::DefaultError), QStringLiteral("tick failed"));
-
-    bool later = false;
-    QTimer::singleShot(5, &thrower, [&] { later = true; });
-    QTRY_VERIFY(later);
-}
-
-int main(int argc, char **argv)
-{
-    Application app(argc, argv);
-    TestDesktop test;
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_MAIN(TestDesktop)
 
 #include "tst_desktop.moc"

@@ -5,12 +5,15 @@
 #include "Desktop.h"
 #include "Statbaru.h"
 
+#include "../support/qt/FakeClock.h"
+
 #include <QLabel>
 #include <QtTest>
 
 #include <stdexcept>
 
 using namespace welarik;
+using welarik::test::FakeClock;
 
 namespace {
 

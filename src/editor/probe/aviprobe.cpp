@@ -138,15 +138,6 @@ std::string twoDecimals(int64_t numerator, int64_t denominator)
     return negative && hundredths != 0 ? "-" + text : text;
 }
 
-std::string upperAscii(std::string text)
-{
-    for (char &ch : text) {
-        if (ch >= 'a' && ch <= 'z')
-            ch = static_cast<char>(ch - 'a' + 'A');
-    }
-    return text;
-}
-
 bool isBlankOrControl(char ch)
 {
     const auto byte = static_cast<uint8_t>(ch);

@@ -8,6 +8,7 @@
 // DemoWriter, so the same generation loop can run over the engine or over the table component.
 
 #include "file.h"
+#include "table.h"
 #include "tableengine.h"
 
 #include <cstdint>
@@ -65,6 +66,26 @@ private:
     RecordBuffer m_record;
 };
 
+// Writes the demo catalogue through the table component, the path the program's own commands
+// take: each record by insert()/edit(), field writes and post(), deletions by deleteRecord().
+// The table is opened exclusive, in record order, without a filter.
+class TableDemoWriter : public DemoWriter
+{
+public:
+    void openTable(FileSystem &fs, const std::string &path) override;
+    uint32_t insert(const DemoValues &values) override;
+    void update(uint32_t recno, const DemoValues &values) override;
+    void remove(uint32_t recno) override;
+    void closeTable() override;
+
+private:
+    void moveTo(uint32_t recno);
+    void fill(const DemoValues &values);
+    // Fills the record being edited or inserted and posts it; cancels when either fails.
+    void fillAndPost(const DemoValues &values);
+    std::unique_ptr<Table> m_table;
+};
+
 struct DemoOptions
 {
     // 0 or at most 40: the hand-made sample films; more: that many generated films.
@@ -84,14 +105,9 @@ struct DemoSummary
     uint32_t corrected = 0;
 };
 
-// The films table's fields and tags as the demo creates them (also used by the benchmarks).
+// The films table's fields and tags (filmsLayout(); also used by the tests and benchmarks).
 FieldList demoFilmFields();
 std::vector<TagDefinition> demoFilmTags();
-
-// Lays out an empty catalogue in dir: FILMY.DBF with its memo and index, and BAZY/ with the five
-// side tables, all without records except the configuration's one, which holds 1, the number of
-// the first friend. Folders and replacements as createDemoCatalogue. Returns DIR/FILMY.DBF.
-std::string createEmptyCatalogue(FileSystem &fs, const std::string &dir);
 
 // Lays the catalogue out in dir (created when missing on the real file system; on another
 // file system dir must be usable as a path prefix). Existing files of the same names are

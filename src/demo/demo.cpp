@@ -1,25 +1,13 @@
 #include "demo.h"
 
+#include "catalogue.h"
+
 #include <algorithm>
-#include <filesystem>
 #include <set>
 
 namespace welarik {
 
 namespace {
-
-constexpr uint8_t kDemoLdid = 0x57;
-constexpr int kDemoLevel = 4;
-
-FieldDesc field(const char *name, char type, uint8_t length, uint8_t decimals = 0)
-{
-    FieldDesc f;
-    f.name = name;
-    f.type = type;
-    f.length = length;
-    f.decimals = decimals;
-    return f;
-}
 
 // Deterministic generator (splitmix64): the same seed gives the same catalogue everywhere.
 class Random
@@ -675,21 +663,6 @@ const char *const kCountries[]
     = {"Polska", "USA", "Francja", "Niemcy", "Wielka Brytania", "Włochy", "Czechy"};
 const char *const kCodecs[] = {"DivX 5", "XviD", "DivX 3 Low-Motion", "Microsoft MPEG-4 v2"};
 
-std::string join(const std::string &dir, const std::string &name)
-{
-    if (dir.empty())
-        return name;
-    return dir.back() == '/' ? dir + name : dir + "/" + name;
-}
-
-void createTable(FileSystem &fs,
-                 const std::string &path,
-                 const FieldList &fields,
-                 const std::vector<TagDefinition> &tags)
-{
-    TableEngine::create(fs, path, kDemoLevel, kDemoLdid, fields, tags)->close();
-}
-
 DemoValues filmValues(const Film &f)
 {
     return {{"ID_CD", std::to_string(f.id)},
@@ -819,85 +792,12 @@ void EngineDemoWriter::closeTable()
 
 FieldList demoFilmFields()
 {
-    return {field("ID_CD", 'N', 6),     field("T_PL", 'C', 100),     field("T_ORG", 'C', 100),
-            field("GATUNEK", 'C', 254), field("D_PROD", 'C', 4),     field("KRAJ", 'C', 40),
-            field("REZYSER", 'C', 101), field("SCENARIU", 'C', 101), field("ZDJECIA", 'C', 101),
-            field("AKTORZY", 'C', 254), field("OPIS", 'M', 10),      field("ILOSC_CD", 'N', 2),
-            field("UWAGI", 'C', 100),   field("OBEJRZAN", 'L', 1),   field("ROZMIAR", 'C', 20),
-            field("CZAS", 'C', 20),     field("CVIDEO", 'C', 25),    field("ROZDZIEL", 'C', 25),
-            field("FPS", 'C', 12),      field("VBITRATE", 'C', 20),  field("CAUDIO", 'C', 35),
-            field("SAMPLE_R", 'C', 15), field("ABITRATE", 'C', 20),  field("KANALY", 'C', 25),
-            field("ID_OSOBY", 'N', 6)};
+    return filmsLayout().fields;
 }
 
 std::vector<TagDefinition> demoFilmTags()
 {
-    return {{"ID_CD", "ID_CD"},
-            {"T_PL", "UPPER(T_PL)"},
-            {"T_ORG", "UPPER(T_ORG)"},
-            {"GATUNEK", "LEFT(GATUNEK,100)"}};
-}
-
-namespace {
-
-struct CataloguePaths
-{
-    std::string films;
-    std::string config;
-    std::string people;
-    std::string genres;
-    std::string pool;
-    std::string friends;
-};
-
-// Creates the six tables empty: the films table in dir, the side tables in dir/BAZY.
-CataloguePaths createCatalogueTables(FileSystem &fs, const std::string &dir)
-{
-    const std::string bazy = join(dir, "BAZY");
-    if (&fs == &FileSystem::real()) {
-        std::error_code ec;
-        std::filesystem::create_directories(bazy, ec);
-        if (ec)
-            throw OpenError(bazy, "cannot create the folder: " + ec.message());
-    }
-    CataloguePaths paths{join(dir, "FILMY.DBF"),
-                         join(bazy, "CONFIG.DBF"),
-                         join(bazy, "DANEF.DBF"),
-                         join(bazy, "GATUNEKF.DBF"),
-                         join(bazy, "NRFILM.DBF"),
-                         join(bazy, "ZNAJOMI.DBF")};
-    createTable(fs, paths.config, {field("ID_OSOBY", 'N', 6)}, {});
-    createTable(fs,
-                paths.people,
-                {field("TYP", 'C', 1), field("IMIE", 'C', 50), field("NAZWISKO", 'C', 50)},
-                {{"NAZWISKO", "NAZWISKO"}});
-    createTable(fs, paths.genres, {field("GATUNEK", 'C', 30)}, {{"GATUNEK", "GATUNEK"}});
-    createTable(fs, paths.pool, {field("ID_CD", 'N', 6)}, {});
-    createTable(
-        fs,
-        paths.friends,
-        {field("ID_OSOBY", 'N', 6),
-         field("IMIE", 'C', 30),
-         field("NAZWISKO", 'C', 40),
-         field("NICK", 'C', 20),
-         field("TELEFON", 'C', 20),
-         field("EMAIL", 'C', 50),
-         field("ILE", 'N', 4)},
-        {{"ID_OSOBY", "ID_OSOBY"}, {"IMIE", "IMIE"}, {"NAZWISKO", "NAZWISKO"}, {"NICK", "NICK"}});
-    createTable(fs, paths.films, demoFilmFields(), demoFilmTags());
-    return paths;
-}
-
-} // namespace
-
-std::string createEmptyCatalogue(FileSystem &fs, const std::string &dir)
-{
-    const CataloguePaths paths = createCatalogueTables(fs, dir);
-    EngineDemoWriter writer;
-    writer.openTable(fs, paths.config);
-    writer.insert({{"ID_OSOBY", "1"}});
-    writer.closeTable();
-    return paths.films;
+    return filmsLayout().tags;
 }
 
 DemoSummary createDemoCatalogue(FileSystem &fs,

@@ -1,0 +1,24 @@
+#include "Application.h"
+
+#include "Desktop.h"
+#include "WidgetStrings.h"
+
+namespace welarik {
+
+Application::Application(int &argc, char **argv)
+    : QApplication(argc, argv)
+{}
+
+bool Application::notify(QObject *receiver, QEvent *event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception &e) {
+        Desktop::instance().defaultError(e);
+    } catch (...) {
+        Desktop::instance().defaultError(strings::unknownError.toString());
+    }
+    return false;
+}
+
+} // namespace welarik

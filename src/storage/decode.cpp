@@ -1,0 +1,46 @@
+#include "decode.h"
+
+namespace welarik {
+
+uint32_t decodeField(const FieldCodec &codec, const FieldDesc &f, const uint8_t *record)
+{
+    switch (f.type) {
+    case 'N':
+    case 'F':
+        codec.number(f, record);
+        codec.integer(f, record);
+        break;
+    case 'L':
+        codec.logical(f, record);
+        break;
+    case 'D':
+        codec.date(f, record);
+        break;
+    case 'M':
+    case 'B':
+    case 'G':
+        return codec.memoBlock(f, record);
+    case 'I':
+    case '+':
+        codec.long32(f, record);
+        break;
+    case 'O':
+        codec.doubleValue(f, record);
+        break;
+    case '@':
+        codec.timestamp(f, record);
+        break;
+    default:
+        codec.text(f, record);
+        break;
+    }
+    return 0;
+}
+
+void decodeRecord(const FieldCodec &codec, const FieldList &fields, const uint8_t *record)
+{
+    for (const FieldDesc &f : fields)
+        decodeField(codec, f, record);
+}
+
+} // namespace welarik
