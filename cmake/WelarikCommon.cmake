@@ -13,7 +13,14 @@ endif()
 if(WELARIK_FORCE_ASSERTS)
     target_compile_definitions(welarik_common INTERFACE QT_FORCE_ASSERTS)
 endif()
-if(WELARIK_SANITIZE)
-    target_compile_options(welarik_common INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer)
-    target_link_options(welarik_common INTERFACE -fsanitize=address,undefined)
+# Sanitized builds stop at the first fault: a report that lets the run go on can be missed.
+if(WELARIK_SANITIZE OR WELARIK_FUZZ)
+    set(welarik_sanitizers -fsanitize=address,undefined -fno-sanitize-recover=all)
+    if(WELARIK_FUZZ)
+        # The libraries carry the coverage hooks libFuzzer steers by; only the fuzz targets
+        # link the fuzzer's own main (fuzz/CMakeLists.txt).
+        list(APPEND welarik_sanitizers -fsanitize=fuzzer-no-link)
+    endif()
+    target_compile_options(welarik_common INTERFACE ${welarik_sanitizers} -fno-omit-frame-pointer)
+    target_link_options(welarik_common INTERFACE ${welarik_sanitizers})
 endif()

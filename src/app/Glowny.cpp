@@ -61,12 +61,6 @@ TfmGlowny::TfmGlowny(QWidget *parent)
                    | Qt::WindowCloseButtonHint);
     setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
 
-    dsFilmy = new DataSource(&dbfFilmy, this);
-    dsConfig = new DataSource(&dbfConfig, this);
-    dsDaneF = new DataSource(&dbfDaneF, this);
-    dsGatunekF = new DataSource(&dbfGatunekF, this);
-    dsNrF = new DataSource(&dbfNrF, this);
-    dsZnajomi = new DataSource(&dbfZnajomi, this);
     dsFilmy->setObjectName(QStringLiteral("dsFilmy"));
     dsConfig->setObjectName(QStringLiteral("dsConfig"));
     dsDaneF->setObjectName(QStringLiteral("dsDaneF"));

@@ -3,6 +3,7 @@
 // the main menu, the page control with the film list, and the status bar with the record
 // count and navigator. Every dialog works on this window's tables.
 
+#include "DataSource.h"
 #include "DropDownPicker.h"
 #include "catalogue.h"
 
@@ -25,7 +26,6 @@ class QToolButton;
 
 namespace welarik {
 
-class DataSource;
 class DBNavigator;
 class QuickFind;
 class TableGrid;
@@ -55,12 +55,21 @@ public:
     Table &dbfGatunekF;
     Table &dbfNrF;
     Table &dbfZnajomi;
-    DataSource *dsFilmy = nullptr;
-    DataSource *dsConfig = nullptr;
-    DataSource *dsDaneF = nullptr;
-    DataSource *dsGatunekF = nullptr;
-    DataSource *dsNrF = nullptr;
-    DataSource *dsZnajomi = nullptr;
+    // The data sources are members declared after the catalogue: members go in reverse order and
+    // before the window's children, so each source unhooks itself from its table while the table
+    // still exists.
+    DataSource sourceFilmy{&dbfFilmy, this};
+    DataSource sourceConfig{&dbfConfig, this};
+    DataSource sourceDaneF{&dbfDaneF, this};
+    DataSource sourceGatunekF{&dbfGatunekF, this};
+    DataSource sourceNrF{&dbfNrF, this};
+    DataSource sourceZnajomi{&dbfZnajomi, this};
+    DataSource *dsFilmy = &sourceFilmy;
+    DataSource *dsConfig = &sourceConfig;
+    DataSource *dsDaneF = &sourceDaneF;
+    DataSource *dsGatunekF = &sourceGatunekF;
+    DataSource *dsNrF = &sourceNrF;
+    DataSource *dsZnajomi = &sourceZnajomi;
 
     // Tool bar and its buttons (actions; the buttons carry the same object names).
     QToolBar *tbGlowny = nullptr;

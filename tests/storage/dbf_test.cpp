@@ -344,8 +344,9 @@ TEST(DbfWriter, Level7RoundTrip)
     auto dbf = DbfFile::create(fs, "S.DBF", layout);
     EXPECT_EQ(dbf->version(), 0x8C);
     EXPECT_EQ(dbf->codePage(), CodePage::Cp852);
-    const FieldList &f = dbf->fields();
-    const FieldCodec &c = dbf->codec();
+    // Copies: they read the record back after this table object is gone.
+    const FieldList f = dbf->fields();
+    const FieldCodec c = dbf->codec();
     std::vector<uint8_t> r = dbf->blankRecord();
     EXPECT_EQ(c.long32(f[2], r.data()), std::nullopt);
     c.setText(f[0], r.data(), "źdźbło");
