@@ -1,11 +1,17 @@
 #!/usr/bin/env python3
-"""Writes the seed corpora of the table, memo and video targets into fuzz/corpus/.
+"""Writes the seed corpora of the table, memo, index and video targets.
 
-Tables, memo files and indexes come from the shared sample files (../shared/fixtures/dbase from
-the project's root) and from a five-film demo catalogue our own engine writes (welarik-dbf of the
-build folder given as the argument), cut to a few records or blocks so every seed stays small;
-the video seeds are headers laid out here by hand. The seeds are committed, so this is only
-needed to make them again:  python3 fuzz/make_seeds.py build
+    python3 fuzz/make_seeds.py BUILD          the committed seeds, into fuzz/corpus/: tables,
+                                              memos and indexes of a five-film demo catalogue
+                                              our own engine writes (welarik-dbf of BUILD), and
+                                              video headers laid out here by hand
+    python3 fuzz/make_seeds.py --samples DIR  seeds cut from the shared sample files
+                                              (../shared/fixtures/dbase from the project's root)
+                                              into DIR/TARGET/; those files stay where they are
+                                              and are never copied into the project, so the fuzz
+                                              run makes these seeds afresh each time
+
+Every seed is cut to a few records or blocks so it stays small.
 """
 import os
 import struct
@@ -19,8 +25,8 @@ CORPUS = os.path.join(ROOT, 'fuzz', 'corpus')
 MAX_SEED = 4096
 
 
-def write(target, name, data):
-    folder = os.path.join(CORPUS, target)
+def write(target, name, data, root=CORPUS):
+    folder = os.path.join(root, target)
     os.makedirs(folder, exist_ok=True)
     with open(os.path.join(folder, name), 'wb') as out:
         out.write(data)
@@ -80,14 +86,21 @@ def avi(micro_sec_per_frame=40000, frames=1500, width=640, height=352, handler=b
     return b'RIFF' + struct.pack('<I', size) + body
 
 
-def main():
+def sample_seeds(root):
     for path in TABLES:
-        write('fuzz_dbf', os.path.basename(path), cut_table(sample(path), 3))
+        write('fuzz_dbf', os.path.basename(path), cut_table(sample(path), 3), root)
     for path, dbase4 in MEMOS:
         data = sample(path)[:MAX_SEED - 5]
-        write('fuzz_dbt', os.path.basename(path), bytes([1 if dbase4 else 0]) + struct.pack('<I', 1) + data)
+        write('fuzz_dbt', os.path.basename(path),
+              bytes([1 if dbase4 else 0]) + struct.pack('<I', 1) + data, root)
     for path in INDEXES:
-        write('fuzz_mdx', os.path.basename(path), sample(path))
+        write('fuzz_mdx', os.path.basename(path), sample(path), root)
+
+
+def main():
+    if len(sys.argv) == 3 and sys.argv[1] == '--samples':
+        sample_seeds(sys.argv[2])
+        return 0
     if len(sys.argv) > 1:
         tool = os.path.join(sys.argv[1], 'tools', 'welarik-dbf')
         with tempfile.TemporaryDirectory() as demo:

@@ -15,13 +15,23 @@ if [ ${#targets[@]} -eq 0 ]; then
 fi
 out=$build/fuzz-run
 mkdir -p "$out"
+# Seeds cut from the shared sample files, made afresh: those files are not copied into the
+# project. Without them (no shared folder beside the project) the committed seeds run alone.
+samples=$out/sample-seeds
+rm -rf "$samples"
+mkdir -p "$samples"
+if [ -d ../shared/fixtures/dbase ]; then
+    python3 fuzz/make_seeds.py --samples "$samples"
+fi
 
 run_one() {
     local target=$1
     rm -rf "${out:?}/$target"
     mkdir -p "$out/$target" "$out/$target-findings"
     local status=0
-    "$build/fuzz/$target" "$out/$target" "fuzz/corpus/$target" -max_total_time="$seconds" \
+    mkdir -p "$samples/$target"
+    "$build/fuzz/$target" "$out/$target" "fuzz/corpus/$target" "$samples/$target" \
+        -max_total_time="$seconds" \
         -timeout=60 -print_final_stats=1 -artifact_prefix="$out/$target-findings/" \
         >"$out/$target.log" 2>&1 || status=$?
     echo "$status" >"$out/$target.status"
