@@ -19,6 +19,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -103,6 +104,7 @@ TfmGlowny::TfmGlowny(QWidget *parent)
         move(area.center() - QPoint(kWindowWidth / 2, kWindowHeight / 2));
     }
     setCatalogueCommandsEnabled(false);
+    qApp->installEventFilter(this);
     FormCreate();
 }
 
@@ -587,11 +589,68 @@ void TfmGlowny::stbarGlownyTimer()
 
 void TfmGlowny::Szukaj1Click()
 {
-    if (!filmsPageActive())
-        return;
+    if (filmsPageActive())
+        showViewMarks();
+}
+
+void TfmGlowny::showViewMarks()
+{
     PokaWszystkie1->setChecked(m_viewNumber == 1);
     Pokanastanie1->setChecked(m_viewNumber == 2);
     Pokawypozyczone1->setChecked(m_viewNumber == 3);
+}
+
+QObject *TfmGlowny::sharedAltKey(const QKeyEvent &key) const
+{
+    if (key.modifiers() != Qt::AltModifier)
+        return nullptr;
+    QPushButton *button = nullptr;
+    QMenu *menu = nullptr;
+    switch (key.key()) {
+    case Qt::Key_N:
+        button = btnNr;
+        menu = Narzedzia1;
+        break;
+    case Qt::Key_P:
+        button = btnPL;
+        menu = Pomoc1;
+        break;
+    case Qt::Key_O:
+        button = btnOrg;
+        menu = Opcje1;
+        break;
+    default:
+        return nullptr;
+    }
+    if (filmsPageActive() && button->isVisible() && button->isEnabled())
+        return button;
+    if (menu->isEnabled() && menu->menuAction()->isEnabled())
+        return menu;
+    return nullptr;
+}
+
+bool TfmGlowny::eventFilter(QObject *watched, QEvent *event)
+{
+    const auto type = event->type();
+    if (type != QEvent::ShortcutOverride && type != QEvent::KeyPress)
+        return QMainWindow::eventFilter(watched, event);
+    auto *widget = qobject_cast<QWidget *>(watched);
+    if (!widget || widget->window() != this)
+        return QMainWindow::eventFilter(watched, event);
+    const auto &key = *static_cast<QKeyEvent *>(event);
+    QObject *target = sharedAltKey(key);
+    if (!target)
+        return QMainWindow::eventFilter(watched, event);
+    if (type == QEvent::ShortcutOverride) {
+        // Taken as a key press, so that neither shortcut sees it and none is ambiguous.
+        event->accept();
+        return true;
+    }
+    if (auto *button = qobject_cast<QPushButton *>(target))
+        button->click();
+    else
+        menuBar()->setActiveAction(static_cast<QMenu *>(target)->menuAction());
+    return true;
 }
 
 void TfmGlowny::PokaWszystkie1Click(QAction *sender)
@@ -601,7 +660,8 @@ void TfmGlowny::PokaWszystkie1Click(QAction *sender)
     struct Marks
     {
         TfmGlowny *w;
-        ~Marks() { w->Szukaj1Click(); }
+        // On any page: a click on another page toggled a mark without changing the view.
+        ~Marks() { w->showViewMarks(); }
     } marks{this};
     if (!filmsPageActive())
         return;

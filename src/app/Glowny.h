@@ -183,8 +183,17 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    // Settles the Alt keys that a header button and a top menu share (see sharedAltKey).
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The view items' check marks from the view number.
+    void showViewMarks();
+    // Alt+N, Alt+P and Alt+O belong both to a header button ("&Nr CD", "Tytuł &Polski", "Tytuł
+    // &Oryginalny") and to a top menu ("&Narzędzia", "&Pomoc", "&Opcje"). The header button
+    // acts while it can be pressed (films page, enabled); otherwise the top menu opens if it is
+    // enabled; otherwise the key is left alone. Returns what should act, or nothing.
+    QObject *sharedAltKey(const QKeyEvent &key) const;
     void buildActions();
     void buildMenu();
     void buildToolBar();

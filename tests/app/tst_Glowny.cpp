@@ -387,6 +387,60 @@ private slots:
         QTRY_COMPARE(m_w->lbIlosc->text(), QString::number(before - 2));
     }
 
+    // Real key presses: F5-F8 and their check marks on the films page and on another page,
+    // and the Alt keys a header button shares with a top menu.
+    void keysReachTheRightCommand()
+    {
+        m_w->show();
+        m_w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_w.get()));
+        const auto marks = [this] {
+            return QList<bool>{m_w->PokaWszystkie1->isChecked(),
+                               m_w->Pokanastanie1->isChecked(),
+                               m_w->Pokawypozyczone1->isChecked()};
+        };
+        QTest::keyClick(m_w.get(), Qt::Key_F7); // "Szukaj" disabled: nothing happens
+        QCOMPARE(m_w->viewNumber(), 1);
+        openFile(m_films);
+        Table &films = m_w->dbfFilmy;
+        QTest::keyClick(m_w.get(), Qt::Key_F7);
+        QCOMPARE(qs(films.filter()), QStringLiteral("ID_OSOBY=0"));
+        QCOMPARE(marks(), (QList<bool>{false, true, false}));
+        QTest::keyClick(m_w.get(), Qt::Key_F5);
+        QVERIFY(films.filter().empty());
+        QCOMPARE(marks(), (QList<bool>{false, true, false}));
+        QTest::keyClick(m_w.get(), Qt::Key_F8);
+        QCOMPARE(qs(films.filter()), QStringLiteral("ID_OSOBY=1"));
+        QCOMPARE(marks(), (QList<bool>{false, false, true}));
+        QTest::keyClick(m_w.get(), Qt::Key_F6);
+        QVERIFY(films.filter().empty());
+        QCOMPARE(marks(), (QList<bool>{true, false, false}));
+
+        // Alt+P and Alt+O sort on the films page (their top menus are disabled anyway), Alt+N
+        // sorts there although "Narzędzia" is enabled.
+        QTest::keyClick(m_w.get(), Qt::Key_P, Qt::AltModifier);
+        QCOMPARE(qs(films.indexName()), QStringLiteral("T_PL"));
+        QTest::keyClick(m_w.get(), Qt::Key_O, Qt::AltModifier);
+        QCOMPARE(qs(films.indexName()), QStringLiteral("T_ORG"));
+        QTest::keyClick(m_w.get(), Qt::Key_N, Qt::AltModifier);
+        QCOMPARE(qs(films.indexName()), QStringLiteral("ID_CD"));
+        QVERIFY(!m_w->Narzedzia1->isVisible());
+
+        // On another page the view keys leave view and marks alone, and Alt+N opens the menu.
+        m_w->pgGlowny->setCurrentIndex(2);
+        for (Qt::Key key : {Qt::Key_F7, Qt::Key_F8, Qt::Key_F6}) {
+            QTest::keyClick(m_w.get(), key);
+            QCOMPARE(m_w->viewNumber(), 1);
+            QCOMPARE(marks(), (QList<bool>{true, false, false}));
+        }
+        m_w->Pokawypozyczone1->trigger(); // a click on the item, not its key
+        QCOMPARE(marks(), (QList<bool>{true, false, false}));
+        QTest::keyClick(m_w.get(), Qt::Key_N, Qt::AltModifier);
+        QTRY_VERIFY(m_w->Narzedzia1->isVisible());
+        QCOMPARE(qs(films.indexName()), QStringLiteral("ID_CD"));
+        m_w->Narzedzia1->close();
+    }
+
     // Between changes the tick sleeps; a change wakes it, so the count and the navigator
     // follow within a few ticks, not at the next whole second.
     void statusBarFollowsAtOnceAfterSleeping()
