@@ -783,8 +783,7 @@ void DbfFile::readRecord(uint32_t recno, uint8_t *buffer) const
 {
     checkRecno(recno);
     const uint64_t at = m_headerLength + uint64_t{recno - 1} * m_recordLength;
-    if (const uint8_t *bytes = m_file->view(at, m_recordLength)) {
-        std::memcpy(buffer, bytes, m_recordLength);
+    if (m_file->readViewed(at, buffer, m_recordLength)) {
         return;
     }
     m_file->readExact(at, buffer, m_recordLength);

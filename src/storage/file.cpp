@@ -7,7 +7,10 @@
 #include "errors.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <csetjmp>
+#include <csignal>
 #include <cstdint>
 #include <cstring>
 #include <dirent.h>
@@ -44,11 +47,72 @@ std::string systemError(const std::string &what)
     return what + ": " + std::strerror(errno);
 }
 
+// Copies out of a mapping survive the file being cut short under it: touching a mapped page
+// past the end of the file raises SIGBUS, which, inside a guarded copy, jumps back to the copy
+// and makes it fail. Outside a guarded copy the signal goes on to whoever handled it before.
+thread_local sigjmp_buf *t_copyGuard = nullptr;
+struct sigaction g_previousSigbus;
+
+void onSigbus(int signal, siginfo_t *info, void *context)
+{
+    if (sigjmp_buf *guard = t_copyGuard) {
+        t_copyGuard = nullptr;
+        siglongjmp(*guard, 1);
+    }
+    if (g_previousSigbus.sa_flags & SA_SIGINFO) {
+        if (g_previousSigbus.sa_sigaction) {
+            g_previousSigbus.sa_sigaction(signal, info, context);
+        }
+        return;
+    }
+    if (g_previousSigbus.sa_handler == SIG_IGN) {
+        return;
+    }
+    if (g_previousSigbus.sa_handler == SIG_DFL) {
+        ::signal(signal, SIG_DFL);
+        ::raise(signal);
+        return;
+    }
+    g_previousSigbus.sa_handler(signal);
+}
+
+bool installSigbusHandler()
+{
+    struct sigaction action;
+    std::memset(&action, 0, sizeof action);
+    action.sa_sigaction = onSigbus;
+    // No blocked signals: the jump out of the handler does not restore the signal mask.
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_SIGINFO | SA_NODEFER | SA_ONSTACK;
+    return ::sigaction(SIGBUS, &action, &g_previousSigbus) == 0;
+}
+
+// Copies n bytes from mapped memory; false when a page of it is gone (SIGBUS).
+bool copyFromMapping(void *dst, const void *src, size_t n)
+{
+    static const bool installed = installSigbusHandler();
+    if (!installed) {
+        return false;
+    }
+    sigjmp_buf guard;
+    if (sigsetjmp(guard, 0) != 0) { // no signal mask saved: no system call on the normal path
+        return false;
+    }
+    t_copyGuard = &guard;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    std::memcpy(dst, src, n);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    t_copyGuard = nullptr;
+    return true;
+}
+
 // Files opened exclusively are also mapped for reading, so that reads of records and index
 // nodes are copies from the system's page cache instead of one system call each. Nobody else
-// may change such a file while it is open, so the mapping never loses pages under us. The
-// mapping reserves room for growth; a file that outgrows it is mapped again, larger, and the
-// older mappings stay until the file closes, so views handed out stay valid.
+// should change such a file while it is open, but a program ignoring our lock may cut it
+// short: copies out of the mapping are guarded, and the first one that faults makes the file
+// stop viewing, so reads go back to the descriptor and see the real size. The mapping
+// reserves room for growth; a file that outgrows it is mapped again, larger, and the older
+// mappings stay until the file closes, so views handed out stay valid.
 class PosixFile : public File
 {
 public:
@@ -143,6 +207,23 @@ public:
             return m_base + offset;
         }
         return mapFor(offset + n) ? m_base + offset : nullptr;
+    }
+
+    bool readViewed(uint64_t offset, void *buffer, size_t n) override
+    {
+        const uint8_t *bytes = view(offset, n);
+        if (!bytes) {
+            return false;
+        }
+        if (copyFromMapping(buffer, bytes, n)) {
+            return true;
+        }
+        // Cut short under the mapping: the mappings stay until close, but nothing is viewed.
+        m_mappable = false;
+        m_base = nullptr;
+        m_mappedLength = 0;
+        m_viewable = 0;
+        return false;
     }
 
 private:

@@ -33,11 +33,23 @@ public:
     // The bytes [offset, offset + n) in memory without a copy, or nullptr when this file does
     // not offer them (not mapped, past its end): then readAt is the way. The bytes follow
     // later writes through this file, and the pointer stays valid while the file is open.
+    // Touch them only as a hint (prefetch): if another program cuts the file short, reading
+    // them kills the process. Reads go through readViewed.
     virtual const uint8_t *view(uint64_t offset, size_t n)
     {
         (void)offset;
         (void)n;
         return nullptr;
+    }
+    // Copies the bytes view(offset, n) shows into buffer; false when this file does not offer
+    // them, or when they are gone from under the mapping (the file was cut short behind our
+    // lock; the file then stops viewing). On false, readAt is the way: it sees the real size.
+    virtual bool readViewed(uint64_t offset, void *buffer, size_t n)
+    {
+        (void)offset;
+        (void)buffer;
+        (void)n;
+        return false;
     }
 
     // Reads exactly n bytes or throws CorruptFileError naming the file ("truncated").

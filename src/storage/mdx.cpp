@@ -516,14 +516,8 @@ void MdxFile::readBlock(uint32_t page, std::vector<uint8_t> &out)
     if (page == 0 || uint64_t(page) + m_blockFactor > m_totalPages)
         corrupt("page " + std::to_string(page) + " outside the file");
     out.resize(m_blockSize);
-    m_file->readExact(uint64_t(page) * kMdxPageSize, out.data(), m_blockSize);
-}
-
-const uint8_t *MdxFile::viewBlock(uint32_t page)
-{
-    if (page == 0 || uint64_t(page) + m_blockFactor > m_totalPages)
-        corrupt("page " + std::to_string(page) + " outside the file");
-    return m_file->view(uint64_t(page) * kMdxPageSize, m_blockSize);
+    if (!m_file->readViewed(uint64_t(page) * kMdxPageSize, out.data(), m_blockSize))
+        m_file->readExact(uint64_t(page) * kMdxPageSize, out.data(), m_blockSize);
 }
 
 void MdxFile::writeBlock(uint32_t page, const std::vector<uint8_t> &data)
@@ -649,19 +643,15 @@ const std::shared_ptr<MdxTag::Node> &MdxTag::sharedNode(uint32_t page, uint32_t 
     const uint64_t key = MdxFile::NodeCache::key(m_slot, page);
     if (const auto *cached = m_file.m_cache->find(key))
         return *cached;
-    // A mapped file is decoded where it lies; otherwise the block is read.
-    const uint8_t *b = nullptr;
+    // Copied out of the mapping when the file is mapped, which survives the file cut short.
     std::vector<uint8_t> block;
     try {
-        b = m_file.viewBlock(page);
-        if (!b) {
-            m_file.readBlock(page, block);
-            b = block.data();
-        }
+        m_file.readBlock(page, block);
     } catch (const CorruptFileError &) {
         m_file.corrupt("tag " + m_name + ": node page " + std::to_string(page)
                        + " outside the file");
     }
+    const uint8_t *b = block.data();
     uint32_t n = decodeLe32(b);
     if (n > m_maxKeys || 12u + uint64_t(n) * m_itemLength > m_file.m_blockSize)
         m_file.corrupt("tag " + m_name + ": node at page " + std::to_string(page) + " holds "

@@ -324,7 +324,6 @@ private:
     struct NodeCache;
     MdxFile();
     void trimNodeCache();
-    const uint8_t *viewBlock(uint32_t page); // nullptr when the file is not mapped
     void readHeader();
     void writeHeaderCounts();
     void writeSignature(uint8_t state);

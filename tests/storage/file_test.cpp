@@ -4,6 +4,8 @@
 #include "testsupport.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+#include <vector>
 
 using namespace welarik;
 using welarik::test::TempDir;
@@ -61,6 +63,29 @@ TEST(RealFileSystem, ViewsFollowWritesAndGrowth)
     f.reset();
     // Shared opens are not mapped: another user may change the file under us.
     EXPECT_EQ(fs.open(path, OpenMode::ReadOnly, ShareMode::Shared)->view(0, 1), nullptr);
+}
+
+// A program ignoring our lock may cut a mapped file short: reading past the new end is the
+// usual truncation error, not a crash on the vanished pages.
+TEST(RealFileSystem, MappedFileCutShortReportsTruncation)
+{
+    TempDir dir;
+    FileSystem &fs = FileSystem::real();
+    const std::string path = dir.file("CUT.DBF");
+    auto f = fs.create(path, ShareMode::Exclusive);
+    const std::vector<uint8_t> data(64 << 10, 0x5A);
+    f->writeAt(0, data.data(), data.size());
+    uint8_t buf[16] = {};
+    ASSERT_TRUE(f->readViewed(32 << 10, buf, sizeof buf));
+    ASSERT_EQ(::truncate(path.c_str(), 100), 0);
+    EXPECT_FALSE(f->readViewed(32 << 10, buf, sizeof buf));
+    try {
+        f->readExact(32 << 10, buf, sizeof buf);
+        FAIL() << "no error";
+    } catch (const CorruptFileError &e) {
+        EXPECT_NE(std::string(e.what()).find("truncated"), std::string::npos);
+    }
+    EXPECT_EQ(f->view(0, 1), nullptr); // no longer viewed
 }
 
 TEST(RealFileSystem, ExclusiveAndSharedLocksRefuseEachOther)
