@@ -590,7 +590,10 @@ Table::Table(std::string name, FileSystem &fs)
 
 Table::~Table()
 {
-    // Not close(): no events from a destructor.
+    // Not close(): no events from a destructor. The links outliving the table let go of it.
+    for (DataLink *link : std::vector<DataLink *>(d->links))
+        link->tableDestroyed(*this);
+    d->links.clear();
     d->reset();
 }
 

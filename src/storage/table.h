@@ -66,6 +66,8 @@ public:
     // here do not send dataChanged (the other controls have not written theirs yet); throwing
     // here aborts the post, which leaves the table in its edit state.
     virtual void updateRecord(Table &) {}
+    // The table is being destroyed: forget it (no other call follows).
+    virtual void tableDestroyed(Table &) {}
 };
 
 class TableEngine; // the file layer behind an open table (DBF + DBT + MDX)

@@ -20,6 +20,12 @@ DataSource::~DataSource()
         m_table->removeLink(this);
 }
 
+void DataSource::tableDestroyed(Table &)
+{
+    // Silently: the table's owner is going away, and with it, most likely, the window.
+    m_table = nullptr;
+}
+
 void DataSource::setTable(Table *table)
 {
     if (table == m_table)

@@ -47,6 +47,7 @@ private:
     void checkFields(Table &table) override;
     void opened(Table &table) override;
     void closed(Table &table) override;
+    void tableDestroyed(Table &table) override;
     void recordMoved(Table &table) override;
     void dataChanged(Table &table) override;
     void stateChanged(Table &table) override;

@@ -324,6 +324,11 @@ void TestDataAware::openVetoedByMissingField()
     m_table->open();
     QVERIFY(m_table->isOpen());
     QVERIFY(!good.text().isEmpty());
+
+    // A data source outliving its table lets go of it (a pop-up list's source, for one).
+    m_table.reset();
+    QCOMPARE(ds.table(), nullptr);
+    QVERIFY(!ds.isOpen());
 }
 
 void TestDataAware::tableErrorsFromButtonsAndTick()
