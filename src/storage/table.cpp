@@ -419,9 +419,15 @@ struct Table::Impl
                 }
                 r = rowsNext++;
             } else {
-                const bool on = rowsWalk
-                                    ? rowsWalk->next()
-                                    : (rowsWalk.emplace(engine->cursor(tag)), rowsWalk->first());
+                bool on = false;
+                if (rowsWalk) {
+                    on = rowsWalk->next();
+                } else {
+                    // Rows are counted, not read: no reading ahead.
+                    rowsWalk.emplace(engine->cursor(tag));
+                    rowsWalk->setReadAhead(false);
+                    on = rowsWalk->first();
+                }
                 if (!on) {
                     rowsComplete = true;
                     break;

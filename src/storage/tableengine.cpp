@@ -115,6 +115,7 @@ struct TagCursor::Impl
     bool descending = false;
     size_t pos = 0;
     bool memValid = false;
+    bool readAhead = true;
     std::string memKey;
 
     bool valid() const { return tag ? cursor.valid() : memValid; }
@@ -173,13 +174,18 @@ bool TagCursor::last()
     return d->entries->empty() ? d->setMem(d->entries->size()) : d->setMem(d->entries->size() - 1);
 }
 
+void TagCursor::setReadAhead(bool on)
+{
+    d->readAhead = on;
+}
+
 bool TagCursor::next()
 {
     if (d->tag) {
         if (!d->cursor.valid() || !d->cursor.next())
             return false;
         // The record after this one in tag order is likely read next: fetch it meanwhile.
-        if (d->dbf)
+        if (d->dbf && d->readAhead)
             d->dbf->prefetchRecord(d->cursor.peekNext());
         return true;
     }

@@ -114,6 +114,10 @@ public:
     TagCursor &operator=(TagCursor &&) noexcept;
     ~TagCursor();
 
+    // A walk that reads the records it passes has the next one fetched ahead (the default); a
+    // walk that only counts entries turns that off, since it would only fetch memory in vain.
+    void setReadAhead(bool on);
+
     // Each returns true when the cursor stands on an entry afterwards.
     bool first();
     bool last();
