@@ -192,17 +192,26 @@ void TfmGlowny::buildActions()
 
 void TfmGlowny::buildMenu()
 {
-    auto *bar = menuBar();
-    bar->setObjectName(QStringLiteral("mmGlowne"));
-    auto topMenu = [this, bar](const char *name, QStringView title) {
-        QMenu *m = bar->addMenu(title.toString());
-        m->setObjectName(QString::fromLatin1(name));
-        m->menuAction()->setObjectName(QString::fromLatin1(name) + QStringLiteral("Action"));
-        return m;
-    };
-    const QKeySequence none;
+    menuBar()->setObjectName(QStringLiteral("mmGlowne"));
+    buildFileMenu();
+    buildEditMenu();
+    buildSearchMenu();
+    buildToolsMenu();
+    buildGridMenu();
+}
 
-    Plik1 = topMenu("Plik1", glowny::menuPlik);
+QMenu *TfmGlowny::addTopMenu(const char *name, QStringView title)
+{
+    QMenu *m = menuBar()->addMenu(title.toString());
+    m->setObjectName(QString::fromLatin1(name));
+    m->menuAction()->setObjectName(QString::fromLatin1(name) + QStringLiteral("Action"));
+    return m;
+}
+
+void TfmGlowny::buildFileMenu()
+{
+    const QKeySequence none;
+    Plik1 = addTopMenu("Plik1", glowny::menuPlik);
     addItem(Plik1, "Nowabaza1", glowny::itemNowaBaza, QKeySequence(Qt::CTRL | Qt::Key_N), false);
     Otworzbaze1 = addItem(
         Plik1, "Otworzbaze1", glowny::itemOtworzBaze, QKeySequence(Qt::CTRL | Qt::Key_O), true);
@@ -218,8 +227,12 @@ void TfmGlowny::buildMenu()
     Koniecprogramu1->setIcon(pictureIcon(u"exit", 16));
     connectGuarded(Otworzbaze1, &QAction::triggered, this, [this] { cmdTOpenClick(); });
     connectGuarded(Koniecprogramu1, &QAction::triggered, this, [this] { Koniecprogramu1Click(); });
+}
 
-    Edycja1 = topMenu("Edycja1", glowny::menuEdycja);
+void TfmGlowny::buildEditMenu()
+{
+    const QKeySequence none;
+    Edycja1 = addTopMenu("Edycja1", glowny::menuEdycja);
     Nowapozycja1 = addItem(Edycja1, "Nowapozycja1", glowny::itemNowaPozycja, none, true);
     Nowapozycja1->setIcon(pictureIcon(u"add", 16));
     Poprawpozycje1 = addItem(Edycja1, "Poprawpozycje1", glowny::itemPoprawPozycje, none, true);
@@ -230,8 +243,12 @@ void TfmGlowny::buildMenu()
     Kasujfilm1 = addItem(Edycja1, "Kasujfilm1", glowny::itemKasujPozycje, none, true);
     Kasujfilm1->setIcon(pictureIcon(u"delete", 16));
     addItem(Edycja1, "Kasujcalabaze1", glowny::itemKasujBaze, none, false);
+}
 
-    Szukaj1 = topMenu("Szukaj1", glowny::menuSzukaj);
+void TfmGlowny::buildSearchMenu()
+{
+    const QKeySequence none;
+    Szukaj1 = addTopMenu("Szukaj1", glowny::menuSzukaj);
     connectGuarded(Szukaj1, &QMenu::aboutToShow, this, [this] { Szukaj1Click(); });
     Usufiltrowanie1 = addItem(
         Szukaj1, "Usufiltrowanie1", glowny::itemUsunFiltrowanie, QKeySequence(Qt::Key_F5), true);
@@ -256,8 +273,12 @@ void TfmGlowny::buildMenu()
                                    glowny::itemSzybkie,
                                    QKeySequence(Qt::CTRL | Qt::Key_F),
                                    true);
+}
 
-    Narzedzia1 = topMenu("Narzedzia1", glowny::menuNarzedzia);
+void TfmGlowny::buildToolsMenu()
+{
+    const QKeySequence none;
+    Narzedzia1 = addTopMenu("Narzedzia1", glowny::menuNarzedzia);
     addItem(Narzedzia1, "Import1", glowny::itemImport, none, false);
     addItem(Narzedzia1, "export1", glowny::itemExport, none, false);
     addItem(Narzedzia1, "Polaczbazy1", glowny::itemPolacz, none, false);
@@ -288,16 +309,19 @@ void TfmGlowny::buildMenu()
     Porzadkujbazy1 = addItem(Bazy1, "Porzadkujbazy1", glowny::itemPorzadkuj, none, true);
     Sprawdzspojnoscbaz1 = addItem(Bazy1, "Sprawdzspojnoscbaz1", glowny::itemSprawdz, none, true);
 
-    Opcje1 = topMenu("Opcje1", glowny::menuOpcje);
+    Opcje1 = addTopMenu("Opcje1", glowny::menuOpcje);
     Ustawieniaprogramu1
         = addItem(Opcje1, "Ustawieniaprogramu1", glowny::itemUstawienia, none, true);
     Opcje1->setEnabled(false);
     Opcje1->menuAction()->setEnabled(false);
 
-    Pomoc1 = topMenu("Pomoc1", glowny::menuPomoc);
+    Pomoc1 = addTopMenu("Pomoc1", glowny::menuPomoc);
     Pomoc1->setEnabled(false);
     Pomoc1->menuAction()->setEnabled(false);
+}
 
+void TfmGlowny::buildGridMenu()
+{
     pmenuGrid = new QMenu(this);
     pmenuGrid->setObjectName(QStringLiteral("pmenuGrid"));
     auto popupItem = [this](const char *name, QStringView text, QStringView picture, bool enabled) {

@@ -196,6 +196,13 @@ private:
     QObject *sharedAltKey(const QKeyEvent &key) const;
     void buildActions();
     void buildMenu();
+    QMenu *addTopMenu(const char *name, QStringView title);
+    // The top menus in their order, then the grid's pop-up menu.
+    void buildFileMenu();
+    void buildEditMenu();
+    void buildSearchMenu();
+    void buildToolsMenu(); // also "Opcje" and "Pomoc", disabled
+    void buildGridMenu();
     void buildToolBar();
     void buildPages();
     void buildStatusBar();
