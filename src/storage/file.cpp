@@ -211,6 +211,13 @@ public:
 
     bool readViewed(uint64_t offset, void *buffer, size_t n) override
     {
+        // A file that is only opened, its headers read and closed again is never mapped:
+        // unmapping costs more than those reads (every processor the program ran on must drop
+        // the mapping from its address cache), so the first reads go through the descriptor.
+        if (m_mappedLength == 0 && m_readsBeforeMapping > 0) {
+            --m_readsBeforeMapping;
+            return false;
+        }
         const uint8_t *bytes = view(offset, n);
         if (!bytes) {
             return false;
@@ -268,6 +275,7 @@ private:
     std::vector<Mapping> m_mappings; // the newest last
     const uint8_t *m_base = nullptr;
     uint64_t m_mappedLength = 0;
+    int m_readsBeforeMapping = 64;
     uint64_t m_viewable = 0; // bytes that views may show: within the file and the mapping
 };
 

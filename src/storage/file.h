@@ -42,8 +42,9 @@ public:
         return nullptr;
     }
     // Copies the bytes view(offset, n) shows into buffer; false when this file does not offer
-    // them, or when they are gone from under the mapping (the file was cut short behind our
-    // lock; the file then stops viewing). On false, readAt is the way: it sees the real size.
+    // them (not yet: a file's first reads go through readAt), or when they are gone from under the
+    // mapping (the file was cut short behind our lock; the file then stops viewing). On false,
+    // readAt is the way: it sees the real size.
     virtual bool readViewed(uint64_t offset, void *buffer, size_t n)
     {
         (void)offset;

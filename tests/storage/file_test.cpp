@@ -76,7 +76,10 @@ TEST(RealFileSystem, MappedFileCutShortReportsTruncation)
     const std::vector<uint8_t> data(64 << 10, 0x5A);
     f->writeAt(0, data.data(), data.size());
     uint8_t buf[16] = {};
-    ASSERT_TRUE(f->readViewed(32 << 10, buf, sizeof buf));
+    int reads = 1; // the first reads go through the descriptor, later ones are viewed
+    while (!f->readViewed(32 << 10, buf, sizeof buf) && reads < 1000)
+        ++reads;
+    ASSERT_LT(reads, 1000);
     ASSERT_EQ(::truncate(path.c_str(), 100), 0);
     EXPECT_FALSE(f->readViewed(32 << 10, buf, sizeof buf));
     try {
