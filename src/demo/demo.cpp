@@ -9,6 +9,8 @@ namespace welarik {
 
 namespace {
 
+constexpr int kMaxCdNumber = 999999; // ID_CD holds six digits
+
 // Deterministic generator (splitmix64): the same seed gives the same catalogue everywhere.
 class Random
 {
@@ -857,13 +859,15 @@ DemoSummary createDemoCatalogue(FileSystem &fs,
         const uint32_t total = options.films;
         const uint32_t poolSize = 5;
         std::set<int> holes;
+        const uint32_t numbers = std::min<uint32_t>(total + poolSize, kMaxCdNumber);
         while (holes.size() < poolSize)
-            holes.insert(1 + static_cast<int>(rng.below(total + poolSize)));
+            holes.insert(1 + static_cast<int>(rng.below(numbers)));
         writer.beginBatch(total);
         int id = 0;
         for (uint32_t i = 0; i < total; ++i) {
+            // Six digits: past 999,999 films the numbers start again (several films per CD).
             do
-                ++id;
+                id = id % kMaxCdNumber + 1;
             while (holes.count(id));
             recnos.push_back(writer.insert(generatedFilm(rng, static_cast<uint32_t>(id))));
             if (options.progress && (i + 1) % 1000 == 0 && i + 1 < total)
@@ -879,7 +883,7 @@ DemoSummary createDemoCatalogue(FileSystem &fs,
     summary.films = static_cast<uint32_t>(recnos.size());
 
     // Churn: corrections (titles, genres, CD numbers) and deletions of random live films.
-    int nextNumber = 1000000 - 1;
+    int nextNumber = kMaxCdNumber;
     std::vector<uint32_t> live = recnos;
     for (uint32_t k = 0; k < options.churn && !live.empty(); ++k) {
         const size_t at = rng.below(static_cast<uint32_t>(live.size()));

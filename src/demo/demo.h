@@ -72,7 +72,15 @@ private:
 class TableDemoWriter : public DemoWriter
 {
 public:
+    // bulkThreshold: a batch of at least this many inserts is bulk-loaded through the engine
+    // instead (tags built once at its end); 0: every insert goes through the component.
+    explicit TableDemoWriter(uint64_t bulkThreshold = 0)
+        : m_bulkThreshold(bulkThreshold)
+        , m_bulkWriter(0)
+    {}
     void openTable(FileSystem &fs, const std::string &path) override;
+    void beginBatch(uint64_t count) override;
+    void endBatch() override;
     uint32_t insert(const DemoValues &values) override;
     void update(uint32_t recno, const DemoValues &values) override;
     void remove(uint32_t recno) override;
@@ -84,6 +92,11 @@ private:
     // Fills the record being edited or inserted and posts it; cancels when either fails.
     void fillAndPost(const DemoValues &values);
     std::unique_ptr<Table> m_table;
+    uint64_t m_bulkThreshold;
+    EngineDemoWriter m_bulkWriter; // open while a bulk batch runs (the table is closed then)
+    bool m_inBulk = false;
+    FileSystem *m_fs = nullptr;
+    std::string m_path;
 };
 
 struct DemoOptions

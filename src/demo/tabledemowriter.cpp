@@ -4,8 +4,29 @@ namespace welarik {
 
 void TableDemoWriter::openTable(FileSystem &fs, const std::string &path)
 {
+    m_fs = &fs;
+    m_path = path;
     m_table = std::make_unique<Table>("demo", fs);
     m_table->setFileName(path);
+    m_table->open();
+}
+
+void TableDemoWriter::beginBatch(uint64_t count)
+{
+    if (m_bulkThreshold == 0 || count < m_bulkThreshold || m_inBulk || !m_table)
+        return;
+    m_table->close();
+    m_bulkWriter.openTable(*m_fs, m_path);
+    m_bulkWriter.beginBatch(count);
+    m_inBulk = true;
+}
+
+void TableDemoWriter::endBatch()
+{
+    if (!m_inBulk)
+        return;
+    m_inBulk = false;
+    m_bulkWriter.closeTable(); // builds the tags
     m_table->open();
 }
 
@@ -35,6 +56,8 @@ void TableDemoWriter::fillAndPost(const DemoValues &values)
 
 uint32_t TableDemoWriter::insert(const DemoValues &values)
 {
+    if (m_inBulk)
+        return m_bulkWriter.insert(values);
     m_table->insert();
     fillAndPost(values);
     return m_table->recNo();
@@ -55,6 +78,7 @@ void TableDemoWriter::remove(uint32_t recno)
 
 void TableDemoWriter::closeTable()
 {
+    endBatch();
     if (m_table)
         m_table->close();
     m_table.reset();
