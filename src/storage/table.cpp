@@ -4,10 +4,18 @@
 #include "tableengine.h"
 
 #include <algorithm>
+#include <cstring>
+#include <future>
 #include <map>
 #include <optional>
+#include <thread>
 
 namespace welarik {
+
+namespace {
+// From this many records on, a pass over the table file runs on two threads.
+constexpr uint32_t kParallelScanRecords = 50000;
+} // namespace
 
 struct Table::Impl
 {
@@ -88,18 +96,49 @@ struct Table::Impl
     }
 
     // Reads records from..count once, filling live (when withLive) and the given columns.
+    // A big pass runs in two halves at once, the second on another thread: the halves fill
+    // their own parts of the arrays, and the engine's reads of the table file are positioned
+    // reads, which need no shared state.
     void scanInto(uint32_t from, bool withLive, const std::vector<Column *> &targets)
     {
-        engine->scan(
-            [&](uint32_t, const uint8_t *record) {
-                if (withLive)
-                    live.push_back(record[0] != '*' ? 1 : 0);
-                for (Column *c : targets)
-                    c->bytes.insert(
-                        c->bytes.end(), record + c->offset, record + c->offset + c->length);
-                return true;
-            },
-            from);
+        const uint32_t total = engine->recordCount();
+        if (from < 1 || from > total)
+            return;
+        if (withLive)
+            live.resize(total);
+        for (Column *c : targets)
+            c->bytes.resize(size_t{total} * c->length);
+        const auto fill = [&](uint32_t first, uint32_t last) {
+            engine->scan(
+                [&](uint32_t r, const uint8_t *record) {
+                    if (withLive)
+                        live[r - 1] = record[0] != '*' ? 1 : 0;
+                    for (Column *c : targets)
+                        std::memcpy(
+                            &c->bytes[size_t{r - 1} * c->length], record + c->offset, c->length);
+                    return r < last;
+                },
+                first);
+        };
+        const uint32_t n = total - from + 1;
+        try {
+            if (n < kParallelScanRecords || std::thread::hardware_concurrency() < 2) {
+                fill(from, total);
+                return;
+            }
+            const uint32_t middle = from + n / 2;
+            auto second = std::async(std::launch::async, fill, middle, total);
+            try {
+                fill(from, middle - 1);
+            } catch (...) {
+                second.wait();
+                throw;
+            }
+            second.get();
+        } catch (...) {
+            dropRecordCaches(); // the arrays are sized for all records but not all are read
+            throw;
+        }
     }
 
     Column *findColumn(uint32_t offset)
@@ -125,18 +164,13 @@ struct Table::Impl
         const uint32_t total = engine->recordCount();
         if (live.size() < total) {
             std::vector<Column *> all;
-            for (Column &c : columns) {
-                c.bytes.reserve(static_cast<size_t>(total) * c.length);
+            for (Column &c : columns)
                 all.push_back(&c);
-            }
-            live.reserve(total);
             scanInto(static_cast<uint32_t>(live.size()) + 1, true, all);
         }
         if (!filter.isNone() && !findColumn(filter.offset())) {
             columns.push_back({filter.offset(), filter.length(), {}});
-            Column &c = columns.back();
-            c.bytes.reserve(live.size() * c.length);
-            scanInto(1, false, {&c});
+            scanInto(1, false, {&columns.back()});
         }
     }
 

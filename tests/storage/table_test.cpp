@@ -760,3 +760,42 @@ TEST(TableLevel7, NumberFieldsAreWrittenAndFiltered)
     prices.post();
     EXPECT_EQ(prices.asString("CENA"), "7");
 }
+
+// A table big enough for the first count to read it on two threads: deleted and lent films
+// in both halves count exactly, before and after a filter and a change.
+TEST(TableBig, CountsAndViewsOfATableReadOnTwoThreads)
+{
+    MemoryFileSystem fs;
+    std::vector<Film> films;
+    const int n = 60001;
+    for (int i = 1; i <= n; ++i)
+        films.push_back({i, "Film " + std::to_string(i), "Dramat", i % 7 == 0 ? "1" : "0"});
+    makeFilms(fs, kPath, films);
+    int deletedLent = 0, deleted = 0;
+    {
+        auto engine = TableEngine::open(fs, kPath, OpenMode::ReadWrite, ShareMode::Exclusive);
+        for (uint32_t r = 1; r <= uint32_t(n); r += 997) {
+            engine->markDeleted(r);
+            ++deleted;
+            deletedLent += r % 7 == 0 ? 1 : 0;
+        }
+    }
+    Table table("dbfFilmy", fs);
+    table.setFileName(kPath);
+    table.setIndexName("ID_CD");
+    table.open();
+    EXPECT_EQ(table.recordCount(), n - deleted);
+    table.last();
+    EXPECT_EQ(table.asInteger("ID_CD"), n);
+    table.setFiltered(true);
+    table.setFilter("ID_OSOBY=1");
+    EXPECT_EQ(table.recordCount(), n / 7 - deletedLent);
+    table.last();
+    table.edit();
+    table.setInteger("ID_OSOBY", 0);
+    table.post();
+    EXPECT_EQ(table.recordCount(), n / 7 - deletedLent - 1);
+    table.close();
+    table.open();
+    EXPECT_EQ(table.recordCount(), n / 7 - deletedLent - 1);
+}
