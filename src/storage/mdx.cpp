@@ -1223,6 +1223,57 @@ uint32_t MdxTag::countKeys()
     return n;
 }
 
+void MdxTag::appendRecnosInOrder(std::vector<uint32_t> &out)
+{
+    // Depth first over the pages; each interior level keeps the children still to visit.
+    struct Level
+    {
+        std::vector<uint32_t> children;
+        size_t next = 0;
+    };
+    std::vector<Level> stack;
+    std::vector<uint8_t> block;
+    const uint64_t pageLimit = uint64_t(m_file.m_totalPages) / m_file.m_blockFactor + 1;
+    uint64_t pages = 0;
+    const auto visit = [&](uint32_t page) {
+        if (++pages > pageLimit || stack.size() >= kMaxDepth)
+            m_file.corrupt("tag " + m_name + ": walk does not end (loop in the index pages)");
+        try {
+            m_file.readBlock(page, block);
+        } catch (const CorruptFileError &) {
+            m_file.corrupt("tag " + m_name + ": node page " + std::to_string(page)
+                           + " outside the file");
+        }
+        const uint8_t *b = block.data();
+        const uint32_t n = decodeLe32(b);
+        if (n > m_maxKeys || 12u + uint64_t(n) * m_itemLength > m_file.m_blockSize)
+            m_file.corrupt("tag " + m_name + ": node at page " + std::to_string(page) + " holds "
+                           + std::to_string(n) + " keys, more than fit");
+        const uint32_t extra = decodeLe32(b + 8 + n * m_itemLength);
+        if (extra == 0) { // a leaf
+            for (uint32_t i = 0; i < n; ++i)
+                out.push_back(decodeLe32(b + 8 + i * m_itemLength));
+            return;
+        }
+        Level level;
+        level.children.reserve(n + 1);
+        for (uint32_t i = 0; i < n; ++i)
+            level.children.push_back(decodeLe32(b + 8 + i * m_itemLength));
+        level.children.push_back(extra);
+        stack.push_back(std::move(level));
+    };
+    visit(m_impl->root);
+    while (!stack.empty()) {
+        Level &top = stack.back();
+        if (top.next == top.children.size()) {
+            stack.pop_back();
+            continue;
+        }
+        const uint32_t child = top.children[top.next++];
+        visit(child);
+    }
+}
+
 bool MdxCursor::next()
 {
     return step(true);

@@ -15,6 +15,9 @@ namespace welarik {
 namespace {
 // From this many records on, a pass over the table file runs on two threads.
 constexpr uint32_t kParallelScanRecords = 50000;
+// A grid's rows are taken entry by entry in tag order (enough for the first screens); a row
+// further down has the whole order read at once.
+constexpr uint32_t kRowStepsBeforeWholeOrder = 2000;
 } // namespace
 
 struct Table::Impl
@@ -444,7 +447,13 @@ struct Table::Impl
             rowsNext = 1;
             rowsValid = true;
         }
+        uint32_t steps = 0;
         while (!rowsComplete && (recno != 0 ? rowOf[recno] < 0 : rows.size() <= upTo)) {
+            if (tag >= 0 && ++steps > kRowStepsBeforeWholeOrder) {
+                // Far down the order: all the rows at once, from the tag's pages.
+                takeWholeOrder();
+                break;
+            }
             uint32_t r = 0;
             if (tag < 0) {
                 if (rowsNext > visible.size()) {
@@ -473,6 +482,24 @@ struct Table::Impl
                 rows.push_back(r);
             }
         }
+    }
+
+    // Rows from the whole tag order read at once (record numbers only).
+    void takeWholeOrder() const
+    {
+        std::vector<uint32_t> order;
+        order.reserve(visible.size());
+        engine->cursor(tag).appendAllRecnos(order);
+        rows.clear();
+        rowOf.assign(visible.size() + 1, -1);
+        for (const uint32_t r : order) {
+            if (r >= 1 && r <= visible.size() && visible[r - 1] != 0 && rowOf[r] < 0) {
+                rowOf[r] = static_cast<int>(rows.size());
+                rows.push_back(r);
+            }
+        }
+        rowsComplete = true;
+        rowsWalk.reset();
     }
 
     // --- fields

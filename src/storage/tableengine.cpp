@@ -205,6 +205,17 @@ bool TagCursor::prior()
     return d->setMem(d->pos - 1);
 }
 
+void TagCursor::appendAllRecnos(std::vector<uint32_t> &out) const
+{
+    if (d->tag) {
+        d->tag->appendRecnosInOrder(out);
+        return;
+    }
+    out.reserve(out.size() + d->entries->size());
+    for (const IndexEntry &e : *d->entries)
+        out.push_back(e.recno);
+}
+
 bool TagCursor::seek(const std::string &prefix)
 {
     if (d->tag) {

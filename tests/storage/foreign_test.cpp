@@ -88,12 +88,15 @@ Recnos storedOrder(const std::string &path, const std::string &tag)
                              dbf->fields(),
                              dbf->codePage());
     std::vector<uint8_t> rec(dbf->recordLength());
-    Recnos out;
+    Recnos out, walked, read;
     for (MdxCursor c = mdx->findTag(tag)->first(); c.valid(); c.next()) {
+        walked.push_back(c.recno());
         dbf->readRecord(c.recno(), rec.data());
         if (rec[0] != '*')
             out.push_back(c.recno());
     }
+    mdx->findTag(tag)->appendRecnosInOrder(read); // the pages read at once agree with a walk
+    EXPECT_EQ(read, walked) << tag;
     return out;
 }
 
