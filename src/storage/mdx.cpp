@@ -4,7 +4,6 @@
 #include "coding.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <ctime>
 #include <unordered_set>
@@ -1427,10 +1426,8 @@ TagReport MdxTag::check(uint32_t recordCount, const RecordReader &read)
     // A stored key that differs from ours is another encoding of the same value (a note), or
     // our key but for the case of letters where the expression upper-cases (another
     // program's UPPER rule), or else a key that disagrees with its record (a fault).
-    std::string exprText = m_expr.text();
-    for (char &c : exprText)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    const bool upperRule = m_keyType == 'C' && exprText.find("UPPER") != std::string::npos;
+    const bool upperRule
+        = m_keyType == 'C' && upperAscii(m_expr.text()).find("UPPER") != std::string::npos;
     auto folded = [this](std::string k) {
         for (char &c : k)
             c = static_cast<char>(upperByte(m_file.m_codePage, static_cast<uint8_t>(c)));
