@@ -848,8 +848,10 @@ void MdxTag::insertAt(
         nd.entries.insert(nd.entries.begin() + static_cast<std::ptrdiff_t>(i),
                           {child.leftMax, left});
     }
-    size_t capacity = nd.leaf ? m_maxKeys : m_maxKeys; // interior: children, i.e. keys + 1
-    if (nd.entries.size() <= capacity) {
+    // A leaf holds up to maxKeys keys; an interior node up to maxKeys children, i.e. at most
+    // maxKeys - 1 keys besides its extra pointer, so that it is never full (a full node would
+    // be taken for a leaf). In memory both are entries.size() <= maxKeys.
+    if (nd.entries.size() <= m_maxKeys) {
         putNode(page, std::move(nd));
         return;
     }
