@@ -45,8 +45,17 @@ void writeDate(uint8_t *p)
 // pointer (rightmost child); its key is not stored on disk and is not kept here.
 struct MdxTag::Node
 {
+    // A key and the pointer stored beside it: a record number in a leaf, the page of a child
+    // in an interior node.
+    struct Entry
+    {
+        std::string key;
+        uint32_t pointer = 0;
+        uint32_t recno() const { return pointer; }     // leaf
+        uint32_t childPage() const { return pointer; } // interior node
+    };
     bool leaf = true;
-    std::vector<IndexEntry> entries;
+    std::vector<Entry> entries;
     // Interior nodes, memory only: the record number of each child's highest entry (0 = not
     // known yet), so that equal keys do not send every insert down to the leaves.
     mutable std::vector<uint32_t> lastRecno;
@@ -91,9 +100,9 @@ struct MdxFile::NodeCache
     static size_t footprint(const MdxTag::Node &nd)
     {
         size_t n = 2 * sizeof(Slot) + sizeof(MdxTag::Node) + 32 // table and control block
-                   + nd.entries.capacity() * sizeof(IndexEntry)
+                   + nd.entries.capacity() * sizeof(MdxTag::Node::Entry)
                    + nd.lastRecno.capacity() * sizeof(uint32_t);
-        for (const IndexEntry &e : nd.entries)
+        for (const MdxTag::Node::Entry &e : nd.entries)
             if (e.key.capacity() > 15) // beyond the string's own small buffer
                 n += e.key.capacity() + 1;
         return n;
@@ -624,7 +633,7 @@ uint32_t MdxTag::edgeLeaf(bool last)
         const Node &n = node(page, depth);
         if (n.leaf || n.entries.empty())
             return page;
-        page = last ? n.entries.back().recno : n.entries.front().recno;
+        page = last ? n.entries.back().childPage() : n.entries.front().childPage();
     }
 }
 
@@ -661,11 +670,11 @@ const std::shared_ptr<MdxTag::Node> &MdxTag::sharedNode(uint32_t page, uint32_t 
     nd.entries.resize(n + (nd.leaf ? 0 : 1));
     for (uint32_t i = 0; i < n; ++i) {
         const uint8_t *p = b + 8 + i * m_itemLength;
-        nd.entries[i].recno = decodeLe32(p);
+        nd.entries[i].pointer = decodeLe32(p);
         nd.entries[i].key.assign(reinterpret_cast<const char *>(p + 4), m_keyLength);
     }
     if (!nd.leaf)
-        nd.entries.back().recno = extra;
+        nd.entries.back().pointer = extra;
     return m_file.m_cache->store(key, std::move(nd));
 }
 
@@ -676,13 +685,13 @@ void MdxTag::putNode(uint32_t page, Node nd)
     encodeLe32(b.data(), n);
     for (uint32_t i = 0; i < n; ++i) {
         uint8_t *p = b.data() + 8 + i * m_itemLength;
-        encodeLe32(p, nd.entries[i].recno);
+        encodeLe32(p, nd.entries[i].pointer);
         std::memcpy(p + 4,
                     nd.entries[i].key.data(),
                     std::min<size_t>(m_keyLength, nd.entries[i].key.size()));
     }
     if (!nd.leaf)
-        encodeLe32(b.data() + 8 + n * m_itemLength, nd.entries.back().recno);
+        encodeLe32(b.data() + 8 + n * m_itemLength, nd.entries.back().pointer);
     ++m_generation; // cursors drop their pointers into the cache
     m_file.writeBlock(page, b);
     nd.lastRecno.clear();
@@ -725,8 +734,8 @@ IndexEntry MdxTag::subtreeLast(uint32_t page, uint32_t depth)
         if (n.entries.empty())
             return {};
         if (n.leaf)
-            return n.entries.back();
-        page = n.entries.back().recno;
+            return {n.entries.back().key, n.entries.back().recno()};
+        page = n.entries.back().childPage();
     }
 }
 
@@ -735,7 +744,7 @@ uint32_t MdxTag::childLastRecno(const Node &n, size_t child, uint32_t depth)
     if (n.lastRecno.size() != n.entries.size())
         n.lastRecno.assign(n.entries.size(), 0);
     if (n.lastRecno[child] == 0)
-        n.lastRecno[child] = subtreeLast(n.entries[child].recno, depth + 1).recno;
+        n.lastRecno[child] = subtreeLast(n.entries[child].childPage(), depth + 1).recno;
     return n.lastRecno[child];
 }
 
@@ -745,7 +754,7 @@ size_t MdxTag::childFor(const Node &n, std::string_view key, uint32_t recno, uin
     // The first child whose highest entry is not before (key, recno); the highest record
     // number of a subtree is looked up only where the keys are equal.
     const auto last = n.entries.end() - 1;
-    auto it = std::partition_point(n.entries.begin(), last, [&](const IndexEntry &e) {
+    auto it = std::partition_point(n.entries.begin(), last, [&](const Node::Entry &e) {
         const int c = cmpKey(e.key, key);
         return c < 0 || (c == 0 && childLastRecno(n, size_t(&e - n.entries.data()), depth) < recno);
     });
@@ -755,8 +764,8 @@ size_t MdxTag::childFor(const Node &n, std::string_view key, uint32_t recno, uin
 // The first leaf entry not before (key, recno).
 size_t MdxTag::leafPosition(const Node &n, std::string_view key, uint32_t recno) const
 {
-    auto it = std::partition_point(n.entries.begin(), n.entries.end(), [&](const IndexEntry &e) {
-        return cmpEntry(e.key, e.recno, key, recno) < 0;
+    auto it = std::partition_point(n.entries.begin(), n.entries.end(), [&](const Node::Entry &e) {
+        return cmpEntry(e.key, e.recno(), key, recno) < 0;
     });
     return static_cast<size_t>(it - n.entries.begin());
 }
@@ -830,7 +839,7 @@ void MdxTag::insertAt(
                           cached.entries.end());
     } else {
         const size_t i = childFor(cached, key, recno, depth);
-        const uint32_t left = cached.entries[i].recno;
+        const uint32_t left = cached.entries[i].childPage();
         Split child;
         insertAt(left, key, recno, depth + 1, child);
         if (!child.happened) {
@@ -844,7 +853,7 @@ void MdxTag::insertAt(
             return;
         }
         nd = node(page, depth); // copied only when this node changes
-        nd.entries[i].recno = child.rightPage;
+        nd.entries[i].pointer = child.rightPage;
         nd.entries.insert(nd.entries.begin() + static_cast<std::ptrdiff_t>(i),
                           {child.leftMax, left});
     }
@@ -882,7 +891,7 @@ bool MdxTag::remove(std::string_view rawKey, uint32_t recno)
         const Node &r = node(m_impl->root, 0);
         if (r.leaf || r.entries.size() != 1)
             break;
-        m_impl->root = r.entries[0].recno; // the old root is left unused
+        m_impl->root = r.entries[0].childPage(); // the old root is left unused
     }
     writeHeader();
     return true;
@@ -893,7 +902,7 @@ bool MdxTag::removeAt(uint32_t page, const std::string &key, uint32_t recno, uin
     Node nd = node(page, depth);
     if (nd.leaf) {
         const size_t j = leafPosition(nd, key, recno);
-        if (j == nd.entries.size() || nd.entries[j].recno != recno
+        if (j == nd.entries.size() || nd.entries[j].recno() != recno
             || cmpKey(nd.entries[j].key, key) != 0)
             return false;
         nd.entries.erase(nd.entries.begin() + static_cast<std::ptrdiff_t>(j));
@@ -901,13 +910,13 @@ bool MdxTag::removeAt(uint32_t page, const std::string &key, uint32_t recno, uin
         return true;
     }
     size_t i = childFor(nd, key, recno, depth);
-    if (!removeAt(nd.entries[i].recno, key, recno, depth + 1))
+    if (!removeAt(nd.entries[i].childPage(), key, recno, depth + 1))
         return false;
     size_t last = nd.entries.size() - 1;
-    const Node &child = node(nd.entries[i].recno, depth + 1);
+    const Node &child = node(nd.entries[i].childPage(), depth + 1);
     if (i < last && !child.entries.empty())
         nd.entries[i].key = child.leaf ? child.entries.back().key
-                                       : subtreeLast(nd.entries[i].recno, depth + 1).key;
+                                       : subtreeLast(nd.entries[i].childPage(), depth + 1).key;
     size_t size = child.entries.size();
     size_t capacity = m_maxKeys;
     bool underfull = child.leaf ? size < std::max<size_t>(1, capacity / 2)
@@ -915,11 +924,11 @@ bool MdxTag::removeAt(uint32_t page, const std::string &key, uint32_t recno, uin
     if (underfull && nd.entries.size() > 1) {
         size_t l = i > 0 ? i - 1 : i;
         size_t r = l + 1;
-        Node a = node(nd.entries[l].recno, depth + 1);
-        Node b = node(nd.entries[r].recno, depth + 1);
+        Node a = node(nd.entries[l].childPage(), depth + 1);
+        Node b = node(nd.entries[r].childPage(), depth + 1);
         if (!a.leaf) // a's last child's key is a's highest key, which the parent holds
             a.entries.back().key = nd.entries[l].key;
-        std::vector<IndexEntry> all = std::move(a.entries);
+        std::vector<Node::Entry> all = std::move(a.entries);
         all.insert(all.end(), b.entries.begin(), b.entries.end());
         bool rIsLast = r == nd.entries.size() - 1;
         if (all.size() <= capacity) {
@@ -930,15 +939,15 @@ bool MdxTag::removeAt(uint32_t page, const std::string &key, uint32_t recno, uin
                     = a.leaf ? (a.entries.empty() ? nd.entries[r].key : a.entries.back().key)
                              : nd.entries[r].key;
             nd.entries.erase(nd.entries.begin() + static_cast<std::ptrdiff_t>(r));
-            putNode(nd.entries[l].recno, std::move(a));
+            putNode(nd.entries[l].childPage(), std::move(a));
         } else {
             // Share the entries evenly.
             size_t mid = all.size() / 2;
             a.entries.assign(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(mid));
             b.entries.assign(all.begin() + static_cast<std::ptrdiff_t>(mid), all.end());
             nd.entries[l].key = a.entries.back().key;
-            putNode(nd.entries[l].recno, std::move(a));
-            putNode(nd.entries[r].recno, std::move(b));
+            putNode(nd.entries[l].childPage(), std::move(a));
+            putNode(nd.entries[r].childPage(), std::move(b));
         }
     }
     putNode(page, std::move(nd));
@@ -995,9 +1004,9 @@ void MdxTag::build(std::vector<IndexEntry> entries)
         std::vector<Node> level(leaves);
         for (size_t k = 0; k < leaves; ++k) {
             size_t from = count * k / leaves, to = count * (k + 1) / leaves;
-            level[k].entries.assign(
-                std::make_move_iterator(entries.begin() + static_cast<std::ptrdiff_t>(from)),
-                std::make_move_iterator(entries.begin() + static_cast<std::ptrdiff_t>(to)));
+            level[k].entries.reserve(to - from);
+            for (size_t e = from; e < to; ++e)
+                level[k].entries.push_back({std::move(entries[e].key), entries[e].recno});
             maxima.push_back(level[k].entries.empty() ? std::string()
                                                       : level[k].entries.back().key);
         }
@@ -1043,16 +1052,16 @@ void MdxTag::build(std::vector<IndexEntry> entries)
             Node &nd = levels[lv][k];
             if (!nd.leaf)
                 for (auto &e : nd.entries)
-                    e.recno = base[lv - 1] + e.recno * factor;
+                    e.pointer = base[lv - 1] + e.pointer * factor;
             uint8_t *b = run.data() + at * m_file.m_blockSize;
             uint32_t n = static_cast<uint32_t>(nd.entries.size()) - (nd.leaf ? 0 : 1);
             encodeLe32(b, n);
             for (uint32_t i = 0; i < n; ++i) {
-                encodeLe32(b + 8 + i * m_itemLength, nd.entries[i].recno);
+                encodeLe32(b + 8 + i * m_itemLength, nd.entries[i].pointer);
                 std::memcpy(b + 12 + i * m_itemLength, nd.entries[i].key.data(), m_keyLength);
             }
             if (!nd.leaf)
-                encodeLe32(b + 8 + n * m_itemLength, nd.entries.back().recno);
+                encodeLe32(b + 8 + n * m_itemLength, nd.entries.back().pointer);
         }
     }
     m_file.m_file->writeAt(uint64_t(first) * kMdxPageSize, run.data(), run.size());
@@ -1096,7 +1105,7 @@ void MdxTag::descend(MdxCursor &c, uint32_t page, bool toLast)
             return;
         if (n.entries.empty())
             return;
-        page = n.entries[idx].recno;
+        page = n.entries[idx].childPage();
     }
 }
 
@@ -1107,9 +1116,9 @@ bool MdxTag::settle(MdxCursor &c, bool forward)
         = sharedNode(c.m_path.back().page, static_cast<uint32_t>(c.m_path.size() - 1));
     const Node &leaf = *shared;
     if (c.m_path.back().index < leaf.entries.size() && leaf.leaf) {
-        const IndexEntry &e = leaf.entries[c.m_path.back().index];
+        const Node::Entry &e = leaf.entries[c.m_path.back().index];
         c.m_key = e.key;
-        c.m_recno = e.recno;
+        c.m_recno = e.recno();
         c.m_valid = true;
         c.m_leaf = shared;
         return true;
@@ -1158,7 +1167,7 @@ void MdxTag::locate(MdxCursor &c, std::string_view key, uint32_t recno, bool pre
             size_t j;
             if (prefix) {
                 auto it = std::partition_point(
-                    n.entries.begin(), n.entries.end(), [&](const IndexEntry &e) {
+                    n.entries.begin(), n.entries.end(), [&](const Node::Entry &e) {
                         return cmpPrefix(e.key, key) < 0;
                     });
                 j = static_cast<size_t>(it - n.entries.begin());
@@ -1175,7 +1184,7 @@ void MdxTag::locate(MdxCursor &c, std::string_view key, uint32_t recno, bool pre
         size_t i;
         if (prefix) {
             auto it = std::partition_point(
-                n.entries.begin(), n.entries.end() - 1, [&](const IndexEntry &e) {
+                n.entries.begin(), n.entries.end() - 1, [&](const Node::Entry &e) {
                     return cmpPrefix(e.key, key) < 0;
                 });
             i = static_cast<size_t>(it - n.entries.begin());
@@ -1183,7 +1192,7 @@ void MdxTag::locate(MdxCursor &c, std::string_view key, uint32_t recno, bool pre
             i = childFor(n, key, recno, depth);
         }
         c.m_path.push_back({page, static_cast<uint32_t>(i)});
-        page = n.entries[i].recno;
+        page = n.entries[i].childPage();
     }
 }
 
@@ -1240,7 +1249,7 @@ uint32_t MdxCursor::peekNext() const
         return 0;
     const auto *leaf = static_cast<const MdxTag::Node *>(m_leaf.get());
     const uint32_t next = m_path.back().index + 1;
-    return next < leaf->entries.size() ? leaf->entries[next].recno : 0;
+    return next < leaf->entries.size() ? leaf->entries[next].recno() : 0;
 }
 
 bool MdxCursor::step(bool forward)
@@ -1261,7 +1270,7 @@ bool MdxCursor::step(bool forward)
         t.locate(*this, key, recno, false);
         const auto &leaf = t.node(m_path.back().page, static_cast<uint32_t>(m_path.size() - 1));
         bool exact = m_path.back().index < leaf.entries.size()
-                     && leaf.entries[m_path.back().index].recno == recno
+                     && leaf.entries[m_path.back().index].recno() == recno
                      && t.cmpKey(leaf.entries[m_path.back().index].key, key) == 0;
         if (!exact && forward)
             return t.settle(*this, true);
@@ -1275,7 +1284,7 @@ bool MdxCursor::step(bool forward)
         if (forward ? idx + 1 < leaf->entries.size() : (idx > 0 && idx <= leaf->entries.size())) {
             idx = forward ? idx + 1 : idx - 1;
             m_key.assign(leaf->entries[idx].key);
-            m_recno = leaf->entries[idx].recno;
+            m_recno = leaf->entries[idx].recno();
             return true;
         }
     }
@@ -1297,11 +1306,11 @@ bool MdxCursor::step(bool forward)
                 if (n.leaf) {
                     m_path.resize(level + 1);
                     m_key = n.entries[idx].key;
-                    m_recno = n.entries[idx].recno;
+                    m_recno = n.entries[idx].recno();
                     m_leaf = shared;
                     return m_valid = true;
                 }
-                uint32_t child = n.entries[idx].recno;
+                uint32_t child = n.entries[idx].childPage();
                 m_path.resize(level + 1);
                 t.descend(*this, child, !forward);
                 moved = true;
@@ -1316,9 +1325,9 @@ bool MdxCursor::step(bool forward)
             = t.sharedNode(m_path.back().page, static_cast<uint32_t>(m_path.size() - 1));
         const MdxTag::Node &leaf = *shared;
         if (leaf.leaf && !leaf.entries.empty()) {
-            const IndexEntry &e = leaf.entries[m_path.back().index];
+            const MdxTag::Node::Entry &e = leaf.entries[m_path.back().index];
             m_key = e.key;
-            m_recno = e.recno;
+            m_recno = e.recno();
             m_leaf = shared;
             return m_valid = true;
         }
@@ -1367,10 +1376,10 @@ TagReport MdxTag::check(uint32_t recordCount, const RecordReader &read)
                   leafDepth = depth;
                   if (copy.entries.empty() && page != m_impl->root)
                       fault("empty leaf at page " + std::to_string(page));
-                  for (auto &e : copy.entries)
-                      walk.push_back(e);
+                  for (const Node::Entry &e : copy.entries)
+                      walk.push_back({e.key, e.recno()});
                   if (highest && !copy.entries.empty())
-                      *highest = copy.entries.back();
+                      *highest = walk.back();
                   return true;
               }
               // Another writer may fill interior nodes to the last slot; ours never do.
@@ -1378,7 +1387,7 @@ TagReport MdxTag::check(uint32_t recordCount, const RecordReader &read)
                   ++fullInterior;
               for (size_t i = 0; i < copy.entries.size(); ++i) {
                   IndexEntry top;
-                  if (!visit(copy.entries[i].recno, depth + 1, &top))
+                  if (!visit(copy.entries[i].childPage(), depth + 1, &top))
                       return false;
                   if (i + 1 < copy.entries.size() && top.key != copy.entries[i].key)
                       fault("interior key at page " + std::to_string(page)
