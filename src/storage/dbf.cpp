@@ -501,7 +501,7 @@ void DbfFile::load()
         throw corrupt("truncated header (" + std::to_string(size) + " bytes)");
     }
     m_file->readExact(0, h, kDbfHeaderSize);
-    m_version = h[0];
+    m_version = h[DbfHeaderLayout::version];
     switch (m_version) {
     case 0x04:
     case 0x8C:
@@ -511,7 +511,7 @@ void DbfFile::load()
         m_level = 3;
         break;
     case 0x03:
-        m_level = h[29] == 0 ? 3 : 4;
+        m_level = h[DbfHeaderLayout::ldid] == 0 ? 3 : 4;
         break;
     case 0x8B:
     case 0x43:
@@ -523,22 +523,23 @@ void DbfFile::load()
     default:
         throw corrupt("not a dBase table (version byte " + hexByte(m_version) + ")");
     }
-    const size_t headerSize = m_level == 7 ? kDbf7HeaderSize : kDbfHeaderSize;
-    const size_t descSize = m_level == 7 ? kDbf7DescriptorSize : kDbfDescriptorSize;
+    const FieldDescriptorLayout &layout = descriptorLayout(m_level);
+    const size_t headerSize = layout.first;
     if (size < headerSize) {
         throw corrupt("truncated header (" + std::to_string(size) + " bytes)");
     }
     if (m_level == 7) {
         m_file->readExact(kDbfHeaderSize, h + kDbfHeaderSize, kDbf7HeaderSize - kDbfHeaderSize);
-        const char *name32 = reinterpret_cast<const char *>(h + 32);
-        m_driverName.assign(name32, strnlen(name32, 32));
+        const char *driver = reinterpret_cast<const char *>(h + DbfHeaderLayout::driverName);
+        m_driverName.assign(driver, strnlen(driver, DbfHeaderLayout::driverNameSize));
     }
-    m_lastUpdate = {1900 + h[1], h[2], h[3]};
-    const uint32_t headerCount = decodeLe32(h + 4);
-    m_headerLength = decodeLe16(h + 8);
-    m_recordLength = decodeLe16(h + 10);
-    m_productionIndex = h[28] != 0;
-    m_ldid = h[29];
+    const uint8_t *date = h + DbfHeaderLayout::date;
+    m_lastUpdate = {1900 + date[0], date[1], date[2]};
+    const uint32_t headerCount = decodeLe32(h + DbfHeaderLayout::recordCount);
+    m_headerLength = decodeLe16(h + DbfHeaderLayout::headerLength);
+    m_recordLength = decodeLe16(h + DbfHeaderLayout::recordLength);
+    m_productionIndex = h[DbfHeaderLayout::productionIndex] != 0;
+    m_ldid = h[DbfHeaderLayout::ldid];
     const CodePage cp = m_level == 7 && !m_driverName.empty() ? codePageForDriverName(m_driverName)
                                                               : codePageForLdid(m_ldid);
     m_codec = FieldCodec(name, cp);
@@ -562,22 +563,19 @@ void DbfFile::load()
             terminated = true;
             break;
         }
-        if (pos + descSize > desc.size()) {
+        if (pos + layout.size > desc.size()) {
             break;
         }
         const uint8_t *d = desc.data() + pos;
-        const size_t nameMax = m_level == 7 ? 32 : 11;
         FieldDesc f;
         f.name.assign(reinterpret_cast<const char *>(d),
-                      strnlen(reinterpret_cast<const char *>(d), nameMax));
+                      strnlen(reinterpret_cast<const char *>(d), layout.nameSize));
         while (!f.name.empty() && f.name.back() == ' ') {
             f.name.pop_back();
         }
-        const size_t typeAt = m_level == 7 ? 32 : 11;
-        const size_t lengthAt = m_level == 7 ? 33 : 16;
-        f.type = static_cast<char>(d[typeAt]);
-        f.length = d[lengthAt];
-        f.decimals = d[lengthAt + 1];
+        f.type = static_cast<char>(d[layout.type]);
+        f.length = d[layout.length];
+        f.decimals = d[layout.decimals];
         f.offset = offset;
         const std::string which = "field " + std::to_string(m_fields.size() + 1)
                                   + (f.name.empty() ? std::string() : " (" + f.name + ")");
@@ -607,7 +605,7 @@ void DbfFile::load()
         if (m_fields.size() > kDbfMaxFields) {
             throw corrupt("more than " + std::to_string(kDbfMaxFields) + " fields");
         }
-        pos += descSize;
+        pos += layout.size;
     }
     if (!terminated) {
         throw corrupt("the field descriptors are not terminated by 0x0D within the header");
@@ -641,8 +639,9 @@ DbfFile::create(FileSystem &fs, const std::string &path, const DbfLayout &layout
     uint32_t offset = 1;
     bool memo = false;
     const std::string allowed = level == 7 ? "CNFLDMBGI+O@" : level == 4 ? "CNFLDMBG" : "CNLDM";
+    const FieldDescriptorLayout &L = descriptorLayout(level);
     for (FieldDesc &f : fields) {
-        const size_t maxName = level == 7 ? 31 : 10;
+        const size_t maxName = L.nameSize - 1;
         f.name = upperAscii(f.name);
         bool nameOk
             = !f.name.empty() && f.name.size() <= maxName && f.name[0] >= 'A' && f.name[0] <= 'Z';
@@ -703,42 +702,36 @@ DbfFile::create(FileSystem &fs, const std::string &path, const DbfLayout &layout
         throw bad("records of " + std::to_string(offset) + " bytes are too long");
     }
 
-    const size_t headerSize = level == 7 ? kDbf7HeaderSize : kDbfHeaderSize;
-    const size_t descSize = level == 7 ? kDbf7DescriptorSize : kDbfDescriptorSize;
-    const size_t headerLength = headerSize + descSize * fields.size() + 1;
+    const size_t headerLength = L.first + L.size * fields.size() + 1;
     std::vector<uint8_t> image(headerLength + 1, 0);
     uint8_t version = level == 7 ? 0x04 : 0x03;
     if (memo) {
         version |= level == 3 ? 0x80 : 0x88;
     }
     const DbfDate now = today();
-    image[0] = version;
-    image[1] = static_cast<uint8_t>(now.year - 1900);
-    image[2] = static_cast<uint8_t>(now.month);
-    image[3] = static_cast<uint8_t>(now.day);
-    encodeLe16(image.data() + 8, static_cast<uint16_t>(headerLength));
-    encodeLe16(image.data() + 10, static_cast<uint16_t>(offset));
-    image[29] = layout.ldid;
+    image[DbfHeaderLayout::version] = version;
+    uint8_t *date = image.data() + DbfHeaderLayout::date;
+    date[0] = static_cast<uint8_t>(now.year - 1900);
+    date[1] = static_cast<uint8_t>(now.month);
+    date[2] = static_cast<uint8_t>(now.day);
+    encodeLe16(image.data() + DbfHeaderLayout::headerLength, static_cast<uint16_t>(headerLength));
+    encodeLe16(image.data() + DbfHeaderLayout::recordLength, static_cast<uint16_t>(offset));
+    image[DbfHeaderLayout::ldid] = layout.ldid;
     if (level == 7) {
-        std::memcpy(image.data() + 32,
-                    layout.driverName.data(),
-                    std::min<size_t>(layout.driverName.size(), 31));
+        std::memcpy(
+            image.data() + DbfHeaderLayout::driverName,
+            layout.driverName.data(),
+            std::min<size_t>(layout.driverName.size(), DbfHeaderLayout::driverNameSize - 1));
     }
     for (size_t i = 0; i < fields.size(); ++i) {
-        uint8_t *d = image.data() + headerSize + i * descSize;
+        uint8_t *d = image.data() + L.first + i * L.size;
         const FieldDesc &f = fields[i];
         std::memcpy(d, f.name.data(), f.name.size());
-        if (level == 7) {
-            d[32] = static_cast<uint8_t>(f.type);
-            d[33] = f.length;
-            d[34] = f.decimals;
-            if (f.type == '+') {
-                encodeLe32(d + 42, 1);
-            }
-        } else {
-            d[11] = static_cast<uint8_t>(f.type);
-            d[16] = f.length;
-            d[17] = f.decimals;
+        d[L.type] = static_cast<uint8_t>(f.type);
+        d[L.length] = f.length;
+        d[L.decimals] = f.decimals;
+        if (f.type == '+') {
+            encodeLe32(d + L.autoIncrement, 1);
         }
     }
     image[headerLength - 1] = kDbfDescriptorEnd;
@@ -877,7 +870,7 @@ void DbfFile::setProductionIndex(bool on)
 {
     checkWritable();
     const uint8_t flag = on ? 1 : 0;
-    m_file->writeAt(28, &flag, 1);
+    m_file->writeAt(DbfHeaderLayout::productionIndex, &flag, 1);
     m_productionIndex = on;
 }
 
@@ -888,7 +881,8 @@ uint32_t DbfFile::takeAutoIncrement(int fieldIndex)
         || m_fields[static_cast<size_t>(fieldIndex)].type != '+') {
         throw FieldError(path(), "not an autoincrement field");
     }
-    const uint64_t at = kDbf7HeaderSize + uint64_t(fieldIndex) * kDbf7DescriptorSize + 42;
+    const uint64_t at = kDbf7Descriptor.first + uint64_t(fieldIndex) * kDbf7Descriptor.size
+                        + kDbf7Descriptor.autoIncrement;
     uint8_t b[4];
     m_file->readExact(at, b, 4);
     const uint32_t value = decodeLe32(b);

@@ -11,16 +11,57 @@
 namespace welarik {
 namespace {
 
-constexpr size_t kHeaderSize = 512;
+constexpr size_t kHeaderSize = 512; // the tag table follows
 constexpr size_t kSlotCount = 48;
+constexpr size_t kSlotLength = 32; // levels 4/5 (level 7: as the header says)
 constexpr uint32_t kMaxDepth = 40;
-constexpr size_t kExprOffset = 24;
-constexpr size_t kExprSize = 220;
 constexpr size_t kMaxCreateKeyLength = 100;
 constexpr uint8_t kFlagDescending = 0x08;
 constexpr uint8_t kFlagNormal = 0x10;
 constexpr uint8_t kFlagUnique = 0x40;
 const char kSignature[4] = {'W', 'L', 'R', 'K'};
+
+// Where the values of the file header (page 0) lie, for the reader and the writer alike.
+struct MdxHeaderLayout
+{
+    static constexpr size_t version = 0;
+    static constexpr size_t created = 1;      // 3 bytes YY MM DD
+    static constexpr size_t tableName = 4;    // 16 bytes, NUL padded
+    static constexpr size_t blockFactor = 20; // u16
+    static constexpr size_t blockSize = 22;   // u16
+    static constexpr size_t production = 24;
+    static constexpr size_t slotCount = 25;
+    static constexpr size_t slotLength = 26; // u16
+    static constexpr size_t tagsInUse = 28;  // u16
+    static constexpr size_t ldid = 31;
+    static constexpr size_t totalPages = 32; // u32
+    static constexpr size_t updated = 44;    // 3 bytes YY MM DD, then one kept as found
+    static constexpr size_t signature = 48;  // 4 bytes, ours
+    static constexpr size_t state = 52;      // engine state after the signature
+};
+
+// Where the values of a tag header lie.
+struct TagHeaderLayout
+{
+    static constexpr size_t root = 0;      // u32
+    static constexpr size_t pagesUsed = 4; // u32
+    static constexpr size_t flags = 8;
+    static constexpr size_t keyType = 9;
+    static constexpr size_t ldid = 11;
+    static constexpr size_t keyLength = 12;  // u16
+    static constexpr size_t maxKeys = 14;    // u16
+    static constexpr size_t dateKeys = 16;   // u16: 1 for date keys
+    static constexpr size_t itemLength = 18; // u16
+    static constexpr size_t counter = 20;
+    static constexpr size_t unique = 23;
+    static constexpr size_t expression = 24; // ASCIIZ
+    static constexpr size_t expressionSize = 220;
+    static constexpr size_t hasKeys = 246;
+    static constexpr size_t firstLeaf = 248; // u32
+    static constexpr size_t lastLeaf = 252;  // u32
+    static constexpr size_t date = 257;      // 3 bytes YY MM DD
+    static constexpr size_t singleField = 480;
+};
 
 struct SlotLayout
 {
@@ -225,31 +266,32 @@ void MdxFile::readHeader()
 {
     uint8_t h[kHeaderSize];
     m_file->readExact(0, h, kHeaderSize);
-    m_version = h[0];
+    using H = MdxHeaderLayout;
+    m_version = h[H::version];
     if (m_version != 2 && m_version != 3)
         corrupt("unknown index version " + std::to_string(m_version));
-    m_blockFactor = decodeLe16(h + 20);
-    m_blockSize = decodeLe16(h + 22);
+    m_blockFactor = decodeLe16(h + H::blockFactor);
+    m_blockSize = decodeLe16(h + H::blockSize);
     if (m_blockFactor < 1 || m_blockFactor > 32 || m_blockSize != m_blockFactor * kMdxPageSize)
         corrupt("bad block size " + std::to_string(m_blockSize) + " (factor "
                 + std::to_string(m_blockFactor) + ")");
-    m_slotLength = decodeLe16(h + 26);
+    m_slotLength = decodeLe16(h + H::slotLength);
     size_t minSlot = m_version == 3 ? kSlot7.type + 1 : kSlot4.type + 1;
     if (m_slotLength < minSlot || m_slotLength > 255)
         corrupt("bad tag slot length " + std::to_string(m_slotLength));
-    uint16_t tags = decodeLe16(h + 28);
+    uint16_t tags = decodeLe16(h + H::tagsInUse);
     if (tags > kMdxMaxTags)
         corrupt("more than 47 tags (" + std::to_string(tags) + ")");
-    m_ldid = h[31];
-    m_totalPages = decodeLe32(h + 32);
+    m_ldid = h[H::ldid];
+    m_totalPages = decodeLe32(h + H::totalPages);
     m_pagesOnDisk = m_totalPages;
-    std::memcpy(m_headTail, h + 44, sizeof m_headTail);
+    std::memcpy(m_headTail, h + H::updated, sizeof m_headTail);
     uint64_t filePages = m_file->size() / kMdxPageSize;
     if (m_totalPages > filePages)
         corrupt("header counts " + std::to_string(m_totalPages) + " pages, the file holds "
                 + std::to_string(filePages));
-    if (std::memcmp(h + 48, kSignature, 4) == 0)
-        m_markAtOpen = h[52] == 0 ? EngineMark::Clean : EngineMark::Writing;
+    if (std::memcmp(h + H::signature, kSignature, 4) == 0)
+        m_markAtOpen = h[H::state] == 0 ? EngineMark::Clean : EngineMark::Writing;
 
     std::vector<uint8_t> table(kSlotCount * m_slotLength);
     m_file->readExact(kHeaderSize, table.data(), table.size());
@@ -297,7 +339,7 @@ std::unique_ptr<MdxFile> MdxFile::create(FileSystem &fs,
             throw IndexError(path,
                              "tag " + name + ": key longer than 100 bytes ("
                                  + std::to_string(e.keyLength()) + ")");
-        if (t.expression.size() >= kExprSize)
+        if (t.expression.size() >= TagHeaderLayout::expressionSize)
             throw IndexError(path, "tag " + name + ": key expression too long");
         exprs.push_back(std::move(e));
     }
@@ -316,29 +358,30 @@ std::unique_ptr<MdxFile> MdxFile::create(FileSystem &fs,
     const uint32_t factor = f->m_blockFactor;
     f->m_totalPages = 4 + static_cast<uint32_t>(tags.size()) * 2 * factor;
 
-    std::vector<uint8_t> head(2048, 0);
-    head[0] = 2;
-    writeDate(head.data() + 1);
+    using H = MdxHeaderLayout;
+    std::vector<uint8_t> head(kHeaderSize + kSlotCount * kSlotLength, 0);
+    head[H::version] = 2;
+    writeDate(head.data() + H::created);
     std::string base = tableBaseName.substr(0, 8);
-    std::memcpy(head.data() + 4, base.data(), base.size());
-    encodeLe16(head.data() + 20, factor);
-    encodeLe16(head.data() + 22, f->m_blockSize);
-    head[24] = 1;
-    head[25] = kSlotCount;
-    head[26] = 32;
-    encodeLe16(head.data() + 28, static_cast<uint16_t>(tags.size()));
-    head[31] = ldid;
-    encodeLe32(head.data() + 32, f->m_totalPages);
+    std::memcpy(head.data() + H::tableName, base.data(), base.size());
+    encodeLe16(head.data() + H::blockFactor, factor);
+    encodeLe16(head.data() + H::blockSize, f->m_blockSize);
+    head[H::production] = 1;
+    head[H::slotCount] = kSlotCount;
+    head[H::slotLength] = kSlotLength;
+    encodeLe16(head.data() + H::tagsInUse, static_cast<uint16_t>(tags.size()));
+    head[H::ldid] = ldid;
+    encodeLe32(head.data() + H::totalPages, f->m_totalPages);
     f->m_pagesOnDisk = f->m_totalPages;
-    writeDate(head.data() + 44);
-    std::memcpy(f->m_headTail, head.data() + 44, sizeof f->m_headTail);
+    writeDate(head.data() + H::updated);
+    std::memcpy(f->m_headTail, head.data() + H::updated, sizeof f->m_headTail);
     f->m_dateWritten = true;
-    std::memcpy(head.data() + 48, kSignature, 4);
+    std::memcpy(head.data() + H::signature, kSignature, 4);
     if (!tags.empty())
-        head[512 + kSlot4.right] = 1; // anchor: root of the tag-name tree
+        head[kHeaderSize + kSlot4.right] = 1; // anchor: root of the tag-name tree
     std::vector<std::string> names;
     for (size_t i = 0; i < tags.size(); ++i) {
-        uint8_t *s = head.data() + 512 + 32 * (i + 1);
+        uint8_t *s = head.data() + kHeaderSize + kSlotLength * (i + 1);
         std::string name = upperAscii(tags[i].name);
         names.push_back(name);
         encodeLe32(s, static_cast<uint32_t>(4 + i * 2 * factor));
@@ -351,7 +394,7 @@ std::unique_ptr<MdxFile> MdxFile::create(FileSystem &fs,
         // Insert into the binary tree of tag names, rooted at slot 1.
         size_t cur = 1;
         for (;;) {
-            uint8_t *c = head.data() + 512 + 32 * cur;
+            uint8_t *c = head.data() + kHeaderSize + kSlotLength * cur;
             size_t link = name < names[cur - 1] ? kSlot4.left : kSlot4.right;
             if (c[link] == 0) {
                 c[link] = static_cast<uint8_t>(i + 1);
@@ -370,23 +413,25 @@ std::unique_ptr<MdxFile> MdxFile::create(FileSystem &fs,
         std::vector<uint8_t> th(f->m_blockSize, 0);
         uint16_t keyLen = e.keyLength();
         uint16_t item = static_cast<uint16_t>(4 + ((keyLen + 3) / 4) * 4);
-        encodeLe32(th.data(), root);
-        encodeLe32(th.data() + 4, factor);
-        th[8] = static_cast<uint8_t>(kFlagNormal | (tags[i].descending ? kFlagDescending : 0)
-                                     | (tags[i].unique ? kFlagUnique : 0));
-        th[9] = static_cast<uint8_t>(e.type());
-        th[11] = ldid;
-        encodeLe16(th.data() + 12, keyLen);
-        encodeLe16(th.data() + 14, static_cast<uint16_t>((f->m_blockSize - 12) / item));
-        encodeLe16(th.data() + 16, e.type() == 'D' ? 1 : 0);
-        encodeLe16(th.data() + 18, item);
-        th[20] = 1;
-        th[23] = tags[i].unique ? kFlagUnique : 0;
-        std::memcpy(th.data() + kExprOffset, tags[i].expression.data(), tags[i].expression.size());
-        encodeLe32(th.data() + 248, root);
-        encodeLe32(th.data() + 252, root);
-        writeDate(th.data() + 257);
-        th[480] = e.singleField() ? 1 : 0;
+        using T = TagHeaderLayout;
+        encodeLe32(th.data() + T::root, root);
+        encodeLe32(th.data() + T::pagesUsed, factor);
+        th[T::flags] = static_cast<uint8_t>(kFlagNormal | (tags[i].descending ? kFlagDescending : 0)
+                                            | (tags[i].unique ? kFlagUnique : 0));
+        th[T::keyType] = static_cast<uint8_t>(e.type());
+        th[T::ldid] = ldid;
+        encodeLe16(th.data() + T::keyLength, keyLen);
+        encodeLe16(th.data() + T::maxKeys, static_cast<uint16_t>((f->m_blockSize - 12) / item));
+        encodeLe16(th.data() + T::dateKeys, e.type() == 'D' ? 1 : 0);
+        encodeLe16(th.data() + T::itemLength, item);
+        th[T::counter] = 1;
+        th[T::unique] = tags[i].unique ? kFlagUnique : 0;
+        std::memcpy(
+            th.data() + T::expression, tags[i].expression.data(), tags[i].expression.size());
+        encodeLe32(th.data() + T::firstLeaf, root);
+        encodeLe32(th.data() + T::lastLeaf, root);
+        writeDate(th.data() + T::date);
+        th[T::singleField] = e.singleField() ? 1 : 0;
         f->m_file->writeAt(uint64_t(headerPage) * kMdxPageSize, th.data(), th.size());
         std::vector<uint8_t> node(f->m_blockSize, 0);
         f->m_file->writeAt(uint64_t(root) * kMdxPageSize, node.data(), node.size());
@@ -485,11 +530,11 @@ void MdxFile::writeSignature(uint8_t state)
                      0};
     if (!m_dateWritten && state == 1) {
         writeDate(b);
-        m_file->writeAt(44, b, sizeof b);
+        m_file->writeAt(MdxHeaderLayout::updated, b, sizeof b);
         std::memcpy(m_headTail, b, 4);
         m_dateWritten = true;
     } else {
-        m_file->writeAt(48, b + 4, 8);
+        m_file->writeAt(MdxHeaderLayout::signature, b + 4, 8);
     }
     m_signatureWritten = true;
 }
@@ -506,7 +551,7 @@ void MdxFile::writeHeaderCounts()
         return;
     uint8_t b[4];
     encodeLe32(b, m_totalPages);
-    m_file->writeAt(32, b, 4);
+    m_file->writeAt(MdxHeaderLayout::totalPages, b, 4);
     m_pagesOnDisk = m_totalPages;
 }
 
@@ -566,17 +611,18 @@ void MdxTag::readHeader()
                        + " outside the file");
     }
     m_impl->header = h;
-    m_impl->root = decodeLe32(h.data());
-    m_impl->pagesUsed = decodeLe32(h.data() + 4);
-    m_descending = (h[8] & kFlagDescending) != 0;
-    m_unique = (h[8] & kFlagUnique) != 0;
-    m_keyType = static_cast<char>(h[9]);
+    using T = TagHeaderLayout;
+    m_impl->root = decodeLe32(h.data() + T::root);
+    m_impl->pagesUsed = decodeLe32(h.data() + T::pagesUsed);
+    m_descending = (h[T::flags] & kFlagDescending) != 0;
+    m_unique = (h[T::flags] & kFlagUnique) != 0;
+    m_keyType = static_cast<char>(h[T::keyType]);
     if (m_keyType == 'F')
         m_keyType = 'N';
-    m_keyLength = decodeLe16(h.data() + 12);
-    m_maxKeys = decodeLe16(h.data() + 14);
-    m_itemLength = decodeLe16(h.data() + 18);
-    m_impl->counter = h[20];
+    m_keyLength = decodeLe16(h.data() + T::keyLength);
+    m_maxKeys = decodeLe16(h.data() + T::maxKeys);
+    m_itemLength = decodeLe16(h.data() + T::itemLength);
+    m_impl->counter = h[T::counter];
     auto bad = [&](const std::string &what) {
         m_file.corrupt("tag " + m_name + ": " + what);
     };
@@ -588,9 +634,10 @@ void MdxTag::readHeader()
         || 12u + uint32_t(m_maxKeys) * m_itemLength > m_file.m_blockSize)
         bad("key count " + std::to_string(m_maxKeys) + " and item length "
             + std::to_string(m_itemLength) + " do not fit a node");
-    const char *expr = reinterpret_cast<const char *>(h.data() + kExprOffset);
-    m_expr = KeyExpression(
-        std::string_view(expr, strnlen(expr, kExprSize)), m_file.m_fields, m_file.m_codePage);
+    const char *expr = reinterpret_cast<const char *>(h.data() + T::expression);
+    m_expr = KeyExpression(std::string_view(expr, strnlen(expr, T::expressionSize)),
+                           m_file.m_fields,
+                           m_file.m_codePage);
     m_evaluable = m_expr.evaluable() && m_expr.type() == m_keyType
                   && m_expr.keyLength() == m_keyLength && m_maxKeys >= 3;
 }
@@ -609,20 +656,22 @@ void MdxTag::writeHeader()
         m_impl->edgesKnown = true;
     }
     const uint32_t firstLeaf = m_impl->firstLeaf, lastLeaf = m_impl->lastLeaf;
-    if (decodeLe32(h.data()) == m_impl->root && decodeLe32(h.data() + 4) == m_impl->pagesUsed
-        && h[246] == 1 && decodeLe32(h.data() + 248) == firstLeaf
-        && decodeLe32(h.data() + 252) == lastLeaf)
+    using T = TagHeaderLayout;
+    if (decodeLe32(h.data() + T::root) == m_impl->root
+        && decodeLe32(h.data() + T::pagesUsed) == m_impl->pagesUsed && h[T::hasKeys] == 1
+        && decodeLe32(h.data() + T::firstLeaf) == firstLeaf
+        && decodeLe32(h.data() + T::lastLeaf) == lastLeaf)
         return;
     std::vector<uint8_t> next = h;
-    encodeLe32(next.data(), m_impl->root);
-    encodeLe32(next.data() + 4, m_impl->pagesUsed);
-    next[20] = static_cast<uint8_t>(m_impl->counter + 1);
-    next[246] = 1;
-    encodeLe32(next.data() + 248, firstLeaf);
-    encodeLe32(next.data() + 252, lastLeaf);
-    writeDate(next.data() + 257);
+    encodeLe32(next.data() + T::root, m_impl->root);
+    encodeLe32(next.data() + T::pagesUsed, m_impl->pagesUsed);
+    next[T::counter] = static_cast<uint8_t>(m_impl->counter + 1);
+    next[T::hasKeys] = 1;
+    encodeLe32(next.data() + T::firstLeaf, firstLeaf);
+    encodeLe32(next.data() + T::lastLeaf, lastLeaf);
+    writeDate(next.data() + T::date);
     m_file.writeBlock(m_headerPage, next);
-    m_impl->counter = next[20];
+    m_impl->counter = next[T::counter];
     m_impl->header = std::move(next);
 }
 

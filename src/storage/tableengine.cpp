@@ -1105,7 +1105,7 @@ CheckReport TableEngine::check() const
     {
         uint8_t header[8] = {};
         d->dbf->file().readExact(0, header, sizeof header);
-        const uint32_t stated = decodeLe32(header + 4);
+        const uint32_t stated = decodeLe32(header + DbfHeaderLayout::recordCount);
         const uint64_t size = d->dbf->file().size();
         const uint64_t need = uint64_t(dbf.headerLength()) + uint64_t(stated) * dbf.recordLength();
         if (size < need)
