@@ -3,6 +3,7 @@
 #include "coding.h"
 #include "dbf.h"
 #include "dbt.h"
+#include "decode.h"
 #include "filter.h"
 #include "mdx.h"
 
@@ -1128,32 +1129,11 @@ CheckReport TableEngine::check() const
             bad("deletion flag is neither blank nor '*'");
         for (const FieldDesc &f : dbf.fields()) {
             try {
-                switch (f.type) {
-                case 'N':
-                case 'F':
-                    codec.number(f, record);
-                    break;
-                case 'L':
-                    codec.logical(f, record);
-                    break;
-                case 'D':
-                    codec.date(f, record);
-                    break;
-                case 'M':
-                case 'B':
-                case 'G': {
-                    const uint32_t block = codec.memoBlock(f, record);
-                    if (block == 0)
-                        break;
-                    if (!d->memo)
-                        bad("field " + f.name + " points into a missing memo file");
-                    else
-                        d->memo->read(block);
-                    break;
-                }
-                default:
-                    break;
-                }
+                const uint32_t block = decodeField(codec, f, record, DecodeMode::Stored);
+                if (block != 0 && !d->memo)
+                    bad("field " + f.name + " points into a missing memo file");
+                else if (block != 0)
+                    d->memo->read(block);
             } catch (const StorageError &e) {
                 bad("field " + f.name + ": " + e.fault());
             }
