@@ -309,15 +309,13 @@ void MdxFile::readHeader()
     }
 }
 
-std::unique_ptr<MdxFile> MdxFile::create(FileSystem &fs,
-                                         const std::string &path,
-                                         ShareMode share,
-                                         const std::string &tableBaseName,
-                                         uint8_t ldid,
-                                         const FieldList &fields,
-                                         CodePage codePage,
-                                         const std::vector<TagDefinition> &tags)
+namespace {
+
+// The key expressions of the tags of a new index; throws IndexError for a definition the
+// index cannot hold.
+std::vector<KeyExpression> tagExpressions(const std::string &path, const MdxCreateParams &p)
 {
+    const std::vector<TagDefinition> &tags = p.tags;
     if (tags.size() > kMdxMaxTags)
         throw IndexError(path, "more than 47 tags");
     std::vector<KeyExpression> exprs;
@@ -330,7 +328,7 @@ std::unique_ptr<MdxFile> MdxFile::create(FileSystem &fs,
         for (size_t j = 0; j < i; ++j)
             if (upperAscii(tags[j].name) == name)
                 throw IndexError(path, "tag " + name + " given twice");
-        KeyExpression e(t.expression, fields, codePage);
+        KeyExpression e(t.expression, p.fields, p.codePage);
         if (!e.evaluable())
             throw IndexError(path,
                              "tag " + name + ": key expression " + t.expression
@@ -343,58 +341,39 @@ std::unique_ptr<MdxFile> MdxFile::create(FileSystem &fs,
             throw IndexError(path, "tag " + name + ": key expression too long");
         exprs.push_back(std::move(e));
     }
+    return exprs;
+}
 
-    std::unique_ptr<MdxFile> f(new MdxFile);
-    f->m_file = fs.create(path, share);
-    f->m_writable = true;
-    f->m_fields = fields;
-    f->m_codePage = codePage;
-    f->m_version = 2;
-    f->m_blockFactor = 2;
-    f->m_blockSize = 1024;
-    f->m_slotLength = 32;
-    f->m_ldid = ldid;
-    f->m_markAtOpen = EngineMark::Clean;
-    const uint32_t factor = f->m_blockFactor;
-    f->m_totalPages = 4 + static_cast<uint32_t>(tags.size()) * 2 * factor;
+// The header page of a new tag, tag i of a new index (two blocks a tag after the tag table).
+uint32_t newTagHeaderPage(size_t i, uint32_t factor)
+{
+    return static_cast<uint32_t>(4 + i * 2 * factor);
+}
 
-    using H = MdxHeaderLayout;
-    std::vector<uint8_t> head(kHeaderSize + kSlotCount * kSlotLength, 0);
-    head[H::version] = 2;
-    writeDate(head.data() + H::created);
-    std::string base = tableBaseName.substr(0, 8);
-    std::memcpy(head.data() + H::tableName, base.data(), base.size());
-    encodeLe16(head.data() + H::blockFactor, factor);
-    encodeLe16(head.data() + H::blockSize, f->m_blockSize);
-    head[H::production] = 1;
-    head[H::slotCount] = kSlotCount;
-    head[H::slotLength] = kSlotLength;
-    encodeLe16(head.data() + H::tagsInUse, static_cast<uint16_t>(tags.size()));
-    head[H::ldid] = ldid;
-    encodeLe32(head.data() + H::totalPages, f->m_totalPages);
-    f->m_pagesOnDisk = f->m_totalPages;
-    writeDate(head.data() + H::updated);
-    std::memcpy(f->m_headTail, head.data() + H::updated, sizeof f->m_headTail);
-    f->m_dateWritten = true;
-    std::memcpy(head.data() + H::signature, kSignature, 4);
-    if (!tags.empty())
-        head[kHeaderSize + kSlot4.right] = 1; // anchor: root of the tag-name tree
+// Fills the tag table of a new index (levels 4/5 slots) and links the tags into the binary
+// tree of tag names, rooted at slot 1.
+void fillTagTable(uint8_t *table,
+                  const MdxCreateParams &p,
+                  const std::vector<KeyExpression> &exprs,
+                  uint32_t factor)
+{
+    if (!p.tags.empty())
+        table[kSlot4.right] = 1; // anchor: root of the tag-name tree
     std::vector<std::string> names;
-    for (size_t i = 0; i < tags.size(); ++i) {
-        uint8_t *s = head.data() + kHeaderSize + kSlotLength * (i + 1);
-        std::string name = upperAscii(tags[i].name);
+    for (size_t i = 0; i < p.tags.size(); ++i) {
+        uint8_t *s = table + kSlotLength * (i + 1);
+        std::string name = upperAscii(p.tags[i].name);
         names.push_back(name);
-        encodeLe32(s, static_cast<uint32_t>(4 + i * 2 * factor));
+        encodeLe32(s, newTagHeaderPage(i, factor));
         std::memcpy(s + kSlot4.name, name.data(), name.size());
         s[kSlot4.format] = exprs[i].singleField() ? kFlagNormal : 0;
         s[kSlot4.two] = 2;
         s[kSlot4.type] = static_cast<uint8_t>(exprs[i].type());
         if (i == 0)
             continue;
-        // Insert into the binary tree of tag names, rooted at slot 1.
         size_t cur = 1;
         for (;;) {
-            uint8_t *c = head.data() + kHeaderSize + kSlotLength * cur;
+            uint8_t *c = table + kSlotLength * cur;
             size_t link = name < names[cur - 1] ? kSlot4.left : kSlot4.right;
             if (c[link] == 0) {
                 c[link] = static_cast<uint8_t>(i + 1);
@@ -404,40 +383,108 @@ std::unique_ptr<MdxFile> MdxFile::create(FileSystem &fs,
             cur = c[link];
         }
     }
+}
+
+// The file header and tag table of a new index.
+std::vector<uint8_t> newFileHeader(const MdxCreateParams &p,
+                                   const std::vector<KeyExpression> &exprs,
+                                   uint16_t factor,
+                                   uint16_t blockSize,
+                                   uint32_t totalPages)
+{
+    using H = MdxHeaderLayout;
+    std::vector<uint8_t> head(kHeaderSize + kSlotCount * kSlotLength, 0);
+    head[H::version] = 2;
+    writeDate(head.data() + H::created);
+    std::string base = p.tableBaseName.substr(0, 8);
+    std::memcpy(head.data() + H::tableName, base.data(), base.size());
+    encodeLe16(head.data() + H::blockFactor, factor);
+    encodeLe16(head.data() + H::blockSize, blockSize);
+    head[H::production] = 1;
+    head[H::slotCount] = kSlotCount;
+    head[H::slotLength] = kSlotLength;
+    encodeLe16(head.data() + H::tagsInUse, static_cast<uint16_t>(p.tags.size()));
+    head[H::ldid] = p.ldid;
+    encodeLe32(head.data() + H::totalPages, totalPages);
+    writeDate(head.data() + H::updated);
+    std::memcpy(head.data() + H::signature, kSignature, 4);
+    fillTagTable(head.data() + kHeaderSize, p, exprs, factor);
+    return head;
+}
+
+// The header block of a new, empty tag whose root leaf is at page root.
+std::vector<uint8_t> newTagHeader(const TagDefinition &t,
+                                  const KeyExpression &e,
+                                  uint32_t root,
+                                  uint16_t factor,
+                                  uint16_t blockSize,
+                                  uint8_t ldid)
+{
+    using T = TagHeaderLayout;
+    std::vector<uint8_t> th(blockSize, 0);
+    uint16_t keyLen = e.keyLength();
+    uint16_t item = static_cast<uint16_t>(4 + ((keyLen + 3) / 4) * 4);
+    encodeLe32(th.data() + T::root, root);
+    encodeLe32(th.data() + T::pagesUsed, factor);
+    th[T::flags] = static_cast<uint8_t>(kFlagNormal | (t.descending ? kFlagDescending : 0)
+                                        | (t.unique ? kFlagUnique : 0));
+    th[T::keyType] = static_cast<uint8_t>(e.type());
+    th[T::ldid] = ldid;
+    encodeLe16(th.data() + T::keyLength, keyLen);
+    encodeLe16(th.data() + T::maxKeys, static_cast<uint16_t>((blockSize - 12) / item));
+    encodeLe16(th.data() + T::dateKeys, e.type() == 'D' ? 1 : 0);
+    encodeLe16(th.data() + T::itemLength, item);
+    th[T::counter] = 1;
+    th[T::unique] = t.unique ? kFlagUnique : 0;
+    std::memcpy(th.data() + T::expression, t.expression.data(), t.expression.size());
+    encodeLe32(th.data() + T::firstLeaf, root);
+    encodeLe32(th.data() + T::lastLeaf, root);
+    writeDate(th.data() + T::date);
+    th[T::singleField] = e.singleField() ? 1 : 0;
+    return th;
+}
+
+} // namespace
+
+std::unique_ptr<MdxFile> MdxFile::create(FileSystem &fs,
+                                         const std::string &path,
+                                         ShareMode share,
+                                         const MdxCreateParams &params)
+{
+    const std::vector<KeyExpression> exprs = tagExpressions(path, params);
+
+    std::unique_ptr<MdxFile> f(new MdxFile);
+    f->m_file = fs.create(path, share);
+    f->m_writable = true;
+    f->m_fields = params.fields;
+    f->m_codePage = params.codePage;
+    f->m_version = 2;
+    f->m_blockFactor = 2;
+    f->m_blockSize = 1024;
+    f->m_slotLength = kSlotLength;
+    f->m_ldid = params.ldid;
+    f->m_markAtOpen = EngineMark::Clean;
+    const uint32_t factor = f->m_blockFactor;
+    f->m_totalPages = 4 + static_cast<uint32_t>(params.tags.size()) * 2 * factor;
+    f->m_pagesOnDisk = f->m_totalPages;
+
+    const std::vector<uint8_t> head
+        = newFileHeader(params, exprs, f->m_blockFactor, f->m_blockSize, f->m_totalPages);
+    std::memcpy(f->m_headTail, head.data() + MdxHeaderLayout::updated, sizeof f->m_headTail);
+    f->m_dateWritten = true;
     f->m_file->writeAt(0, head.data(), head.size());
 
-    for (size_t i = 0; i < tags.size(); ++i) {
-        const KeyExpression &e = exprs[i];
-        uint32_t headerPage = static_cast<uint32_t>(4 + i * 2 * factor);
-        uint32_t root = headerPage + factor;
-        std::vector<uint8_t> th(f->m_blockSize, 0);
-        uint16_t keyLen = e.keyLength();
-        uint16_t item = static_cast<uint16_t>(4 + ((keyLen + 3) / 4) * 4);
-        using T = TagHeaderLayout;
-        encodeLe32(th.data() + T::root, root);
-        encodeLe32(th.data() + T::pagesUsed, factor);
-        th[T::flags] = static_cast<uint8_t>(kFlagNormal | (tags[i].descending ? kFlagDescending : 0)
-                                            | (tags[i].unique ? kFlagUnique : 0));
-        th[T::keyType] = static_cast<uint8_t>(e.type());
-        th[T::ldid] = ldid;
-        encodeLe16(th.data() + T::keyLength, keyLen);
-        encodeLe16(th.data() + T::maxKeys, static_cast<uint16_t>((f->m_blockSize - 12) / item));
-        encodeLe16(th.data() + T::dateKeys, e.type() == 'D' ? 1 : 0);
-        encodeLe16(th.data() + T::itemLength, item);
-        th[T::counter] = 1;
-        th[T::unique] = tags[i].unique ? kFlagUnique : 0;
-        std::memcpy(
-            th.data() + T::expression, tags[i].expression.data(), tags[i].expression.size());
-        encodeLe32(th.data() + T::firstLeaf, root);
-        encodeLe32(th.data() + T::lastLeaf, root);
-        writeDate(th.data() + T::date);
-        th[T::singleField] = e.singleField() ? 1 : 0;
+    for (size_t i = 0; i < params.tags.size(); ++i) {
+        const uint32_t headerPage = newTagHeaderPage(i, factor);
+        const uint32_t root = headerPage + factor;
+        const std::vector<uint8_t> th = newTagHeader(
+            params.tags[i], exprs[i], root, f->m_blockFactor, f->m_blockSize, params.ldid);
         f->m_file->writeAt(uint64_t(headerPage) * kMdxPageSize, th.data(), th.size());
         std::vector<uint8_t> node(f->m_blockSize, 0);
         f->m_file->writeAt(uint64_t(root) * kMdxPageSize, node.data(), node.size());
         std::unique_ptr<MdxTag> tag(new MdxTag(*f, static_cast<int>(i + 1)));
         tag->m_headerPage = headerPage;
-        tag->m_name = names[i];
+        tag->m_name = upperAscii(params.tags[i].name);
         f->m_tags.push_back(std::move(tag));
         f->m_tags.back()->readHeader();
     }

@@ -589,7 +589,7 @@ std::unique_ptr<TableEngine> TableEngine::create(FileSystem &fs,
     }
     if (!tags.empty()) {
         MdxFile::create(
-            fs, mdxPath, share, baseName(dbfPath), ldid, dbf->fields(), dbf->codePage(), tags);
+            fs, mdxPath, share, {baseName(dbfPath), ldid, dbf->fields(), dbf->codePage(), tags});
         dbf->setProductionIndex(true);
     }
     dbf->flush();
