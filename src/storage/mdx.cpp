@@ -1436,127 +1436,163 @@ bool MdxCursor::step(bool forward)
 // ---------------------------------------------------------------------------------------
 // Check
 
-TagReport MdxTag::check(uint32_t recordCount, const RecordReader &read)
+// The steps of check(): the tree walked once, then its leaf entries held against the table.
+struct MdxTag::Check
 {
+    MdxTag &tag;
+    uint32_t recordCount;
     TagReport report;
-    auto fault = [&](const std::string &f) {
-        report.health = TagHealth::Faulty;
-        if (report.faults.size() < 20)
-            report.faults.push_back("tag " + m_name + ": " + f);
-    };
     std::unordered_set<uint32_t> visited;
-    std::vector<IndexEntry> walk;
+    std::vector<IndexEntry> walk;  // the leaf entries in tree order
+    std::vector<uint8_t> seen;     // by record number: how often listed
+    std::vector<std::string> keys; // by record number: the key we compute
     uint32_t fullInterior = 0;
     uint32_t leafDepth = 0;
     bool leafSeen = false;
-    // Depth-first walk; returns false when the subtree could not be read.
-    std::function<bool(uint32_t, uint32_t, IndexEntry *)> visit
-        = [&](uint32_t page, uint32_t depth, IndexEntry *highest) {
-              if (!visited.insert(page).second) {
-                  fault("page " + std::to_string(page) + " reached twice (loop or shared node)");
-                  return false;
-              }
-              const Node *n;
-              try {
-                  n = &node(page, depth);
-              } catch (const CorruptFileError &e) {
-                  fault(e.fault());
-                  return false;
-              }
-              Node copy = *n;
-              m_file.trimNodeCache(); // nothing of the cache is held from here on
-              if (copy.leaf) {
-                  if (leafSeen && depth != leafDepth)
-                      fault("leaves at different depths (page " + std::to_string(page) + ")");
-                  leafSeen = true;
-                  leafDepth = depth;
-                  if (copy.entries.empty() && page != m_impl->root)
-                      fault("empty leaf at page " + std::to_string(page));
-                  for (const Node::Entry &e : copy.entries)
-                      walk.push_back({e.key, e.recno()});
-                  if (highest && !copy.entries.empty())
-                      *highest = walk.back();
-                  return true;
-              }
-              // Another writer may fill interior nodes to the last slot; ours never do.
-              if (copy.entries.size() - 1 >= m_maxKeys)
-                  ++fullInterior;
-              for (size_t i = 0; i < copy.entries.size(); ++i) {
-                  IndexEntry top;
-                  if (!visit(copy.entries[i].childPage(), depth + 1, &top))
-                      return false;
-                  if (i + 1 < copy.entries.size() && top.key != copy.entries[i].key)
-                      fault("interior key at page " + std::to_string(page)
-                            + " is not the highest key of its subtree");
-                  if (highest && i + 1 == copy.entries.size())
-                      *highest = top;
-              }
-              return true;
-          };
-    visit(m_impl->root, 0, nullptr);
-    if (fullInterior > 0)
-        report.notes.push_back("tag " + m_name + ": " + std::to_string(fullInterior)
-                               + " interior node(s) filled to the last slot (a layout this "
-                                 "program does not write)");
-    report.keys = static_cast<uint32_t>(walk.size());
-    report.depth = leafSeen ? leafDepth + 1 : 0;
-    for (size_t i = 1; i < walk.size(); ++i)
-        if (cmpEntry(walk[i - 1].key, walk[i - 1].recno, walk[i].key, walk[i].recno) >= 0) {
-            fault("keys out of order at record " + std::to_string(walk[i].recno));
-            break;
+    uint32_t foreign = 0; // keys that differ only by another program's upper-case rule
+
+    Check(MdxTag &t, uint32_t count)
+        : tag(t)
+        , recordCount(count)
+    {}
+
+    void fault(const std::string &f)
+    {
+        report.health = TagHealth::Faulty;
+        if (report.faults.size() < 20)
+            report.faults.push_back("tag " + tag.m_name + ": " + f);
+    }
+
+    // Depth-first walk; false when the subtree could not be read.
+    bool visit(uint32_t page, uint32_t depth, IndexEntry *highest)
+    {
+        if (!visited.insert(page).second) {
+            fault("page " + std::to_string(page) + " reached twice (loop or shared node)");
+            return false;
         }
-    std::vector<uint8_t> seen(size_t(recordCount) + 1, 0);
-    for (const auto &e : walk) {
-        if (e.recno == 0 || e.recno > recordCount) {
-            fault("record number " + std::to_string(e.recno) + " out of range");
-            continue;
+        const Node *n;
+        try {
+            n = &tag.node(page, depth);
+        } catch (const CorruptFileError &e) {
+            fault(e.fault());
+            return false;
         }
-        if (seen[e.recno]++)
-            fault("record " + std::to_string(e.recno) + " listed twice");
+        Node copy = *n;
+        tag.m_file.trimNodeCache(); // nothing of the cache is held from here on
+        if (copy.leaf) {
+            visitLeaf(page, depth, copy, highest);
+            return true;
+        }
+        // Another writer may fill interior nodes to the last slot; ours never do.
+        if (copy.entries.size() - 1 >= tag.m_maxKeys)
+            ++fullInterior;
+        for (size_t i = 0; i < copy.entries.size(); ++i) {
+            IndexEntry top;
+            if (!visit(copy.entries[i].childPage(), depth + 1, &top))
+                return false;
+            if (i + 1 < copy.entries.size() && top.key != copy.entries[i].key)
+                fault("interior key at page " + std::to_string(page)
+                      + " is not the highest key of its subtree");
+            if (highest && i + 1 == copy.entries.size())
+                *highest = top;
+        }
+        return true;
     }
-    if (!m_expr.evaluable() || m_expr.type() != m_keyType || m_expr.keyLength() != m_keyLength) {
-        if (!m_unique)
-            for (uint32_t r = 1; r <= recordCount; ++r)
-                if (!seen[r]) {
-                    fault("record " + std::to_string(r) + " missing");
-                    break;
-                }
-        return report;
+
+    void visitLeaf(uint32_t page, uint32_t depth, const Node &leaf, IndexEntry *highest)
+    {
+        if (leafSeen && depth != leafDepth)
+            fault("leaves at different depths (page " + std::to_string(page) + ")");
+        leafSeen = true;
+        leafDepth = depth;
+        if (leaf.entries.empty() && page != tag.m_impl->root)
+            fault("empty leaf at page " + std::to_string(page));
+        for (const Node::Entry &e : leaf.entries)
+            walk.push_back({e.key, e.recno()});
+        if (highest && !leaf.entries.empty())
+            *highest = walk.back();
     }
-    // Compare with the keys we compute.
-    std::vector<std::string> keys(size_t(recordCount) + 1);
-    std::vector<uint8_t> record;
-    for (uint32_t r = 1; r <= recordCount; ++r) {
-        read(r, record);
-        keys[r] = keyFor(record.data(), record.size());
+
+    void walkTree()
+    {
+        visit(tag.m_impl->root, 0, nullptr);
+        if (fullInterior > 0)
+            report.notes.push_back("tag " + tag.m_name + ": " + std::to_string(fullInterior)
+                                   + " interior node(s) filled to the last slot (a layout this "
+                                     "program does not write)");
+        report.keys = static_cast<uint32_t>(walk.size());
+        report.depth = leafSeen ? leafDepth + 1 : 0;
     }
+
+    // Entries in order, record numbers in range and each listed once.
+    void checkEntries()
+    {
+        for (size_t i = 1; i < walk.size(); ++i)
+            if (tag.cmpEntry(walk[i - 1].key, walk[i - 1].recno, walk[i].key, walk[i].recno) >= 0) {
+                fault("keys out of order at record " + std::to_string(walk[i].recno));
+                break;
+            }
+        seen.assign(size_t(recordCount) + 1, 0);
+        for (const auto &e : walk) {
+            if (e.recno == 0 || e.recno > recordCount) {
+                fault("record number " + std::to_string(e.recno) + " out of range");
+                continue;
+            }
+            if (seen[e.recno]++)
+                fault("record " + std::to_string(e.recno) + " listed twice");
+        }
+    }
+
+    void missingRecords()
+    {
+        for (uint32_t r = 1; r <= recordCount; ++r)
+            if (!seen[r]) {
+                fault("record " + std::to_string(r) + " missing");
+                break;
+            }
+    }
+
     // A stored key that differs from ours is another encoding of the same value (a note), or
     // our key but for the case of letters where the expression upper-cases (another
     // program's UPPER rule), or else a key that disagrees with its record (a fault).
-    const bool upperRule
-        = m_keyType == 'C' && upperAscii(m_expr.text()).find("UPPER") != std::string::npos;
-    auto folded = [this](std::string k) {
-        for (char &c : k)
-            c = static_cast<char>(upperByte(m_file.m_codePage, static_cast<uint8_t>(c)));
-        return k;
-    };
-    uint32_t foreign = 0, otherForm = 0, disagreeing = 0;
-    for (const auto &e : walk) {
-        if (e.recno < 1 || e.recno > recordCount || keys[e.recno] == e.key)
-            continue;
-        if (compareKeys(m_keyType, keys[e.recno], e.key) == 0)
-            ++otherForm;
-        else if (upperRule && folded(keys[e.recno]) == folded(e.key))
-            ++foreign;
-        else if (++disagreeing == 1)
-            fault("the key of record " + std::to_string(e.recno) + " disagrees with the record");
+    void compareKeys(const RecordReader &read)
+    {
+        keys.assign(size_t(recordCount) + 1, std::string());
+        std::vector<uint8_t> record;
+        for (uint32_t r = 1; r <= recordCount; ++r) {
+            read(r, record);
+            keys[r] = tag.keyFor(record.data(), record.size());
+        }
+        const bool upperRule = tag.m_keyType == 'C'
+                               && upperAscii(tag.m_expr.text()).find("UPPER") != std::string::npos;
+        auto folded = [this](std::string k) {
+            for (char &c : k)
+                c = static_cast<char>(upperByte(tag.m_file.m_codePage, static_cast<uint8_t>(c)));
+            return k;
+        };
+        uint32_t otherForm = 0, disagreeing = 0;
+        for (const auto &e : walk) {
+            if (e.recno < 1 || e.recno > recordCount || keys[e.recno] == e.key)
+                continue;
+            if (welarik::compareKeys(tag.m_keyType, keys[e.recno], e.key) == 0)
+                ++otherForm;
+            else if (upperRule && folded(keys[e.recno]) == folded(e.key))
+                ++foreign;
+            else if (++disagreeing == 1)
+                fault("the key of record " + std::to_string(e.recno)
+                      + " disagrees with the record");
+        }
+        if (disagreeing > 1)
+            fault(std::to_string(disagreeing) + " keys disagree with their records");
+        if (otherForm > 0)
+            report.notes.push_back("tag " + tag.m_name + ": " + std::to_string(otherForm)
+                                   + " keys stored in another form of the same value");
     }
-    if (disagreeing > 1)
-        fault(std::to_string(disagreeing) + " keys disagree with their records");
-    if (otherForm > 0)
-        report.notes.push_back("tag " + m_name + ": " + std::to_string(otherForm)
-                               + " keys stored in another form of the same value");
-    if (m_unique) {
+
+    // In a unique tag: every record's key present (unless keys of another rule make that
+    // unknowable) and no key twice.
+    void checkUniqueKeys()
+    {
         std::vector<std::string> stored;
         for (const auto &e : walk)
             stored.push_back(e.key);
@@ -1566,29 +1602,40 @@ TagReport MdxTag::check(uint32_t recordCount, const RecordReader &read)
                                        stored.end(),
                                        keys[r],
                                        [this](const std::string &a, const std::string &b) {
-                                           return cmpKey(a, b) < 0;
+                                           return tag.cmpKey(a, b) < 0;
                                        })) {
                 fault("key of record " + std::to_string(r) + " missing");
                 break;
             }
         for (size_t i = 1; i < walk.size(); ++i)
-            if (cmpKey(walk[i - 1].key, walk[i].key) == 0) {
+            if (tag.cmpKey(walk[i - 1].key, walk[i].key) == 0) {
                 fault("key listed twice in a unique tag");
                 break;
             }
-    } else {
-        for (uint32_t r = 1; r <= recordCount; ++r)
-            if (!seen[r]) {
-                fault("record " + std::to_string(r) + " missing");
-                break;
-            }
     }
-    if (foreign > 0 && report.health == TagHealth::Sound) {
-        report.health = TagHealth::ForeignKeys;
-        report.faults.push_back("tag " + m_name + ": " + std::to_string(foreign)
-                                + " stored keys differ from the keys computed from the records");
+};
+
+TagReport MdxTag::check(uint32_t recordCount, const RecordReader &read)
+{
+    Check c(*this, recordCount);
+    c.walkTree();
+    c.checkEntries();
+    if (!m_expr.evaluable() || m_expr.type() != m_keyType || m_expr.keyLength() != m_keyLength) {
+        if (!m_unique)
+            c.missingRecords();
+        return c.report;
     }
-    return report;
+    c.compareKeys(read);
+    if (m_unique)
+        c.checkUniqueKeys();
+    else
+        c.missingRecords();
+    if (c.foreign > 0 && c.report.health == TagHealth::Sound) {
+        c.report.health = TagHealth::ForeignKeys;
+        c.report.faults.push_back("tag " + m_name + ": " + std::to_string(c.foreign)
+                                  + " stored keys differ from the keys computed from the records");
+    }
+    return c.report;
 }
 
 } // namespace welarik

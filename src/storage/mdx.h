@@ -206,6 +206,7 @@ private:
     friend class MdxCursor;
     struct Node;
     struct Impl;
+    struct Check;
     struct Split
     {
         bool happened = false;
