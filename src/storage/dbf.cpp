@@ -489,42 +489,106 @@ DbfFile::open(FileSystem &fs, const std::string &path, OpenMode mode, ShareMode 
     return dbf;
 }
 
+namespace {
+
+// The level a version byte stands for (0x03: by the language driver byte, 0 at level III).
+int levelOf(const std::string &file, uint8_t version, uint8_t ldid)
+{
+    switch (version) {
+    case 0x04:
+    case 0x8C:
+        return 7;
+    case 0x83:
+        return 3;
+    case 0x03:
+        return ldid == 0 ? 3 : 4;
+    case 0x8B:
+    case 0x43:
+    case 0x63:
+    case 0x7B:
+    case 0xCB:
+        return 4;
+    default:
+        throw CorruptFileError(file, "not a dBase table (version byte " + hexByte(version) + ")");
+    }
+}
+
+// The field descriptor at d, checked: field number `number` (1-based) of a table of the given
+// level, starting at offset in the record.
+FieldDesc
+readDescriptor(const std::string &file, const uint8_t *d, int level, size_t number, uint32_t offset)
+{
+    const FieldDescriptorLayout &L = descriptorLayout(level);
+    auto corrupt = [&](const std::string &fault) {
+        return CorruptFileError(file, fault);
+    };
+    FieldDesc f;
+    f.name.assign(reinterpret_cast<const char *>(d),
+                  strnlen(reinterpret_cast<const char *>(d), L.nameSize));
+    while (!f.name.empty() && f.name.back() == ' ') {
+        f.name.pop_back();
+    }
+    f.type = static_cast<char>(d[L.type]);
+    f.length = d[L.length];
+    f.decimals = d[L.decimals];
+    f.offset = offset;
+    const std::string which = "field " + std::to_string(number)
+                              + (f.name.empty() ? std::string() : " (" + f.name + ")");
+    if (f.name.empty()) {
+        throw corrupt(which + " has no name");
+    }
+    bool typeOk = std::strchr("CNFLDMBG", f.type) != nullptr;
+    if (level == 7 && std::strchr("I+O@", f.type) != nullptr) {
+        typeOk = true;
+    }
+    if (!typeOk || f.type == '\0') {
+        throw corrupt(which + " has an unknown type " + hexByte(static_cast<uint8_t>(f.type)));
+    }
+    if (f.length == 0) {
+        throw corrupt(which + " has length 0");
+    }
+    const size_t required = f.type == 'D'                      ? 8
+                            : (f.type == 'I' || f.type == '+') ? 4
+                            : (f.type == 'O' || f.type == '@') ? 8
+                                                               : 0;
+    if (required != 0 && f.length != required) {
+        throw corrupt(which + " of type " + std::string(1, f.type) + " has length "
+                      + std::to_string(f.length));
+    }
+    return f;
+}
+
+} // namespace
+
 void DbfFile::load()
+{
+    const uint64_t size = m_file->size();
+    const uint32_t headerCount = loadHeader(size);
+    const uint32_t offset = loadDescriptors();
+    if (m_recordLength < offset) {
+        throw CorruptFileError(path(),
+                               "record length " + std::to_string(m_recordLength)
+                                   + " is smaller than its fields need (" + std::to_string(offset)
+                                   + ")");
+    }
+    const uint64_t available = (size - m_headerLength) / m_recordLength;
+    m_recordCount = static_cast<uint32_t>(std::min<uint64_t>(headerCount, available));
+}
+
+uint32_t DbfFile::loadHeader(uint64_t size)
 {
     const std::string &name = path();
     auto corrupt = [&](const std::string &fault) {
         return CorruptFileError(name, fault);
     };
-    const uint64_t size = m_file->size();
     uint8_t h[kDbf7HeaderSize] = {};
     if (size < kDbfHeaderSize) {
         throw corrupt("truncated header (" + std::to_string(size) + " bytes)");
     }
     m_file->readExact(0, h, kDbfHeaderSize);
     m_version = h[DbfHeaderLayout::version];
-    switch (m_version) {
-    case 0x04:
-    case 0x8C:
-        m_level = 7;
-        break;
-    case 0x83:
-        m_level = 3;
-        break;
-    case 0x03:
-        m_level = h[DbfHeaderLayout::ldid] == 0 ? 3 : 4;
-        break;
-    case 0x8B:
-    case 0x43:
-    case 0x63:
-    case 0x7B:
-    case 0xCB:
-        m_level = 4;
-        break;
-    default:
-        throw corrupt("not a dBase table (version byte " + hexByte(m_version) + ")");
-    }
-    const FieldDescriptorLayout &layout = descriptorLayout(m_level);
-    const size_t headerSize = layout.first;
+    m_level = levelOf(name, m_version, h[DbfHeaderLayout::ldid]);
+    const size_t headerSize = descriptorLayout(m_level).first;
     if (size < headerSize) {
         throw corrupt("truncated header (" + std::to_string(size) + " bytes)");
     }
@@ -551,8 +615,15 @@ void DbfFile::load()
         throw corrupt("header length " + std::to_string(m_headerLength)
                       + " is beyond the end of the file (" + std::to_string(size) + " bytes)");
     }
-    std::vector<uint8_t> desc(m_headerLength - headerSize);
-    m_file->readExact(headerSize, desc.data(), desc.size());
+    return headerCount;
+}
+
+uint32_t DbfFile::loadDescriptors()
+{
+    const std::string &name = path();
+    const FieldDescriptorLayout &layout = descriptorLayout(m_level);
+    std::vector<uint8_t> desc(m_headerLength - layout.first);
+    m_file->readExact(layout.first, desc.data(), desc.size());
 
     m_fields.clear();
     uint32_t offset = 1;
@@ -566,59 +637,22 @@ void DbfFile::load()
         if (pos + layout.size > desc.size()) {
             break;
         }
-        const uint8_t *d = desc.data() + pos;
-        FieldDesc f;
-        f.name.assign(reinterpret_cast<const char *>(d),
-                      strnlen(reinterpret_cast<const char *>(d), layout.nameSize));
-        while (!f.name.empty() && f.name.back() == ' ') {
-            f.name.pop_back();
-        }
-        f.type = static_cast<char>(d[layout.type]);
-        f.length = d[layout.length];
-        f.decimals = d[layout.decimals];
-        f.offset = offset;
-        const std::string which = "field " + std::to_string(m_fields.size() + 1)
-                                  + (f.name.empty() ? std::string() : " (" + f.name + ")");
-        if (f.name.empty()) {
-            throw corrupt(which + " has no name");
-        }
-        bool typeOk = std::strchr("CNFLDMBG", f.type) != nullptr;
-        if (m_level == 7 && std::strchr("I+O@", f.type) != nullptr) {
-            typeOk = true;
-        }
-        if (!typeOk || f.type == '\0') {
-            throw corrupt(which + " has an unknown type " + hexByte(static_cast<uint8_t>(f.type)));
-        }
-        if (f.length == 0) {
-            throw corrupt(which + " has length 0");
-        }
-        const size_t required = f.type == 'D'                      ? 8
-                                : (f.type == 'I' || f.type == '+') ? 4
-                                : (f.type == 'O' || f.type == '@') ? 8
-                                                                   : 0;
-        if (required != 0 && f.length != required) {
-            throw corrupt(which + " of type " + std::string(1, f.type) + " has length "
-                          + std::to_string(f.length));
-        }
+        FieldDesc f = readDescriptor(name, desc.data() + pos, m_level, m_fields.size() + 1, offset);
         offset += f.length;
         m_fields.push_back(std::move(f));
         if (m_fields.size() > kDbfMaxFields) {
-            throw corrupt("more than " + std::to_string(kDbfMaxFields) + " fields");
+            throw CorruptFileError(name, "more than " + std::to_string(kDbfMaxFields) + " fields");
         }
         pos += layout.size;
     }
     if (!terminated) {
-        throw corrupt("the field descriptors are not terminated by 0x0D within the header");
+        throw CorruptFileError(
+            name, "the field descriptors are not terminated by 0x0D within the header");
     }
     if (m_fields.empty()) {
-        throw corrupt("the table has no fields");
+        throw CorruptFileError(name, "the table has no fields");
     }
-    if (m_recordLength < offset) {
-        throw corrupt("record length " + std::to_string(m_recordLength)
-                      + " is smaller than its fields need (" + std::to_string(offset) + ")");
-    }
-    const uint64_t available = (size - m_headerLength) / m_recordLength;
-    m_recordCount = static_cast<uint32_t>(std::min<uint64_t>(headerCount, available));
+    return offset;
 }
 
 std::unique_ptr<DbfFile>

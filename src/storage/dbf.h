@@ -224,6 +224,10 @@ public:
 private:
     DbfFile(std::unique_ptr<File> file, bool writable);
     void load();
+    // The steps of load(): the header (returns the record count it states) and the field
+    // descriptors (returns the record length the fields need).
+    uint32_t loadHeader(uint64_t size);
+    uint32_t loadDescriptors();
     void checkWritable() const;
     void checkRecno(uint32_t recno) const;
     void touchDate();
