@@ -655,8 +655,72 @@ uint32_t DbfFile::loadDescriptors()
     return offset;
 }
 
-std::unique_ptr<DbfFile>
-DbfFile::create(FileSystem &fs, const std::string &path, const DbfLayout &layout, ShareMode share)
+namespace {
+
+// Field f of a new table of the given level, checked and completed: the name in upper case,
+// the fixed length of its type. The earlier fields are those before it. Throws FieldError.
+void completeNewField(const std::string &path, int level, FieldDesc &f, const FieldList &earlier)
+{
+    auto bad = [&](const std::string &fault) {
+        return FieldError(path, fault);
+    };
+    const std::string allowed = level == 7 ? "CNFLDMBGI+O@" : level == 4 ? "CNFLDMBG" : "CNLDM";
+    const size_t maxName = descriptorLayout(level).nameSize - 1;
+    f.name = upperAscii(f.name);
+    bool nameOk
+        = !f.name.empty() && f.name.size() <= maxName && f.name[0] >= 'A' && f.name[0] <= 'Z';
+    for (const char c : f.name) {
+        nameOk = nameOk && ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_');
+    }
+    if (!nameOk) {
+        throw bad("\"" + f.name + "\" is not a valid field name");
+    }
+    if (findField(earlier, f.name) >= 0) {
+        throw bad("field " + f.name + " is defined twice");
+    }
+    if (allowed.find(f.type) == std::string::npos) {
+        throw bad("field " + f.name + ": type " + std::string(1, f.type)
+                  + " is not available at level " + std::to_string(level));
+    }
+    uint8_t fixed = 0;
+    switch (f.type) {
+    case 'L':
+        fixed = 1;
+        break;
+    case 'D':
+    case 'O':
+    case '@':
+        fixed = 8;
+        break;
+    case 'M':
+    case 'B':
+    case 'G':
+        fixed = 10;
+        break;
+    case 'I':
+    case '+':
+        fixed = 4;
+        break;
+    default:
+        break;
+    }
+    if (fixed != 0) {
+        f.length = fixed;
+        f.decimals = 0;
+    } else if (f.type == 'C') {
+        if (f.length < 1 || f.length > 254) {
+            throw bad("field " + f.name + ": a character field has 1 to 254 bytes");
+        }
+        f.decimals = 0;
+    } else if (f.length < 1 || f.length > 20 || f.decimals > 18
+               || (f.decimals > 0 && f.decimals + 2 > f.length)) {
+        throw bad("field " + f.name + ": invalid numeric width " + std::to_string(f.length) + ","
+                  + std::to_string(f.decimals));
+    }
+}
+
+// The fields of a new table, checked, completed and placed in the record.
+FieldList newTableFields(const std::string &path, const DbfLayout &layout)
 {
     auto bad = [&](const std::string &fault) {
         return FieldError(path, fault);
@@ -671,75 +735,29 @@ DbfFile::create(FileSystem &fs, const std::string &path, const DbfLayout &layout
     }
     FieldList fields = layout.fields;
     uint32_t offset = 1;
-    bool memo = false;
-    const std::string allowed = level == 7 ? "CNFLDMBGI+O@" : level == 4 ? "CNFLDMBG" : "CNLDM";
-    const FieldDescriptorLayout &L = descriptorLayout(level);
-    for (FieldDesc &f : fields) {
-        const size_t maxName = L.nameSize - 1;
-        f.name = upperAscii(f.name);
-        bool nameOk
-            = !f.name.empty() && f.name.size() <= maxName && f.name[0] >= 'A' && f.name[0] <= 'Z';
-        for (const char c : f.name) {
-            nameOk = nameOk && ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_');
-        }
-        if (!nameOk) {
-            throw bad("\"" + f.name + "\" is not a valid field name");
-        }
-        if (findField(FieldList(fields.begin(), fields.begin() + (&f - fields.data())), f.name)
-            >= 0) {
-            throw bad("field " + f.name + " is defined twice");
-        }
-        if (allowed.find(f.type) == std::string::npos) {
-            throw bad("field " + f.name + ": type " + std::string(1, f.type)
-                      + " is not available at level " + std::to_string(level));
-        }
-        uint8_t fixed = 0;
-        switch (f.type) {
-        case 'L':
-            fixed = 1;
-            break;
-        case 'D':
-        case 'O':
-        case '@':
-            fixed = 8;
-            break;
-        case 'M':
-        case 'B':
-        case 'G':
-            fixed = 10;
-            memo = true;
-            break;
-        case 'I':
-        case '+':
-            fixed = 4;
-            break;
-        default:
-            break;
-        }
-        if (fixed != 0) {
-            f.length = fixed;
-            f.decimals = 0;
-        } else if (f.type == 'C') {
-            if (f.length < 1 || f.length > 254) {
-                throw bad("field " + f.name + ": a character field has 1 to 254 bytes");
-            }
-            f.decimals = 0;
-        } else if (f.length < 1 || f.length > 20 || f.decimals > 18
-                   || (f.decimals > 0 && f.decimals + 2 > f.length)) {
-            throw bad("field " + f.name + ": invalid numeric width " + std::to_string(f.length)
-                      + "," + std::to_string(f.decimals));
-        }
+    for (size_t i = 0; i < fields.size(); ++i) {
+        FieldDesc &f = fields[i];
+        completeNewField(path, level, f, FieldList(fields.begin(), fields.begin() + i));
         f.offset = offset;
         offset += f.length;
     }
     if (offset > (level == 3 ? 4000u : kMaxRecordLength)) {
         throw bad("records of " + std::to_string(offset) + " bytes are too long");
     }
+    return fields;
+}
 
+// The header, descriptors and end marker of a new, empty table.
+std::vector<uint8_t> newTableImage(const DbfLayout &layout, const FieldList &fields)
+{
+    const int level = layout.level;
+    const FieldDescriptorLayout &L = descriptorLayout(level);
     const size_t headerLength = L.first + L.size * fields.size() + 1;
+    const uint32_t recordLength = fields.back().offset + fields.back().length;
     std::vector<uint8_t> image(headerLength + 1, 0);
     uint8_t version = level == 7 ? 0x04 : 0x03;
-    if (memo) {
+    if (std::any_of(
+            fields.begin(), fields.end(), [](const FieldDesc &f) { return isMemoType(f.type); })) {
         version |= level == 3 ? 0x80 : 0x88;
     }
     const DbfDate now = today();
@@ -749,7 +767,7 @@ DbfFile::create(FileSystem &fs, const std::string &path, const DbfLayout &layout
     date[1] = static_cast<uint8_t>(now.month);
     date[2] = static_cast<uint8_t>(now.day);
     encodeLe16(image.data() + DbfHeaderLayout::headerLength, static_cast<uint16_t>(headerLength));
-    encodeLe16(image.data() + DbfHeaderLayout::recordLength, static_cast<uint16_t>(offset));
+    encodeLe16(image.data() + DbfHeaderLayout::recordLength, static_cast<uint16_t>(recordLength));
     image[DbfHeaderLayout::ldid] = layout.ldid;
     if (level == 7) {
         std::memcpy(
@@ -770,7 +788,15 @@ DbfFile::create(FileSystem &fs, const std::string &path, const DbfLayout &layout
     }
     image[headerLength - 1] = kDbfDescriptorEnd;
     image[headerLength] = kDbfEndOfFile;
+    return image;
+}
 
+} // namespace
+
+std::unique_ptr<DbfFile>
+DbfFile::create(FileSystem &fs, const std::string &path, const DbfLayout &layout, ShareMode share)
+{
+    const std::vector<uint8_t> image = newTableImage(layout, newTableFields(path, layout));
     std::unique_ptr<DbfFile> dbf(new DbfFile(fs.create(path, share), true));
     dbf->m_file->writeAt(0, image.data(), image.size());
     dbf->load();
