@@ -802,31 +802,22 @@ std::vector<TagDefinition> demoFilmTags()
     return filmsLayout().tags;
 }
 
-DemoSummary createDemoCatalogue(FileSystem &fs,
-                                const std::string &dir,
-                                const DemoOptions &options,
-                                DemoWriter &writer)
-{
-    const CataloguePaths paths = createCatalogueTables(fs, dir);
-    const std::string &config = paths.config;
-    const std::string &people = paths.people;
-    const std::string &genres = paths.genres;
-    const std::string &pool = paths.pool;
-    const std::string &friends = paths.friends;
-    DemoSummary summary;
-    summary.filmsPath = paths.films;
+namespace {
 
-    writer.openTable(fs, people);
+// The people, genres, friends and configuration tables.
+void writeSideTables(FileSystem &fs, const CataloguePaths &paths, DemoWriter &writer)
+{
+    writer.openTable(fs, paths.people);
     for (const Person &p : kPeople)
         writer.insert({{"TYP", p.typ}, {"IMIE", p.imie}, {"NAZWISKO", p.nazwisko}});
     writer.closeTable();
 
-    writer.openTable(fs, genres);
+    writer.openTable(fs, paths.genres);
     for (const char *g : kGenres)
         writer.insert({{"GATUNEK", g}});
     writer.closeTable();
 
-    writer.openTable(fs, friends);
+    writer.openTable(fs, paths.friends);
     int friendNo = 0;
     for (const Friend &f : kFriends) {
         ++friendNo;
@@ -840,51 +831,61 @@ DemoSummary createDemoCatalogue(FileSystem &fs,
     }
     writer.closeTable();
 
-    writer.openTable(fs, config);
+    writer.openTable(fs, paths.config);
     writer.insert({{"ID_OSOBY", std::to_string(friendNo + 1)}});
     writer.closeTable();
+}
 
-    // Films, then the pool of numbers no film uses.
-    writer.openTable(fs, summary.filmsPath);
+// The films, into the open films table: the hand-made ones, or as many generated. Appends the
+// record numbers to recnos and returns the pool of numbers no film uses.
+std::vector<int> writeFilms(DemoWriter &writer,
+                            const DemoOptions &options,
+                            Random &rng,
+                            std::vector<uint32_t> &recnos)
+{
     std::vector<int> poolNumbers;
-    std::vector<uint32_t> recnos; // live film records
-    Random rng(options.seed);
     const uint32_t handMade = static_cast<uint32_t>(std::size(kFilms));
     if (options.films <= handMade) {
         const uint32_t count = options.films == 0 ? handMade : options.films;
         for (uint32_t i = 0; i < count; ++i)
             recnos.push_back(writer.insert(filmValues(kFilms[i])));
         poolNumbers.assign(std::begin(kPoolNumbers), std::end(kPoolNumbers));
-    } else {
-        const uint32_t total = options.films;
-        const uint32_t poolSize = 5;
-        std::set<int> holes;
-        const uint32_t numbers = std::min<uint32_t>(total + poolSize, kMaxCdNumber);
-        while (holes.size() < poolSize)
-            holes.insert(1 + static_cast<int>(rng.below(numbers)));
-        writer.beginBatch(total);
-        int id = 0;
-        for (uint32_t i = 0; i < total; ++i) {
-            // Six digits: past 999,999 films the numbers start again (several films per CD).
-            do
-                id = id % kMaxCdNumber + 1;
-            while (holes.count(id));
-            recnos.push_back(writer.insert(generatedFilm(rng, static_cast<uint32_t>(id))));
-            if (options.progress && (i + 1) % 1000 == 0 && i + 1 < total)
-                options.progress("films", i + 1, total);
-        }
-        writer.endBatch();
-        if (options.progress)
-            options.progress("films", total, total); // once, after the batch is complete
-        poolNumbers.assign(holes.begin(), holes.end());
-        std::reverse(poolNumbers.begin(), poolNumbers.end()); // unsorted record order
-        std::swap(poolNumbers.front(), poolNumbers[poolNumbers.size() / 2]);
+        return poolNumbers;
     }
-    summary.films = static_cast<uint32_t>(recnos.size());
+    const uint32_t total = options.films;
+    const uint32_t poolSize = 5;
+    std::set<int> holes;
+    const uint32_t numbers = std::min<uint32_t>(total + poolSize, kMaxCdNumber);
+    while (holes.size() < poolSize)
+        holes.insert(1 + static_cast<int>(rng.below(numbers)));
+    writer.beginBatch(total);
+    int id = 0;
+    for (uint32_t i = 0; i < total; ++i) {
+        // Six digits: past 999,999 films the numbers start again (several films per CD).
+        do
+            id = id % kMaxCdNumber + 1;
+        while (holes.count(id));
+        recnos.push_back(writer.insert(generatedFilm(rng, static_cast<uint32_t>(id))));
+        if (options.progress && (i + 1) % 1000 == 0 && i + 1 < total)
+            options.progress("films", i + 1, total);
+    }
+    writer.endBatch();
+    if (options.progress)
+        options.progress("films", total, total); // once, after the batch is complete
+    poolNumbers.assign(holes.begin(), holes.end());
+    std::reverse(poolNumbers.begin(), poolNumbers.end()); // unsorted record order
+    std::swap(poolNumbers.front(), poolNumbers[poolNumbers.size() / 2]);
+    return poolNumbers;
+}
 
-    // Churn: corrections (titles, genres, CD numbers) and deletions of random live films.
+// Churn: corrections (titles, genres, CD numbers) and deletions of random live films.
+void churnFilms(DemoWriter &writer,
+                const DemoOptions &options,
+                Random &rng,
+                std::vector<uint32_t> live,
+                DemoSummary &summary)
+{
     int nextNumber = kMaxCdNumber;
-    std::vector<uint32_t> live = recnos;
     for (uint32_t k = 0; k < options.churn && !live.empty(); ++k) {
         const size_t at = rng.below(static_cast<uint32_t>(live.size()));
         const uint32_t recno = live[at];
@@ -919,9 +920,30 @@ DemoSummary createDemoCatalogue(FileSystem &fs,
     }
     if (options.progress && options.churn > 0)
         options.progress("churn", options.churn, options.churn);
+}
+
+} // namespace
+
+DemoSummary createDemoCatalogue(FileSystem &fs,
+                                const std::string &dir,
+                                const DemoOptions &options,
+                                DemoWriter &writer)
+{
+    const CataloguePaths paths = createCatalogueTables(fs, dir);
+    DemoSummary summary;
+    summary.filmsPath = paths.films;
+    writeSideTables(fs, paths, writer);
+
+    // Films, then the pool of numbers no film uses.
+    writer.openTable(fs, summary.filmsPath);
+    std::vector<uint32_t> recnos; // live film records
+    Random rng(options.seed);
+    const std::vector<int> poolNumbers = writeFilms(writer, options, rng, recnos);
+    summary.films = static_cast<uint32_t>(recnos.size());
+    churnFilms(writer, options, rng, recnos, summary);
     writer.closeTable();
 
-    writer.openTable(fs, pool);
+    writer.openTable(fs, paths.pool);
     for (int n : poolNumbers)
         writer.insert({{"ID_CD", std::to_string(n)}});
     writer.closeTable();

@@ -166,8 +166,23 @@ void TdlgDopiszFilm::buildPanel(DataSource *ds)
     auto *panel = new QVBoxLayout(panelDopisz);
     panel->setContentsMargins(4, 4, 4, 4);
     panel->setSpacing(4);
+    buildTitleGroup(ds);
+    panel->addWidget(GroupBox1);
+    buildDescriptionGroup(ds);
+    panel->addWidget(GroupBox2, 1);
 
-    // Group 1: the CD number and the two titles, labels above their edits.
+    auto *bottom = new QHBoxLayout;
+    bottom->setSpacing(4);
+    buildRemarksGroup(ds);
+    bottom->addWidget(GroupBox3, 2);
+    buildTechnicalGroup(ds);
+    bottom->addWidget(GroupBox4, 5);
+    panel->addLayout(bottom);
+}
+
+// Group 1: the CD number and the two titles, labels above their edits.
+void TdlgDopiszFilm::buildTitleGroup(DataSource *ds)
+{
     GroupBox1 = makeGroup(panelDopisz, QStringLiteral("GroupBox1"));
     auto *g1 = new QGridLayout(GroupBox1);
     compact(g1);
@@ -188,10 +203,12 @@ void TdlgDopiszFilm::buildPanel(DataSource *ds)
     g1->addWidget(EditT_ORG, 1, 3);
     g1->setColumnStretch(2, 1);
     g1->setColumnStretch(3, 1);
-    panel->addWidget(GroupBox1);
+}
 
-    // Group 2: genre, people, year and country on the left half, the description on the right.
-    // Column 5 holds the pickers beside their edits.
+// Group 2: genre, people, year and country on the left half, the description on the right.
+// Column 5 holds the pickers beside their edits.
+void TdlgDopiszFilm::buildDescriptionGroup(DataSource *ds)
+{
     GroupBox2 = makeGroup(panelDopisz, QStringLiteral("GroupBox2"));
     auto *g2 = new QGridLayout(GroupBox2);
     compact(g2);
@@ -232,12 +249,11 @@ void TdlgDopiszFilm::buildPanel(DataSource *ds)
     // The description fills the right half of the group.
     g2->setColumnStretch(6, 0);
     MemoOPIS->setFixedWidth((kClientWidth - 40) / 2 - 8);
-    panel->addWidget(GroupBox2, 1);
+}
 
-    auto *bottom = new QHBoxLayout;
-    bottom->setSpacing(4);
-
-    // Group 3: number of CDs, watched, remarks.
+// Group 3: number of CDs, watched, remarks.
+void TdlgDopiszFilm::buildRemarksGroup(DataSource *ds)
+{
     GroupBox3 = makeGroup(panelDopisz, QStringLiteral("GroupBox3"));
     auto *g3 = new QGridLayout(GroupBox3);
     compact(g3);
@@ -260,9 +276,11 @@ void TdlgDopiszFilm::buildPanel(DataSource *ds)
     g3->addWidget(EditUWAGI, 2, 1);
     g3->setColumnStretch(1, 1);
     g3->setRowStretch(3, 1);
-    bottom->addWidget(GroupBox3, 2);
+}
 
-    // Group 4: the technical data, video on the left, audio on the right (the probe fills them).
+// Group 4: the technical data, video on the left, audio on the right (the probe fills them).
+void TdlgDopiszFilm::buildTechnicalGroup(DataSource *ds)
+{
     GroupBox4 = makeGroup(panelDopisz, QStringLiteral("GroupBox4"));
     auto *g4 = new QGridLayout(GroupBox4);
     compact(g4);
@@ -284,9 +302,6 @@ void TdlgDopiszFilm::buildPanel(DataSource *ds)
     EditABITRATE = techRow(4, 2, strings::filmLabelABitrate, QStringLiteral("ABITRATE"));
     g4->setColumnStretch(1, 1);
     g4->setColumnStretch(3, 1);
-    bottom->addWidget(GroupBox4, 5);
-
-    panel->addLayout(bottom);
 }
 
 void TdlgDopiszFilm::arrangeTabOrder()

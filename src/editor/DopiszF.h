@@ -138,6 +138,10 @@ protected:
 private:
     void buildToolBar();
     void buildPanel(DataSource *dsFilmy);
+    void buildTitleGroup(DataSource *dsFilmy);
+    void buildDescriptionGroup(DataSource *dsFilmy);
+    void buildRemarksGroup(DataSource *dsFilmy);
+    void buildTechnicalGroup(DataSource *dsFilmy);
     void buildPickers(DataSource *dsFilmy);
     void arrangeTabOrder();
     Table *films() const;

@@ -489,56 +489,121 @@ DbfFile::open(FileSystem &fs, const std::string &path, OpenMode mode, ShareMode 
     return dbf;
 }
 
-void DbfFile::load()
+namespace {
+
+// The level a version byte stands for (0x03: by the language driver byte, 0 at level III).
+int levelOf(const std::string &file, uint8_t version, uint8_t ldid)
 {
-    const std::string &name = path();
-    auto corrupt = [&](const std::string &fault) {
-        return CorruptFileError(name, fault);
-    };
-    const uint64_t size = m_file->size();
-    uint8_t h[kDbf7HeaderSize] = {};
-    if (size < kDbfHeaderSize) {
-        throw corrupt("truncated header (" + std::to_string(size) + " bytes)");
-    }
-    m_file->readExact(0, h, kDbfHeaderSize);
-    m_version = h[0];
-    switch (m_version) {
+    switch (version) {
     case 0x04:
     case 0x8C:
-        m_level = 7;
-        break;
+        return 7;
     case 0x83:
-        m_level = 3;
-        break;
+        return 3;
     case 0x03:
-        m_level = h[29] == 0 ? 3 : 4;
-        break;
+        return ldid == 0 ? 3 : 4;
     case 0x8B:
     case 0x43:
     case 0x63:
     case 0x7B:
     case 0xCB:
-        m_level = 4;
-        break;
+        return 4;
     default:
-        throw corrupt("not a dBase table (version byte " + hexByte(m_version) + ")");
+        throw CorruptFileError(file, "not a dBase table (version byte " + hexByte(version) + ")");
     }
-    const size_t headerSize = m_level == 7 ? kDbf7HeaderSize : kDbfHeaderSize;
-    const size_t descSize = m_level == 7 ? kDbf7DescriptorSize : kDbfDescriptorSize;
+}
+
+// The field descriptor at d, checked: field number `number` (1-based) of a table of the given
+// level, starting at offset in the record.
+FieldDesc
+readDescriptor(const std::string &file, const uint8_t *d, int level, size_t number, uint32_t offset)
+{
+    const FieldDescriptorLayout &L = descriptorLayout(level);
+    auto corrupt = [&](const std::string &fault) {
+        return CorruptFileError(file, fault);
+    };
+    FieldDesc f;
+    f.name.assign(reinterpret_cast<const char *>(d),
+                  strnlen(reinterpret_cast<const char *>(d), L.nameSize));
+    while (!f.name.empty() && f.name.back() == ' ') {
+        f.name.pop_back();
+    }
+    f.type = static_cast<char>(d[L.type]);
+    f.length = d[L.length];
+    f.decimals = d[L.decimals];
+    f.offset = offset;
+    const std::string which = "field " + std::to_string(number)
+                              + (f.name.empty() ? std::string() : " (" + f.name + ")");
+    if (f.name.empty()) {
+        throw corrupt(which + " has no name");
+    }
+    bool typeOk = std::strchr("CNFLDMBG", f.type) != nullptr;
+    if (level == 7 && std::strchr("I+O@", f.type) != nullptr) {
+        typeOk = true;
+    }
+    if (!typeOk || f.type == '\0') {
+        throw corrupt(which + " has an unknown type " + hexByte(static_cast<uint8_t>(f.type)));
+    }
+    if (f.length == 0) {
+        throw corrupt(which + " has length 0");
+    }
+    const size_t required = f.type == 'D'                      ? 8
+                            : (f.type == 'I' || f.type == '+') ? 4
+                            : (f.type == 'O' || f.type == '@') ? 8
+                                                               : 0;
+    if (required != 0 && f.length != required) {
+        throw corrupt(which + " of type " + std::string(1, f.type) + " has length "
+                      + std::to_string(f.length));
+    }
+    return f;
+}
+
+} // namespace
+
+void DbfFile::load()
+{
+    const uint64_t size = m_file->size();
+    const uint32_t headerCount = loadHeader(size);
+    const uint32_t offset = loadDescriptors();
+    if (m_recordLength < offset) {
+        throw CorruptFileError(path(),
+                               "record length " + std::to_string(m_recordLength)
+                                   + " is smaller than its fields need (" + std::to_string(offset)
+                                   + ")");
+    }
+    const uint64_t available = (size - m_headerLength) / m_recordLength;
+    m_recordCount = static_cast<uint32_t>(std::min<uint64_t>(headerCount, available));
+}
+
+uint32_t DbfFile::loadHeader(uint64_t size)
+{
+    const std::string &name = path();
+    auto corrupt = [&](const std::string &fault) {
+        return CorruptFileError(name, fault);
+    };
+    uint8_t h[kDbf7HeaderSize] = {};
+    if (size < kDbfHeaderSize) {
+        throw corrupt("truncated header (" + std::to_string(size) + " bytes)");
+    }
+    m_file->readExact(0, h, kDbfHeaderSize);
+    m_version = h[DbfHeaderLayout::version];
+    m_level = levelOf(name, m_version, h[DbfHeaderLayout::ldid]);
+    const size_t headerSize = descriptorLayout(m_level).first;
     if (size < headerSize) {
         throw corrupt("truncated header (" + std::to_string(size) + " bytes)");
     }
     if (m_level == 7) {
         m_file->readExact(kDbfHeaderSize, h + kDbfHeaderSize, kDbf7HeaderSize - kDbfHeaderSize);
-        const char *name32 = reinterpret_cast<const char *>(h + 32);
-        m_driverName.assign(name32, strnlen(name32, 32));
+        const char *driver = reinterpret_cast<const char *>(h + DbfHeaderLayout::driverName);
+        m_driverName.assign(driver, strnlen(driver, DbfHeaderLayout::driverNameSize));
     }
-    m_lastUpdate = {1900 + h[1], h[2], h[3]};
-    const uint32_t headerCount = decodeLe32(h + 4);
-    m_headerLength = decodeLe16(h + 8);
-    m_recordLength = decodeLe16(h + 10);
-    m_productionIndex = h[28] != 0;
-    m_ldid = h[29];
+    const uint8_t *date = h + DbfHeaderLayout::date;
+    m_lastUpdate = {1900 + date[0], date[1], date[2]};
+    const uint32_t headerCount = decodeLe32(h + DbfHeaderLayout::recordCount);
+    m_headerLength = decodeLe16(h + DbfHeaderLayout::headerLength);
+    m_recordLength = decodeLe16(h + DbfHeaderLayout::recordLength);
+    m_productionIndex = h[DbfHeaderLayout::productionIndex] != 0;
+    m_ldid = h[DbfHeaderLayout::ldid];
     const CodePage cp = m_level == 7 && !m_driverName.empty() ? codePageForDriverName(m_driverName)
                                                               : codePageForLdid(m_ldid);
     m_codec = FieldCodec(name, cp);
@@ -550,8 +615,15 @@ void DbfFile::load()
         throw corrupt("header length " + std::to_string(m_headerLength)
                       + " is beyond the end of the file (" + std::to_string(size) + " bytes)");
     }
-    std::vector<uint8_t> desc(m_headerLength - headerSize);
-    m_file->readExact(headerSize, desc.data(), desc.size());
+    return headerCount;
+}
+
+uint32_t DbfFile::loadDescriptors()
+{
+    const std::string &name = path();
+    const FieldDescriptorLayout &layout = descriptorLayout(m_level);
+    std::vector<uint8_t> desc(m_headerLength - layout.first);
+    m_file->readExact(layout.first, desc.data(), desc.size());
 
     m_fields.clear();
     uint32_t offset = 1;
@@ -562,69 +634,93 @@ void DbfFile::load()
             terminated = true;
             break;
         }
-        if (pos + descSize > desc.size()) {
+        if (pos + layout.size > desc.size()) {
             break;
         }
-        const uint8_t *d = desc.data() + pos;
-        const size_t nameMax = m_level == 7 ? 32 : 11;
-        FieldDesc f;
-        f.name.assign(reinterpret_cast<const char *>(d),
-                      strnlen(reinterpret_cast<const char *>(d), nameMax));
-        while (!f.name.empty() && f.name.back() == ' ') {
-            f.name.pop_back();
-        }
-        const size_t typeAt = m_level == 7 ? 32 : 11;
-        const size_t lengthAt = m_level == 7 ? 33 : 16;
-        f.type = static_cast<char>(d[typeAt]);
-        f.length = d[lengthAt];
-        f.decimals = d[lengthAt + 1];
-        f.offset = offset;
-        const std::string which = "field " + std::to_string(m_fields.size() + 1)
-                                  + (f.name.empty() ? std::string() : " (" + f.name + ")");
-        if (f.name.empty()) {
-            throw corrupt(which + " has no name");
-        }
-        bool typeOk = std::strchr("CNFLDMBG", f.type) != nullptr;
-        if (m_level == 7 && std::strchr("I+O@", f.type) != nullptr) {
-            typeOk = true;
-        }
-        if (!typeOk || f.type == '\0') {
-            throw corrupt(which + " has an unknown type " + hexByte(static_cast<uint8_t>(f.type)));
-        }
-        if (f.length == 0) {
-            throw corrupt(which + " has length 0");
-        }
-        const size_t required = f.type == 'D'                      ? 8
-                                : (f.type == 'I' || f.type == '+') ? 4
-                                : (f.type == 'O' || f.type == '@') ? 8
-                                                                   : 0;
-        if (required != 0 && f.length != required) {
-            throw corrupt(which + " of type " + std::string(1, f.type) + " has length "
-                          + std::to_string(f.length));
-        }
+        FieldDesc f = readDescriptor(name, desc.data() + pos, m_level, m_fields.size() + 1, offset);
         offset += f.length;
         m_fields.push_back(std::move(f));
         if (m_fields.size() > kDbfMaxFields) {
-            throw corrupt("more than " + std::to_string(kDbfMaxFields) + " fields");
+            throw CorruptFileError(name, "more than " + std::to_string(kDbfMaxFields) + " fields");
         }
-        pos += descSize;
+        pos += layout.size;
     }
     if (!terminated) {
-        throw corrupt("the field descriptors are not terminated by 0x0D within the header");
+        throw CorruptFileError(
+            name, "the field descriptors are not terminated by 0x0D within the header");
     }
     if (m_fields.empty()) {
-        throw corrupt("the table has no fields");
+        throw CorruptFileError(name, "the table has no fields");
     }
-    if (m_recordLength < offset) {
-        throw corrupt("record length " + std::to_string(m_recordLength)
-                      + " is smaller than its fields need (" + std::to_string(offset) + ")");
-    }
-    const uint64_t available = (size - m_headerLength) / m_recordLength;
-    m_recordCount = static_cast<uint32_t>(std::min<uint64_t>(headerCount, available));
+    return offset;
 }
 
-std::unique_ptr<DbfFile>
-DbfFile::create(FileSystem &fs, const std::string &path, const DbfLayout &layout, ShareMode share)
+namespace {
+
+// Field f of a new table of the given level, checked and completed: the name in upper case,
+// the fixed length of its type. The earlier fields are those before it. Throws FieldError.
+void completeNewField(const std::string &path, int level, FieldDesc &f, const FieldList &earlier)
+{
+    auto bad = [&](const std::string &fault) {
+        return FieldError(path, fault);
+    };
+    const std::string allowed = level == 7 ? "CNFLDMBGI+O@" : level == 4 ? "CNFLDMBG" : "CNLDM";
+    const size_t maxName = descriptorLayout(level).nameSize - 1;
+    f.name = upperAscii(f.name);
+    bool nameOk
+        = !f.name.empty() && f.name.size() <= maxName && f.name[0] >= 'A' && f.name[0] <= 'Z';
+    for (const char c : f.name) {
+        nameOk = nameOk && ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_');
+    }
+    if (!nameOk) {
+        throw bad("\"" + f.name + "\" is not a valid field name");
+    }
+    if (findField(earlier, f.name) >= 0) {
+        throw bad("field " + f.name + " is defined twice");
+    }
+    if (allowed.find(f.type) == std::string::npos) {
+        throw bad("field " + f.name + ": type " + std::string(1, f.type)
+                  + " is not available at level " + std::to_string(level));
+    }
+    uint8_t fixed = 0;
+    switch (f.type) {
+    case 'L':
+        fixed = 1;
+        break;
+    case 'D':
+    case 'O':
+    case '@':
+        fixed = 8;
+        break;
+    case 'M':
+    case 'B':
+    case 'G':
+        fixed = 10;
+        break;
+    case 'I':
+    case '+':
+        fixed = 4;
+        break;
+    default:
+        break;
+    }
+    if (fixed != 0) {
+        f.length = fixed;
+        f.decimals = 0;
+    } else if (f.type == 'C') {
+        if (f.length < 1 || f.length > 254) {
+            throw bad("field " + f.name + ": a character field has 1 to 254 bytes");
+        }
+        f.decimals = 0;
+    } else if (f.length < 1 || f.length > 20 || f.decimals > 18
+               || (f.decimals > 0 && f.decimals + 2 > f.length)) {
+        throw bad("field " + f.name + ": invalid numeric width " + std::to_string(f.length) + ","
+                  + std::to_string(f.decimals));
+    }
+}
+
+// The fields of a new table, checked, completed and placed in the record.
+FieldList newTableFields(const std::string &path, const DbfLayout &layout)
 {
     auto bad = [&](const std::string &fault) {
         return FieldError(path, fault);
@@ -639,111 +735,68 @@ DbfFile::create(FileSystem &fs, const std::string &path, const DbfLayout &layout
     }
     FieldList fields = layout.fields;
     uint32_t offset = 1;
-    bool memo = false;
-    const std::string allowed = level == 7 ? "CNFLDMBGI+O@" : level == 4 ? "CNFLDMBG" : "CNLDM";
-    for (FieldDesc &f : fields) {
-        const size_t maxName = level == 7 ? 31 : 10;
-        f.name = upperAscii(f.name);
-        bool nameOk
-            = !f.name.empty() && f.name.size() <= maxName && f.name[0] >= 'A' && f.name[0] <= 'Z';
-        for (const char c : f.name) {
-            nameOk = nameOk && ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_');
-        }
-        if (!nameOk) {
-            throw bad("\"" + f.name + "\" is not a valid field name");
-        }
-        if (findField(FieldList(fields.begin(), fields.begin() + (&f - fields.data())), f.name)
-            >= 0) {
-            throw bad("field " + f.name + " is defined twice");
-        }
-        if (allowed.find(f.type) == std::string::npos) {
-            throw bad("field " + f.name + ": type " + std::string(1, f.type)
-                      + " is not available at level " + std::to_string(level));
-        }
-        uint8_t fixed = 0;
-        switch (f.type) {
-        case 'L':
-            fixed = 1;
-            break;
-        case 'D':
-        case 'O':
-        case '@':
-            fixed = 8;
-            break;
-        case 'M':
-        case 'B':
-        case 'G':
-            fixed = 10;
-            memo = true;
-            break;
-        case 'I':
-        case '+':
-            fixed = 4;
-            break;
-        default:
-            break;
-        }
-        if (fixed != 0) {
-            f.length = fixed;
-            f.decimals = 0;
-        } else if (f.type == 'C') {
-            if (f.length < 1 || f.length > 254) {
-                throw bad("field " + f.name + ": a character field has 1 to 254 bytes");
-            }
-            f.decimals = 0;
-        } else if (f.length < 1 || f.length > 20 || f.decimals > 18
-                   || (f.decimals > 0 && f.decimals + 2 > f.length)) {
-            throw bad("field " + f.name + ": invalid numeric width " + std::to_string(f.length)
-                      + "," + std::to_string(f.decimals));
-        }
+    for (size_t i = 0; i < fields.size(); ++i) {
+        FieldDesc &f = fields[i];
+        completeNewField(path, level, f, FieldList(fields.begin(), fields.begin() + i));
         f.offset = offset;
         offset += f.length;
     }
     if (offset > (level == 3 ? 4000u : kMaxRecordLength)) {
         throw bad("records of " + std::to_string(offset) + " bytes are too long");
     }
+    return fields;
+}
 
-    const size_t headerSize = level == 7 ? kDbf7HeaderSize : kDbfHeaderSize;
-    const size_t descSize = level == 7 ? kDbf7DescriptorSize : kDbfDescriptorSize;
-    const size_t headerLength = headerSize + descSize * fields.size() + 1;
+// The header, descriptors and end marker of a new, empty table.
+std::vector<uint8_t> newTableImage(const DbfLayout &layout, const FieldList &fields)
+{
+    const int level = layout.level;
+    const FieldDescriptorLayout &L = descriptorLayout(level);
+    const size_t headerLength = L.first + L.size * fields.size() + 1;
+    const uint32_t recordLength = fields.back().offset + fields.back().length;
     std::vector<uint8_t> image(headerLength + 1, 0);
     uint8_t version = level == 7 ? 0x04 : 0x03;
-    if (memo) {
+    if (std::any_of(
+            fields.begin(), fields.end(), [](const FieldDesc &f) { return isMemoType(f.type); })) {
         version |= level == 3 ? 0x80 : 0x88;
     }
     const DbfDate now = today();
-    image[0] = version;
-    image[1] = static_cast<uint8_t>(now.year - 1900);
-    image[2] = static_cast<uint8_t>(now.month);
-    image[3] = static_cast<uint8_t>(now.day);
-    encodeLe16(image.data() + 8, static_cast<uint16_t>(headerLength));
-    encodeLe16(image.data() + 10, static_cast<uint16_t>(offset));
-    image[29] = layout.ldid;
+    image[DbfHeaderLayout::version] = version;
+    uint8_t *date = image.data() + DbfHeaderLayout::date;
+    date[0] = static_cast<uint8_t>(now.year - 1900);
+    date[1] = static_cast<uint8_t>(now.month);
+    date[2] = static_cast<uint8_t>(now.day);
+    encodeLe16(image.data() + DbfHeaderLayout::headerLength, static_cast<uint16_t>(headerLength));
+    encodeLe16(image.data() + DbfHeaderLayout::recordLength, static_cast<uint16_t>(recordLength));
+    image[DbfHeaderLayout::ldid] = layout.ldid;
     if (level == 7) {
-        std::memcpy(image.data() + 32,
-                    layout.driverName.data(),
-                    std::min<size_t>(layout.driverName.size(), 31));
+        std::memcpy(
+            image.data() + DbfHeaderLayout::driverName,
+            layout.driverName.data(),
+            std::min<size_t>(layout.driverName.size(), DbfHeaderLayout::driverNameSize - 1));
     }
     for (size_t i = 0; i < fields.size(); ++i) {
-        uint8_t *d = image.data() + headerSize + i * descSize;
+        uint8_t *d = image.data() + L.first + i * L.size;
         const FieldDesc &f = fields[i];
         std::memcpy(d, f.name.data(), f.name.size());
-        if (level == 7) {
-            d[32] = static_cast<uint8_t>(f.type);
-            d[33] = f.length;
-            d[34] = f.decimals;
-            if (f.type == '+') {
-                encodeLe32(d + 42, 1);
-            }
-        } else {
-            d[11] = static_cast<uint8_t>(f.type);
-            d[16] = f.length;
-            d[17] = f.decimals;
+        d[L.type] = static_cast<uint8_t>(f.type);
+        d[L.length] = f.length;
+        d[L.decimals] = f.decimals;
+        if (f.type == '+') {
+            encodeLe32(d + L.autoIncrement, 1);
         }
     }
     image[headerLength - 1] = kDbfDescriptorEnd;
     image[headerLength] = kDbfEndOfFile;
+    return image;
+}
 
+} // namespace
+
+std::unique_ptr<DbfFile>
+DbfFile::create(FileSystem &fs, const std::string &path, const DbfLayout &layout, ShareMode share)
+{
+    const std::vector<uint8_t> image = newTableImage(layout, newTableFields(path, layout));
     std::unique_ptr<DbfFile> dbf(new DbfFile(fs.create(path, share), true));
     dbf->m_file->writeAt(0, image.data(), image.size());
     dbf->load();
@@ -877,7 +930,7 @@ void DbfFile::setProductionIndex(bool on)
 {
     checkWritable();
     const uint8_t flag = on ? 1 : 0;
-    m_file->writeAt(28, &flag, 1);
+    m_file->writeAt(DbfHeaderLayout::productionIndex, &flag, 1);
     m_productionIndex = on;
 }
 
@@ -888,7 +941,8 @@ uint32_t DbfFile::takeAutoIncrement(int fieldIndex)
         || m_fields[static_cast<size_t>(fieldIndex)].type != '+') {
         throw FieldError(path(), "not an autoincrement field");
     }
-    const uint64_t at = kDbf7HeaderSize + uint64_t(fieldIndex) * kDbf7DescriptorSize + 42;
+    const uint64_t at = kDbf7Descriptor.first + uint64_t(fieldIndex) * kDbf7Descriptor.size
+                        + kDbf7Descriptor.autoIncrement;
     uint8_t b[4];
     m_file->readExact(at, b, 4);
     const uint32_t value = decodeLe32(b);

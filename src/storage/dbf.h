@@ -53,6 +53,41 @@ constexpr uint8_t kRecordDeleted = '*';
 constexpr size_t kDbfMaxFields = 1024;
 constexpr size_t kDbfScanChunk = 256 * 1024; // bytes per read of a sequential scan
 
+// Where the header's values lie (the table above): one description that the reader and the
+// writer share.
+struct DbfHeaderLayout
+{
+    static constexpr size_t version = 0;
+    static constexpr size_t date = 1;             // 3 bytes: year - 1900, month, day
+    static constexpr size_t recordCount = 4;      // u32
+    static constexpr size_t headerLength = 8;     // u16
+    static constexpr size_t recordLength = 10;    // u16
+    static constexpr size_t productionIndex = 28; // 1 byte
+    static constexpr size_t ldid = 29;            // 1 byte
+    static constexpr size_t driverName = 32;      // level 7: ASCIIZ
+    static constexpr size_t driverNameSize = 32;
+};
+
+// Where the field descriptors start and where their values lie, one layout per level.
+struct FieldDescriptorLayout
+{
+    size_t first;    // offset of the first descriptor in the file
+    size_t size;     // bytes per descriptor
+    size_t nameSize; // NUL-filled name; we write at most nameSize - 1 characters
+    size_t type;
+    size_t length;
+    size_t decimals;
+    size_t autoIncrement; // u32 next value of a + field (level 7; 0 = none at this level)
+};
+constexpr FieldDescriptorLayout kDbfDescriptor
+    = {kDbfHeaderSize, kDbfDescriptorSize, 11, 11, 16, 17, 0};
+constexpr FieldDescriptorLayout kDbf7Descriptor
+    = {kDbf7HeaderSize, kDbf7DescriptorSize, 32, 32, 33, 34, 42};
+constexpr const FieldDescriptorLayout &descriptorLayout(int level)
+{
+    return level == 7 ? kDbf7Descriptor : kDbfDescriptor;
+}
+
 struct DbfDate
 {
     int year = 0;
@@ -189,6 +224,10 @@ public:
 private:
     DbfFile(std::unique_ptr<File> file, bool writable);
     void load();
+    // The steps of load(): the header (returns the record count it states) and the field
+    // descriptors (returns the record length the fields need).
+    uint32_t loadHeader(uint64_t size);
+    uint32_t loadDescriptors();
     void checkWritable() const;
     void checkRecno(uint32_t recno) const;
     void touchDate();

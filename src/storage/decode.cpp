@@ -2,13 +2,16 @@
 
 namespace welarik {
 
-uint32_t decodeField(const FieldCodec &codec, const FieldDesc &f, const uint8_t *record)
+uint32_t
+decodeField(const FieldCodec &codec, const FieldDesc &f, const uint8_t *record, DecodeMode mode)
 {
+    const bool all = mode == DecodeMode::All;
     switch (f.type) {
     case 'N':
     case 'F':
         codec.number(f, record);
-        codec.integer(f, record);
+        if (all)
+            codec.integer(f, record);
         break;
     case 'L':
         codec.logical(f, record);
@@ -22,16 +25,20 @@ uint32_t decodeField(const FieldCodec &codec, const FieldDesc &f, const uint8_t 
         return codec.memoBlock(f, record);
     case 'I':
     case '+':
-        codec.long32(f, record);
+        if (all)
+            codec.long32(f, record);
         break;
     case 'O':
-        codec.doubleValue(f, record);
+        if (all)
+            codec.doubleValue(f, record);
         break;
     case '@':
-        codec.timestamp(f, record);
+        if (all)
+            codec.timestamp(f, record);
         break;
     default:
-        codec.text(f, record);
+        if (all)
+            codec.text(f, record);
         break;
     }
     return 0;

@@ -4,7 +4,6 @@
 #include "coding.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <ctime>
 #include <unordered_set>
@@ -12,16 +11,57 @@
 namespace welarik {
 namespace {
 
-constexpr size_t kHeaderSize = 512;
+constexpr size_t kHeaderSize = 512; // the tag table follows
 constexpr size_t kSlotCount = 48;
+constexpr size_t kSlotLength = 32; // levels 4/5 (level 7: as the header says)
 constexpr uint32_t kMaxDepth = 40;
-constexpr size_t kExprOffset = 24;
-constexpr size_t kExprSize = 220;
 constexpr size_t kMaxCreateKeyLength = 100;
 constexpr uint8_t kFlagDescending = 0x08;
 constexpr uint8_t kFlagNormal = 0x10;
 constexpr uint8_t kFlagUnique = 0x40;
 const char kSignature[4] = {'W', 'L', 'R', 'K'};
+
+// Where the values of the file header (page 0) lie, for the reader and the writer alike.
+struct MdxHeaderLayout
+{
+    static constexpr size_t version = 0;
+    static constexpr size_t created = 1;      // 3 bytes YY MM DD
+    static constexpr size_t tableName = 4;    // 16 bytes, NUL padded
+    static constexpr size_t blockFactor = 20; // u16
+    static constexpr size_t blockSize = 22;   // u16
+    static constexpr size_t production = 24;
+    static constexpr size_t slotCount = 25;
+    static constexpr size_t slotLength = 26; // u16
+    static constexpr size_t tagsInUse = 28;  // u16
+    static constexpr size_t ldid = 31;
+    static constexpr size_t totalPages = 32; // u32
+    static constexpr size_t updated = 44;    // 3 bytes YY MM DD, then one kept as found
+    static constexpr size_t signature = 48;  // 4 bytes, ours
+    static constexpr size_t state = 52;      // engine state after the signature
+};
+
+// Where the values of a tag header lie.
+struct TagHeaderLayout
+{
+    static constexpr size_t root = 0;      // u32
+    static constexpr size_t pagesUsed = 4; // u32
+    static constexpr size_t flags = 8;
+    static constexpr size_t keyType = 9;
+    static constexpr size_t ldid = 11;
+    static constexpr size_t keyLength = 12;  // u16
+    static constexpr size_t maxKeys = 14;    // u16
+    static constexpr size_t dateKeys = 16;   // u16: 1 for date keys
+    static constexpr size_t itemLength = 18; // u16
+    static constexpr size_t counter = 20;
+    static constexpr size_t unique = 23;
+    static constexpr size_t expression = 24; // ASCIIZ
+    static constexpr size_t expressionSize = 220;
+    static constexpr size_t hasKeys = 246;
+    static constexpr size_t firstLeaf = 248; // u32
+    static constexpr size_t lastLeaf = 252;  // u32
+    static constexpr size_t date = 257;      // 3 bytes YY MM DD
+    static constexpr size_t singleField = 480;
+};
 
 struct SlotLayout
 {
@@ -46,8 +86,17 @@ void writeDate(uint8_t *p)
 // pointer (rightmost child); its key is not stored on disk and is not kept here.
 struct MdxTag::Node
 {
+    // A key and the pointer stored beside it: a record number in a leaf, the page of a child
+    // in an interior node.
+    struct Entry
+    {
+        std::string key;
+        uint32_t pointer = 0;
+        uint32_t recno() const { return pointer; }     // leaf
+        uint32_t childPage() const { return pointer; } // interior node
+    };
     bool leaf = true;
-    std::vector<IndexEntry> entries;
+    std::vector<Entry> entries;
     // Interior nodes, memory only: the record number of each child's highest entry (0 = not
     // known yet), so that equal keys do not send every insert down to the leaves.
     mutable std::vector<uint32_t> lastRecno;
@@ -92,9 +141,9 @@ struct MdxFile::NodeCache
     static size_t footprint(const MdxTag::Node &nd)
     {
         size_t n = 2 * sizeof(Slot) + sizeof(MdxTag::Node) + 32 // table and control block
-                   + nd.entries.capacity() * sizeof(IndexEntry)
+                   + nd.entries.capacity() * sizeof(MdxTag::Node::Entry)
                    + nd.lastRecno.capacity() * sizeof(uint32_t);
-        for (const IndexEntry &e : nd.entries)
+        for (const MdxTag::Node::Entry &e : nd.entries)
             if (e.key.capacity() > 15) // beyond the string's own small buffer
                 n += e.key.capacity() + 1;
         return n;
@@ -217,31 +266,32 @@ void MdxFile::readHeader()
 {
     uint8_t h[kHeaderSize];
     m_file->readExact(0, h, kHeaderSize);
-    m_version = h[0];
+    using H = MdxHeaderLayout;
+    m_version = h[H::version];
     if (m_version != 2 && m_version != 3)
         corrupt("unknown index version " + std::to_string(m_version));
-    m_blockFactor = decodeLe16(h + 20);
-    m_blockSize = decodeLe16(h + 22);
+    m_blockFactor = decodeLe16(h + H::blockFactor);
+    m_blockSize = decodeLe16(h + H::blockSize);
     if (m_blockFactor < 1 || m_blockFactor > 32 || m_blockSize != m_blockFactor * kMdxPageSize)
         corrupt("bad block size " + std::to_string(m_blockSize) + " (factor "
                 + std::to_string(m_blockFactor) + ")");
-    m_slotLength = decodeLe16(h + 26);
+    m_slotLength = decodeLe16(h + H::slotLength);
     size_t minSlot = m_version == 3 ? kSlot7.type + 1 : kSlot4.type + 1;
     if (m_slotLength < minSlot || m_slotLength > 255)
         corrupt("bad tag slot length " + std::to_string(m_slotLength));
-    uint16_t tags = decodeLe16(h + 28);
+    uint16_t tags = decodeLe16(h + H::tagsInUse);
     if (tags > kMdxMaxTags)
         corrupt("more than 47 tags (" + std::to_string(tags) + ")");
-    m_ldid = h[31];
-    m_totalPages = decodeLe32(h + 32);
+    m_ldid = h[H::ldid];
+    m_totalPages = decodeLe32(h + H::totalPages);
     m_pagesOnDisk = m_totalPages;
-    std::memcpy(m_headTail, h + 44, sizeof m_headTail);
+    std::memcpy(m_headTail, h + H::updated, sizeof m_headTail);
     uint64_t filePages = m_file->size() / kMdxPageSize;
     if (m_totalPages > filePages)
         corrupt("header counts " + std::to_string(m_totalPages) + " pages, the file holds "
                 + std::to_string(filePages));
-    if (std::memcmp(h + 48, kSignature, 4) == 0)
-        m_markAtOpen = h[52] == 0 ? EngineMark::Clean : EngineMark::Writing;
+    if (std::memcmp(h + H::signature, kSignature, 4) == 0)
+        m_markAtOpen = h[H::state] == 0 ? EngineMark::Clean : EngineMark::Writing;
 
     std::vector<uint8_t> table(kSlotCount * m_slotLength);
     m_file->readExact(kHeaderSize, table.data(), table.size());
@@ -259,15 +309,13 @@ void MdxFile::readHeader()
     }
 }
 
-std::unique_ptr<MdxFile> MdxFile::create(FileSystem &fs,
-                                         const std::string &path,
-                                         ShareMode share,
-                                         const std::string &tableBaseName,
-                                         uint8_t ldid,
-                                         const FieldList &fields,
-                                         CodePage codePage,
-                                         const std::vector<TagDefinition> &tags)
+namespace {
+
+// The key expressions of the tags of a new index; throws IndexError for a definition the
+// index cannot hold.
+std::vector<KeyExpression> tagExpressions(const std::string &path, const MdxCreateParams &p)
 {
+    const std::vector<TagDefinition> &tags = p.tags;
     if (tags.size() > kMdxMaxTags)
         throw IndexError(path, "more than 47 tags");
     std::vector<KeyExpression> exprs;
@@ -280,7 +328,7 @@ std::unique_ptr<MdxFile> MdxFile::create(FileSystem &fs,
         for (size_t j = 0; j < i; ++j)
             if (upperAscii(tags[j].name) == name)
                 throw IndexError(path, "tag " + name + " given twice");
-        KeyExpression e(t.expression, fields, codePage);
+        KeyExpression e(t.expression, p.fields, p.codePage);
         if (!e.evaluable())
             throw IndexError(path,
                              "tag " + name + ": key expression " + t.expression
@@ -289,61 +337,43 @@ std::unique_ptr<MdxFile> MdxFile::create(FileSystem &fs,
             throw IndexError(path,
                              "tag " + name + ": key longer than 100 bytes ("
                                  + std::to_string(e.keyLength()) + ")");
-        if (t.expression.size() >= kExprSize)
+        if (t.expression.size() >= TagHeaderLayout::expressionSize)
             throw IndexError(path, "tag " + name + ": key expression too long");
         exprs.push_back(std::move(e));
     }
+    return exprs;
+}
 
-    std::unique_ptr<MdxFile> f(new MdxFile);
-    f->m_file = fs.create(path, share);
-    f->m_writable = true;
-    f->m_fields = fields;
-    f->m_codePage = codePage;
-    f->m_version = 2;
-    f->m_blockFactor = 2;
-    f->m_blockSize = 1024;
-    f->m_slotLength = 32;
-    f->m_ldid = ldid;
-    f->m_markAtOpen = EngineMark::Clean;
-    const uint32_t factor = f->m_blockFactor;
-    f->m_totalPages = 4 + static_cast<uint32_t>(tags.size()) * 2 * factor;
+// The header page of a new tag, tag i of a new index (two blocks a tag after the tag table).
+uint32_t newTagHeaderPage(size_t i, uint32_t factor)
+{
+    return static_cast<uint32_t>(4 + i * 2 * factor);
+}
 
-    std::vector<uint8_t> head(2048, 0);
-    head[0] = 2;
-    writeDate(head.data() + 1);
-    std::string base = tableBaseName.substr(0, 8);
-    std::memcpy(head.data() + 4, base.data(), base.size());
-    encodeLe16(head.data() + 20, factor);
-    encodeLe16(head.data() + 22, f->m_blockSize);
-    head[24] = 1;
-    head[25] = kSlotCount;
-    head[26] = 32;
-    encodeLe16(head.data() + 28, static_cast<uint16_t>(tags.size()));
-    head[31] = ldid;
-    encodeLe32(head.data() + 32, f->m_totalPages);
-    f->m_pagesOnDisk = f->m_totalPages;
-    writeDate(head.data() + 44);
-    std::memcpy(f->m_headTail, head.data() + 44, sizeof f->m_headTail);
-    f->m_dateWritten = true;
-    std::memcpy(head.data() + 48, kSignature, 4);
-    if (!tags.empty())
-        head[512 + kSlot4.right] = 1; // anchor: root of the tag-name tree
+// Fills the tag table of a new index (levels 4/5 slots) and links the tags into the binary
+// tree of tag names, rooted at slot 1.
+void fillTagTable(uint8_t *table,
+                  const MdxCreateParams &p,
+                  const std::vector<KeyExpression> &exprs,
+                  uint32_t factor)
+{
+    if (!p.tags.empty())
+        table[kSlot4.right] = 1; // anchor: root of the tag-name tree
     std::vector<std::string> names;
-    for (size_t i = 0; i < tags.size(); ++i) {
-        uint8_t *s = head.data() + 512 + 32 * (i + 1);
-        std::string name = upperAscii(tags[i].name);
+    for (size_t i = 0; i < p.tags.size(); ++i) {
+        uint8_t *s = table + kSlotLength * (i + 1);
+        std::string name = upperAscii(p.tags[i].name);
         names.push_back(name);
-        encodeLe32(s, static_cast<uint32_t>(4 + i * 2 * factor));
+        encodeLe32(s, newTagHeaderPage(i, factor));
         std::memcpy(s + kSlot4.name, name.data(), name.size());
         s[kSlot4.format] = exprs[i].singleField() ? kFlagNormal : 0;
         s[kSlot4.two] = 2;
         s[kSlot4.type] = static_cast<uint8_t>(exprs[i].type());
         if (i == 0)
             continue;
-        // Insert into the binary tree of tag names, rooted at slot 1.
         size_t cur = 1;
         for (;;) {
-            uint8_t *c = head.data() + 512 + 32 * cur;
+            uint8_t *c = table + kSlotLength * cur;
             size_t link = name < names[cur - 1] ? kSlot4.left : kSlot4.right;
             if (c[link] == 0) {
                 c[link] = static_cast<uint8_t>(i + 1);
@@ -353,38 +383,108 @@ std::unique_ptr<MdxFile> MdxFile::create(FileSystem &fs,
             cur = c[link];
         }
     }
+}
+
+// The file header and tag table of a new index.
+std::vector<uint8_t> newFileHeader(const MdxCreateParams &p,
+                                   const std::vector<KeyExpression> &exprs,
+                                   uint16_t factor,
+                                   uint16_t blockSize,
+                                   uint32_t totalPages)
+{
+    using H = MdxHeaderLayout;
+    std::vector<uint8_t> head(kHeaderSize + kSlotCount * kSlotLength, 0);
+    head[H::version] = 2;
+    writeDate(head.data() + H::created);
+    std::string base = p.tableBaseName.substr(0, 8);
+    std::memcpy(head.data() + H::tableName, base.data(), base.size());
+    encodeLe16(head.data() + H::blockFactor, factor);
+    encodeLe16(head.data() + H::blockSize, blockSize);
+    head[H::production] = 1;
+    head[H::slotCount] = kSlotCount;
+    head[H::slotLength] = kSlotLength;
+    encodeLe16(head.data() + H::tagsInUse, static_cast<uint16_t>(p.tags.size()));
+    head[H::ldid] = p.ldid;
+    encodeLe32(head.data() + H::totalPages, totalPages);
+    writeDate(head.data() + H::updated);
+    std::memcpy(head.data() + H::signature, kSignature, 4);
+    fillTagTable(head.data() + kHeaderSize, p, exprs, factor);
+    return head;
+}
+
+// The header block of a new, empty tag whose root leaf is at page root.
+std::vector<uint8_t> newTagHeader(const TagDefinition &t,
+                                  const KeyExpression &e,
+                                  uint32_t root,
+                                  uint16_t factor,
+                                  uint16_t blockSize,
+                                  uint8_t ldid)
+{
+    using T = TagHeaderLayout;
+    std::vector<uint8_t> th(blockSize, 0);
+    uint16_t keyLen = e.keyLength();
+    uint16_t item = static_cast<uint16_t>(4 + ((keyLen + 3) / 4) * 4);
+    encodeLe32(th.data() + T::root, root);
+    encodeLe32(th.data() + T::pagesUsed, factor);
+    th[T::flags] = static_cast<uint8_t>(kFlagNormal | (t.descending ? kFlagDescending : 0)
+                                        | (t.unique ? kFlagUnique : 0));
+    th[T::keyType] = static_cast<uint8_t>(e.type());
+    th[T::ldid] = ldid;
+    encodeLe16(th.data() + T::keyLength, keyLen);
+    encodeLe16(th.data() + T::maxKeys, static_cast<uint16_t>((blockSize - 12) / item));
+    encodeLe16(th.data() + T::dateKeys, e.type() == 'D' ? 1 : 0);
+    encodeLe16(th.data() + T::itemLength, item);
+    th[T::counter] = 1;
+    th[T::unique] = t.unique ? kFlagUnique : 0;
+    std::memcpy(th.data() + T::expression, t.expression.data(), t.expression.size());
+    encodeLe32(th.data() + T::firstLeaf, root);
+    encodeLe32(th.data() + T::lastLeaf, root);
+    writeDate(th.data() + T::date);
+    th[T::singleField] = e.singleField() ? 1 : 0;
+    return th;
+}
+
+} // namespace
+
+std::unique_ptr<MdxFile> MdxFile::create(FileSystem &fs,
+                                         const std::string &path,
+                                         ShareMode share,
+                                         const MdxCreateParams &params)
+{
+    const std::vector<KeyExpression> exprs = tagExpressions(path, params);
+
+    std::unique_ptr<MdxFile> f(new MdxFile);
+    f->m_file = fs.create(path, share);
+    f->m_writable = true;
+    f->m_fields = params.fields;
+    f->m_codePage = params.codePage;
+    f->m_version = 2;
+    f->m_blockFactor = 2;
+    f->m_blockSize = 1024;
+    f->m_slotLength = kSlotLength;
+    f->m_ldid = params.ldid;
+    f->m_markAtOpen = EngineMark::Clean;
+    const uint32_t factor = f->m_blockFactor;
+    f->m_totalPages = 4 + static_cast<uint32_t>(params.tags.size()) * 2 * factor;
+    f->m_pagesOnDisk = f->m_totalPages;
+
+    const std::vector<uint8_t> head
+        = newFileHeader(params, exprs, f->m_blockFactor, f->m_blockSize, f->m_totalPages);
+    std::memcpy(f->m_headTail, head.data() + MdxHeaderLayout::updated, sizeof f->m_headTail);
+    f->m_dateWritten = true;
     f->m_file->writeAt(0, head.data(), head.size());
 
-    for (size_t i = 0; i < tags.size(); ++i) {
-        const KeyExpression &e = exprs[i];
-        uint32_t headerPage = static_cast<uint32_t>(4 + i * 2 * factor);
-        uint32_t root = headerPage + factor;
-        std::vector<uint8_t> th(f->m_blockSize, 0);
-        uint16_t keyLen = e.keyLength();
-        uint16_t item = static_cast<uint16_t>(4 + ((keyLen + 3) / 4) * 4);
-        encodeLe32(th.data(), root);
-        encodeLe32(th.data() + 4, factor);
-        th[8] = static_cast<uint8_t>(kFlagNormal | (tags[i].descending ? kFlagDescending : 0)
-                                     | (tags[i].unique ? kFlagUnique : 0));
-        th[9] = static_cast<uint8_t>(e.type());
-        th[11] = ldid;
-        encodeLe16(th.data() + 12, keyLen);
-        encodeLe16(th.data() + 14, static_cast<uint16_t>((f->m_blockSize - 12) / item));
-        encodeLe16(th.data() + 16, e.type() == 'D' ? 1 : 0);
-        encodeLe16(th.data() + 18, item);
-        th[20] = 1;
-        th[23] = tags[i].unique ? kFlagUnique : 0;
-        std::memcpy(th.data() + kExprOffset, tags[i].expression.data(), tags[i].expression.size());
-        encodeLe32(th.data() + 248, root);
-        encodeLe32(th.data() + 252, root);
-        writeDate(th.data() + 257);
-        th[480] = e.singleField() ? 1 : 0;
+    for (size_t i = 0; i < params.tags.size(); ++i) {
+        const uint32_t headerPage = newTagHeaderPage(i, factor);
+        const uint32_t root = headerPage + factor;
+        const std::vector<uint8_t> th = newTagHeader(
+            params.tags[i], exprs[i], root, f->m_blockFactor, f->m_blockSize, params.ldid);
         f->m_file->writeAt(uint64_t(headerPage) * kMdxPageSize, th.data(), th.size());
         std::vector<uint8_t> node(f->m_blockSize, 0);
         f->m_file->writeAt(uint64_t(root) * kMdxPageSize, node.data(), node.size());
         std::unique_ptr<MdxTag> tag(new MdxTag(*f, static_cast<int>(i + 1)));
         tag->m_headerPage = headerPage;
-        tag->m_name = names[i];
+        tag->m_name = upperAscii(params.tags[i].name);
         f->m_tags.push_back(std::move(tag));
         f->m_tags.back()->readHeader();
     }
@@ -477,11 +577,11 @@ void MdxFile::writeSignature(uint8_t state)
                      0};
     if (!m_dateWritten && state == 1) {
         writeDate(b);
-        m_file->writeAt(44, b, sizeof b);
+        m_file->writeAt(MdxHeaderLayout::updated, b, sizeof b);
         std::memcpy(m_headTail, b, 4);
         m_dateWritten = true;
     } else {
-        m_file->writeAt(48, b + 4, 8);
+        m_file->writeAt(MdxHeaderLayout::signature, b + 4, 8);
     }
     m_signatureWritten = true;
 }
@@ -498,7 +598,7 @@ void MdxFile::writeHeaderCounts()
         return;
     uint8_t b[4];
     encodeLe32(b, m_totalPages);
-    m_file->writeAt(32, b, 4);
+    m_file->writeAt(MdxHeaderLayout::totalPages, b, 4);
     m_pagesOnDisk = m_totalPages;
 }
 
@@ -558,17 +658,18 @@ void MdxTag::readHeader()
                        + " outside the file");
     }
     m_impl->header = h;
-    m_impl->root = decodeLe32(h.data());
-    m_impl->pagesUsed = decodeLe32(h.data() + 4);
-    m_descending = (h[8] & kFlagDescending) != 0;
-    m_unique = (h[8] & kFlagUnique) != 0;
-    m_keyType = static_cast<char>(h[9]);
+    using T = TagHeaderLayout;
+    m_impl->root = decodeLe32(h.data() + T::root);
+    m_impl->pagesUsed = decodeLe32(h.data() + T::pagesUsed);
+    m_descending = (h[T::flags] & kFlagDescending) != 0;
+    m_unique = (h[T::flags] & kFlagUnique) != 0;
+    m_keyType = static_cast<char>(h[T::keyType]);
     if (m_keyType == 'F')
         m_keyType = 'N';
-    m_keyLength = decodeLe16(h.data() + 12);
-    m_maxKeys = decodeLe16(h.data() + 14);
-    m_itemLength = decodeLe16(h.data() + 18);
-    m_impl->counter = h[20];
+    m_keyLength = decodeLe16(h.data() + T::keyLength);
+    m_maxKeys = decodeLe16(h.data() + T::maxKeys);
+    m_itemLength = decodeLe16(h.data() + T::itemLength);
+    m_impl->counter = h[T::counter];
     auto bad = [&](const std::string &what) {
         m_file.corrupt("tag " + m_name + ": " + what);
     };
@@ -580,9 +681,10 @@ void MdxTag::readHeader()
         || 12u + uint32_t(m_maxKeys) * m_itemLength > m_file.m_blockSize)
         bad("key count " + std::to_string(m_maxKeys) + " and item length "
             + std::to_string(m_itemLength) + " do not fit a node");
-    const char *expr = reinterpret_cast<const char *>(h.data() + kExprOffset);
-    m_expr = KeyExpression(
-        std::string_view(expr, strnlen(expr, kExprSize)), m_file.m_fields, m_file.m_codePage);
+    const char *expr = reinterpret_cast<const char *>(h.data() + T::expression);
+    m_expr = KeyExpression(std::string_view(expr, strnlen(expr, T::expressionSize)),
+                           m_file.m_fields,
+                           m_file.m_codePage);
     m_evaluable = m_expr.evaluable() && m_expr.type() == m_keyType
                   && m_expr.keyLength() == m_keyLength && m_maxKeys >= 3;
 }
@@ -601,20 +703,22 @@ void MdxTag::writeHeader()
         m_impl->edgesKnown = true;
     }
     const uint32_t firstLeaf = m_impl->firstLeaf, lastLeaf = m_impl->lastLeaf;
-    if (decodeLe32(h.data()) == m_impl->root && decodeLe32(h.data() + 4) == m_impl->pagesUsed
-        && h[246] == 1 && decodeLe32(h.data() + 248) == firstLeaf
-        && decodeLe32(h.data() + 252) == lastLeaf)
+    using T = TagHeaderLayout;
+    if (decodeLe32(h.data() + T::root) == m_impl->root
+        && decodeLe32(h.data() + T::pagesUsed) == m_impl->pagesUsed && h[T::hasKeys] == 1
+        && decodeLe32(h.data() + T::firstLeaf) == firstLeaf
+        && decodeLe32(h.data() + T::lastLeaf) == lastLeaf)
         return;
     std::vector<uint8_t> next = h;
-    encodeLe32(next.data(), m_impl->root);
-    encodeLe32(next.data() + 4, m_impl->pagesUsed);
-    next[20] = static_cast<uint8_t>(m_impl->counter + 1);
-    next[246] = 1;
-    encodeLe32(next.data() + 248, firstLeaf);
-    encodeLe32(next.data() + 252, lastLeaf);
-    writeDate(next.data() + 257);
+    encodeLe32(next.data() + T::root, m_impl->root);
+    encodeLe32(next.data() + T::pagesUsed, m_impl->pagesUsed);
+    next[T::counter] = static_cast<uint8_t>(m_impl->counter + 1);
+    next[T::hasKeys] = 1;
+    encodeLe32(next.data() + T::firstLeaf, firstLeaf);
+    encodeLe32(next.data() + T::lastLeaf, lastLeaf);
+    writeDate(next.data() + T::date);
     m_file.writeBlock(m_headerPage, next);
-    m_impl->counter = next[20];
+    m_impl->counter = next[T::counter];
     m_impl->header = std::move(next);
 }
 
@@ -625,7 +729,7 @@ uint32_t MdxTag::edgeLeaf(bool last)
         const Node &n = node(page, depth);
         if (n.leaf || n.entries.empty())
             return page;
-        page = last ? n.entries.back().recno : n.entries.front().recno;
+        page = last ? n.entries.back().childPage() : n.entries.front().childPage();
     }
 }
 
@@ -662,11 +766,11 @@ const std::shared_ptr<MdxTag::Node> &MdxTag::sharedNode(uint32_t page, uint32_t 
     nd.entries.resize(n + (nd.leaf ? 0 : 1));
     for (uint32_t i = 0; i < n; ++i) {
         const uint8_t *p = b + 8 + i * m_itemLength;
-        nd.entries[i].recno = decodeLe32(p);
+        nd.entries[i].pointer = decodeLe32(p);
         nd.entries[i].key.assign(reinterpret_cast<const char *>(p + 4), m_keyLength);
     }
     if (!nd.leaf)
-        nd.entries.back().recno = extra;
+        nd.entries.back().pointer = extra;
     return m_file.m_cache->store(key, std::move(nd));
 }
 
@@ -677,13 +781,13 @@ void MdxTag::putNode(uint32_t page, Node nd)
     encodeLe32(b.data(), n);
     for (uint32_t i = 0; i < n; ++i) {
         uint8_t *p = b.data() + 8 + i * m_itemLength;
-        encodeLe32(p, nd.entries[i].recno);
+        encodeLe32(p, nd.entries[i].pointer);
         std::memcpy(p + 4,
                     nd.entries[i].key.data(),
                     std::min<size_t>(m_keyLength, nd.entries[i].key.size()));
     }
     if (!nd.leaf)
-        encodeLe32(b.data() + 8 + n * m_itemLength, nd.entries.back().recno);
+        encodeLe32(b.data() + 8 + n * m_itemLength, nd.entries.back().pointer);
     ++m_generation; // cursors drop their pointers into the cache
     m_file.writeBlock(page, b);
     nd.lastRecno.clear();
@@ -726,8 +830,8 @@ IndexEntry MdxTag::subtreeLast(uint32_t page, uint32_t depth)
         if (n.entries.empty())
             return {};
         if (n.leaf)
-            return n.entries.back();
-        page = n.entries.back().recno;
+            return {n.entries.back().key, n.entries.back().recno()};
+        page = n.entries.back().childPage();
     }
 }
 
@@ -736,7 +840,7 @@ uint32_t MdxTag::childLastRecno(const Node &n, size_t child, uint32_t depth)
     if (n.lastRecno.size() != n.entries.size())
         n.lastRecno.assign(n.entries.size(), 0);
     if (n.lastRecno[child] == 0)
-        n.lastRecno[child] = subtreeLast(n.entries[child].recno, depth + 1).recno;
+        n.lastRecno[child] = subtreeLast(n.entries[child].childPage(), depth + 1).recno;
     return n.lastRecno[child];
 }
 
@@ -746,7 +850,7 @@ size_t MdxTag::childFor(const Node &n, std::string_view key, uint32_t recno, uin
     // The first child whose highest entry is not before (key, recno); the highest record
     // number of a subtree is looked up only where the keys are equal.
     const auto last = n.entries.end() - 1;
-    auto it = std::partition_point(n.entries.begin(), last, [&](const IndexEntry &e) {
+    auto it = std::partition_point(n.entries.begin(), last, [&](const Node::Entry &e) {
         const int c = cmpKey(e.key, key);
         return c < 0 || (c == 0 && childLastRecno(n, size_t(&e - n.entries.data()), depth) < recno);
     });
@@ -756,8 +860,8 @@ size_t MdxTag::childFor(const Node &n, std::string_view key, uint32_t recno, uin
 // The first leaf entry not before (key, recno).
 size_t MdxTag::leafPosition(const Node &n, std::string_view key, uint32_t recno) const
 {
-    auto it = std::partition_point(n.entries.begin(), n.entries.end(), [&](const IndexEntry &e) {
-        return cmpEntry(e.key, e.recno, key, recno) < 0;
+    auto it = std::partition_point(n.entries.begin(), n.entries.end(), [&](const Node::Entry &e) {
+        return cmpEntry(e.key, e.recno(), key, recno) < 0;
     });
     return static_cast<size_t>(it - n.entries.begin());
 }
@@ -831,7 +935,7 @@ void MdxTag::insertAt(
                           cached.entries.end());
     } else {
         const size_t i = childFor(cached, key, recno, depth);
-        const uint32_t left = cached.entries[i].recno;
+        const uint32_t left = cached.entries[i].childPage();
         Split child;
         insertAt(left, key, recno, depth + 1, child);
         if (!child.happened) {
@@ -845,12 +949,14 @@ void MdxTag::insertAt(
             return;
         }
         nd = node(page, depth); // copied only when this node changes
-        nd.entries[i].recno = child.rightPage;
+        nd.entries[i].pointer = child.rightPage;
         nd.entries.insert(nd.entries.begin() + static_cast<std::ptrdiff_t>(i),
                           {child.leftMax, left});
     }
-    size_t capacity = nd.leaf ? m_maxKeys : m_maxKeys; // interior: children, i.e. keys + 1
-    if (nd.entries.size() <= capacity) {
+    // A leaf holds up to maxKeys keys; an interior node up to maxKeys children, i.e. at most
+    // maxKeys - 1 keys besides its extra pointer, so that it is never full (a full node would
+    // be taken for a leaf). In memory both are entries.size() <= maxKeys.
+    if (nd.entries.size() <= m_maxKeys) {
         putNode(page, std::move(nd));
         return;
     }
@@ -881,7 +987,7 @@ bool MdxTag::remove(std::string_view rawKey, uint32_t recno)
         const Node &r = node(m_impl->root, 0);
         if (r.leaf || r.entries.size() != 1)
             break;
-        m_impl->root = r.entries[0].recno; // the old root is left unused
+        m_impl->root = r.entries[0].childPage(); // the old root is left unused
     }
     writeHeader();
     return true;
@@ -892,7 +998,7 @@ bool MdxTag::removeAt(uint32_t page, const std::string &key, uint32_t recno, uin
     Node nd = node(page, depth);
     if (nd.leaf) {
         const size_t j = leafPosition(nd, key, recno);
-        if (j == nd.entries.size() || nd.entries[j].recno != recno
+        if (j == nd.entries.size() || nd.entries[j].recno() != recno
             || cmpKey(nd.entries[j].key, key) != 0)
             return false;
         nd.entries.erase(nd.entries.begin() + static_cast<std::ptrdiff_t>(j));
@@ -900,13 +1006,13 @@ bool MdxTag::removeAt(uint32_t page, const std::string &key, uint32_t recno, uin
         return true;
     }
     size_t i = childFor(nd, key, recno, depth);
-    if (!removeAt(nd.entries[i].recno, key, recno, depth + 1))
+    if (!removeAt(nd.entries[i].childPage(), key, recno, depth + 1))
         return false;
     size_t last = nd.entries.size() - 1;
-    const Node &child = node(nd.entries[i].recno, depth + 1);
+    const Node &child = node(nd.entries[i].childPage(), depth + 1);
     if (i < last && !child.entries.empty())
         nd.entries[i].key = child.leaf ? child.entries.back().key
-                                       : subtreeLast(nd.entries[i].recno, depth + 1).key;
+                                       : subtreeLast(nd.entries[i].childPage(), depth + 1).key;
     size_t size = child.entries.size();
     size_t capacity = m_maxKeys;
     bool underfull = child.leaf ? size < std::max<size_t>(1, capacity / 2)
@@ -914,11 +1020,11 @@ bool MdxTag::removeAt(uint32_t page, const std::string &key, uint32_t recno, uin
     if (underfull && nd.entries.size() > 1) {
         size_t l = i > 0 ? i - 1 : i;
         size_t r = l + 1;
-        Node a = node(nd.entries[l].recno, depth + 1);
-        Node b = node(nd.entries[r].recno, depth + 1);
+        Node a = node(nd.entries[l].childPage(), depth + 1);
+        Node b = node(nd.entries[r].childPage(), depth + 1);
         if (!a.leaf) // a's last child's key is a's highest key, which the parent holds
             a.entries.back().key = nd.entries[l].key;
-        std::vector<IndexEntry> all = std::move(a.entries);
+        std::vector<Node::Entry> all = std::move(a.entries);
         all.insert(all.end(), b.entries.begin(), b.entries.end());
         bool rIsLast = r == nd.entries.size() - 1;
         if (all.size() <= capacity) {
@@ -929,15 +1035,15 @@ bool MdxTag::removeAt(uint32_t page, const std::string &key, uint32_t recno, uin
                     = a.leaf ? (a.entries.empty() ? nd.entries[r].key : a.entries.back().key)
                              : nd.entries[r].key;
             nd.entries.erase(nd.entries.begin() + static_cast<std::ptrdiff_t>(r));
-            putNode(nd.entries[l].recno, std::move(a));
+            putNode(nd.entries[l].childPage(), std::move(a));
         } else {
             // Share the entries evenly.
             size_t mid = all.size() / 2;
             a.entries.assign(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(mid));
             b.entries.assign(all.begin() + static_cast<std::ptrdiff_t>(mid), all.end());
             nd.entries[l].key = a.entries.back().key;
-            putNode(nd.entries[l].recno, std::move(a));
-            putNode(nd.entries[r].recno, std::move(b));
+            putNode(nd.entries[l].childPage(), std::move(a));
+            putNode(nd.entries[r].childPage(), std::move(b));
         }
     }
     putNode(page, std::move(nd));
@@ -994,9 +1100,9 @@ void MdxTag::build(std::vector<IndexEntry> entries)
         std::vector<Node> level(leaves);
         for (size_t k = 0; k < leaves; ++k) {
             size_t from = count * k / leaves, to = count * (k + 1) / leaves;
-            level[k].entries.assign(
-                std::make_move_iterator(entries.begin() + static_cast<std::ptrdiff_t>(from)),
-                std::make_move_iterator(entries.begin() + static_cast<std::ptrdiff_t>(to)));
+            level[k].entries.reserve(to - from);
+            for (size_t e = from; e < to; ++e)
+                level[k].entries.push_back({std::move(entries[e].key), entries[e].recno});
             maxima.push_back(level[k].entries.empty() ? std::string()
                                                       : level[k].entries.back().key);
         }
@@ -1042,16 +1148,16 @@ void MdxTag::build(std::vector<IndexEntry> entries)
             Node &nd = levels[lv][k];
             if (!nd.leaf)
                 for (auto &e : nd.entries)
-                    e.recno = base[lv - 1] + e.recno * factor;
+                    e.pointer = base[lv - 1] + e.pointer * factor;
             uint8_t *b = run.data() + at * m_file.m_blockSize;
             uint32_t n = static_cast<uint32_t>(nd.entries.size()) - (nd.leaf ? 0 : 1);
             encodeLe32(b, n);
             for (uint32_t i = 0; i < n; ++i) {
-                encodeLe32(b + 8 + i * m_itemLength, nd.entries[i].recno);
+                encodeLe32(b + 8 + i * m_itemLength, nd.entries[i].pointer);
                 std::memcpy(b + 12 + i * m_itemLength, nd.entries[i].key.data(), m_keyLength);
             }
             if (!nd.leaf)
-                encodeLe32(b + 8 + n * m_itemLength, nd.entries.back().recno);
+                encodeLe32(b + 8 + n * m_itemLength, nd.entries.back().pointer);
         }
     }
     m_file.m_file->writeAt(uint64_t(first) * kMdxPageSize, run.data(), run.size());
@@ -1095,7 +1201,7 @@ void MdxTag::descend(MdxCursor &c, uint32_t page, bool toLast)
             return;
         if (n.entries.empty())
             return;
-        page = n.entries[idx].recno;
+        page = n.entries[idx].childPage();
     }
 }
 
@@ -1106,9 +1212,9 @@ bool MdxTag::settle(MdxCursor &c, bool forward)
         = sharedNode(c.m_path.back().page, static_cast<uint32_t>(c.m_path.size() - 1));
     const Node &leaf = *shared;
     if (c.m_path.back().index < leaf.entries.size() && leaf.leaf) {
-        const IndexEntry &e = leaf.entries[c.m_path.back().index];
+        const Node::Entry &e = leaf.entries[c.m_path.back().index];
         c.m_key = e.key;
-        c.m_recno = e.recno;
+        c.m_recno = e.recno();
         c.m_valid = true;
         c.m_leaf = shared;
         return true;
@@ -1157,7 +1263,7 @@ void MdxTag::locate(MdxCursor &c, std::string_view key, uint32_t recno, bool pre
             size_t j;
             if (prefix) {
                 auto it = std::partition_point(
-                    n.entries.begin(), n.entries.end(), [&](const IndexEntry &e) {
+                    n.entries.begin(), n.entries.end(), [&](const Node::Entry &e) {
                         return cmpPrefix(e.key, key) < 0;
                     });
                 j = static_cast<size_t>(it - n.entries.begin());
@@ -1174,7 +1280,7 @@ void MdxTag::locate(MdxCursor &c, std::string_view key, uint32_t recno, bool pre
         size_t i;
         if (prefix) {
             auto it = std::partition_point(
-                n.entries.begin(), n.entries.end() - 1, [&](const IndexEntry &e) {
+                n.entries.begin(), n.entries.end() - 1, [&](const Node::Entry &e) {
                     return cmpPrefix(e.key, key) < 0;
                 });
             i = static_cast<size_t>(it - n.entries.begin());
@@ -1182,7 +1288,7 @@ void MdxTag::locate(MdxCursor &c, std::string_view key, uint32_t recno, bool pre
             i = childFor(n, key, recno, depth);
         }
         c.m_path.push_back({page, static_cast<uint32_t>(i)});
-        page = n.entries[i].recno;
+        page = n.entries[i].childPage();
     }
 }
 
@@ -1290,7 +1396,7 @@ uint32_t MdxCursor::peekNext() const
         return 0;
     const auto *leaf = static_cast<const MdxTag::Node *>(m_leaf.get());
     const uint32_t next = m_path.back().index + 1;
-    return next < leaf->entries.size() ? leaf->entries[next].recno : 0;
+    return next < leaf->entries.size() ? leaf->entries[next].recno() : 0;
 }
 
 bool MdxCursor::step(bool forward)
@@ -1311,7 +1417,7 @@ bool MdxCursor::step(bool forward)
         t.locate(*this, key, recno, false);
         const auto &leaf = t.node(m_path.back().page, static_cast<uint32_t>(m_path.size() - 1));
         bool exact = m_path.back().index < leaf.entries.size()
-                     && leaf.entries[m_path.back().index].recno == recno
+                     && leaf.entries[m_path.back().index].recno() == recno
                      && t.cmpKey(leaf.entries[m_path.back().index].key, key) == 0;
         if (!exact && forward)
             return t.settle(*this, true);
@@ -1325,7 +1431,7 @@ bool MdxCursor::step(bool forward)
         if (forward ? idx + 1 < leaf->entries.size() : (idx > 0 && idx <= leaf->entries.size())) {
             idx = forward ? idx + 1 : idx - 1;
             m_key.assign(leaf->entries[idx].key);
-            m_recno = leaf->entries[idx].recno;
+            m_recno = leaf->entries[idx].recno();
             return true;
         }
     }
@@ -1347,11 +1453,11 @@ bool MdxCursor::step(bool forward)
                 if (n.leaf) {
                     m_path.resize(level + 1);
                     m_key = n.entries[idx].key;
-                    m_recno = n.entries[idx].recno;
+                    m_recno = n.entries[idx].recno();
                     m_leaf = shared;
                     return m_valid = true;
                 }
-                uint32_t child = n.entries[idx].recno;
+                uint32_t child = n.entries[idx].childPage();
                 m_path.resize(level + 1);
                 t.descend(*this, child, !forward);
                 moved = true;
@@ -1366,9 +1472,9 @@ bool MdxCursor::step(bool forward)
             = t.sharedNode(m_path.back().page, static_cast<uint32_t>(m_path.size() - 1));
         const MdxTag::Node &leaf = *shared;
         if (leaf.leaf && !leaf.entries.empty()) {
-            const IndexEntry &e = leaf.entries[m_path.back().index];
+            const MdxTag::Node::Entry &e = leaf.entries[m_path.back().index];
             m_key = e.key;
-            m_recno = e.recno;
+            m_recno = e.recno();
             m_leaf = shared;
             return m_valid = true;
         }
@@ -1381,129 +1487,163 @@ bool MdxCursor::step(bool forward)
 // ---------------------------------------------------------------------------------------
 // Check
 
-TagReport MdxTag::check(uint32_t recordCount, const RecordReader &read)
+// The steps of check(): the tree walked once, then its leaf entries held against the table.
+struct MdxTag::Check
 {
+    MdxTag &tag;
+    uint32_t recordCount;
     TagReport report;
-    auto fault = [&](const std::string &f) {
-        report.health = TagHealth::Faulty;
-        if (report.faults.size() < 20)
-            report.faults.push_back("tag " + m_name + ": " + f);
-    };
     std::unordered_set<uint32_t> visited;
-    std::vector<IndexEntry> walk;
+    std::vector<IndexEntry> walk;  // the leaf entries in tree order
+    std::vector<uint8_t> seen;     // by record number: how often listed
+    std::vector<std::string> keys; // by record number: the key we compute
     uint32_t fullInterior = 0;
     uint32_t leafDepth = 0;
     bool leafSeen = false;
-    // Depth-first walk; returns false when the subtree could not be read.
-    std::function<bool(uint32_t, uint32_t, IndexEntry *)> visit
-        = [&](uint32_t page, uint32_t depth, IndexEntry *highest) {
-              if (!visited.insert(page).second) {
-                  fault("page " + std::to_string(page) + " reached twice (loop or shared node)");
-                  return false;
-              }
-              const Node *n;
-              try {
-                  n = &node(page, depth);
-              } catch (const CorruptFileError &e) {
-                  fault(e.fault());
-                  return false;
-              }
-              Node copy = *n;
-              m_file.trimNodeCache(); // nothing of the cache is held from here on
-              if (copy.leaf) {
-                  if (leafSeen && depth != leafDepth)
-                      fault("leaves at different depths (page " + std::to_string(page) + ")");
-                  leafSeen = true;
-                  leafDepth = depth;
-                  if (copy.entries.empty() && page != m_impl->root)
-                      fault("empty leaf at page " + std::to_string(page));
-                  for (auto &e : copy.entries)
-                      walk.push_back(e);
-                  if (highest && !copy.entries.empty())
-                      *highest = copy.entries.back();
-                  return true;
-              }
-              // Another writer may fill interior nodes to the last slot; ours never do.
-              if (copy.entries.size() - 1 >= m_maxKeys)
-                  ++fullInterior;
-              for (size_t i = 0; i < copy.entries.size(); ++i) {
-                  IndexEntry top;
-                  if (!visit(copy.entries[i].recno, depth + 1, &top))
-                      return false;
-                  if (i + 1 < copy.entries.size() && top.key != copy.entries[i].key)
-                      fault("interior key at page " + std::to_string(page)
-                            + " is not the highest key of its subtree");
-                  if (highest && i + 1 == copy.entries.size())
-                      *highest = top;
-              }
-              return true;
-          };
-    visit(m_impl->root, 0, nullptr);
-    if (fullInterior > 0)
-        report.notes.push_back("tag " + m_name + ": " + std::to_string(fullInterior)
-                               + " interior node(s) filled to the last slot (a layout this "
-                                 "program does not write)");
-    report.keys = static_cast<uint32_t>(walk.size());
-    report.depth = leafSeen ? leafDepth + 1 : 0;
-    for (size_t i = 1; i < walk.size(); ++i)
-        if (cmpEntry(walk[i - 1].key, walk[i - 1].recno, walk[i].key, walk[i].recno) >= 0) {
-            fault("keys out of order at record " + std::to_string(walk[i].recno));
-            break;
+    uint32_t foreign = 0; // keys that differ only by another program's upper-case rule
+
+    Check(MdxTag &t, uint32_t count)
+        : tag(t)
+        , recordCount(count)
+    {}
+
+    void fault(const std::string &f)
+    {
+        report.health = TagHealth::Faulty;
+        if (report.faults.size() < 20)
+            report.faults.push_back("tag " + tag.m_name + ": " + f);
+    }
+
+    // Depth-first walk; false when the subtree could not be read.
+    bool visit(uint32_t page, uint32_t depth, IndexEntry *highest)
+    {
+        if (!visited.insert(page).second) {
+            fault("page " + std::to_string(page) + " reached twice (loop or shared node)");
+            return false;
         }
-    std::vector<uint8_t> seen(size_t(recordCount) + 1, 0);
-    for (const auto &e : walk) {
-        if (e.recno == 0 || e.recno > recordCount) {
-            fault("record number " + std::to_string(e.recno) + " out of range");
-            continue;
+        const Node *n;
+        try {
+            n = &tag.node(page, depth);
+        } catch (const CorruptFileError &e) {
+            fault(e.fault());
+            return false;
         }
-        if (seen[e.recno]++)
-            fault("record " + std::to_string(e.recno) + " listed twice");
+        Node copy = *n;
+        tag.m_file.trimNodeCache(); // nothing of the cache is held from here on
+        if (copy.leaf) {
+            visitLeaf(page, depth, copy, highest);
+            return true;
+        }
+        // Another writer may fill interior nodes to the last slot; ours never do.
+        if (copy.entries.size() - 1 >= tag.m_maxKeys)
+            ++fullInterior;
+        for (size_t i = 0; i < copy.entries.size(); ++i) {
+            IndexEntry top;
+            if (!visit(copy.entries[i].childPage(), depth + 1, &top))
+                return false;
+            if (i + 1 < copy.entries.size() && top.key != copy.entries[i].key)
+                fault("interior key at page " + std::to_string(page)
+                      + " is not the highest key of its subtree");
+            if (highest && i + 1 == copy.entries.size())
+                *highest = top;
+        }
+        return true;
     }
-    if (!m_expr.evaluable() || m_expr.type() != m_keyType || m_expr.keyLength() != m_keyLength) {
-        if (!m_unique)
-            for (uint32_t r = 1; r <= recordCount; ++r)
-                if (!seen[r]) {
-                    fault("record " + std::to_string(r) + " missing");
-                    break;
-                }
-        return report;
+
+    void visitLeaf(uint32_t page, uint32_t depth, const Node &leaf, IndexEntry *highest)
+    {
+        if (leafSeen && depth != leafDepth)
+            fault("leaves at different depths (page " + std::to_string(page) + ")");
+        leafSeen = true;
+        leafDepth = depth;
+        if (leaf.entries.empty() && page != tag.m_impl->root)
+            fault("empty leaf at page " + std::to_string(page));
+        for (const Node::Entry &e : leaf.entries)
+            walk.push_back({e.key, e.recno()});
+        if (highest && !leaf.entries.empty())
+            *highest = walk.back();
     }
-    // Compare with the keys we compute.
-    std::vector<std::string> keys(size_t(recordCount) + 1);
-    std::vector<uint8_t> record;
-    for (uint32_t r = 1; r <= recordCount; ++r) {
-        read(r, record);
-        keys[r] = keyFor(record.data(), record.size());
+
+    void walkTree()
+    {
+        visit(tag.m_impl->root, 0, nullptr);
+        if (fullInterior > 0)
+            report.notes.push_back("tag " + tag.m_name + ": " + std::to_string(fullInterior)
+                                   + " interior node(s) filled to the last slot (a layout this "
+                                     "program does not write)");
+        report.keys = static_cast<uint32_t>(walk.size());
+        report.depth = leafSeen ? leafDepth + 1 : 0;
     }
+
+    // Entries in order, record numbers in range and each listed once.
+    void checkEntries()
+    {
+        for (size_t i = 1; i < walk.size(); ++i)
+            if (tag.cmpEntry(walk[i - 1].key, walk[i - 1].recno, walk[i].key, walk[i].recno) >= 0) {
+                fault("keys out of order at record " + std::to_string(walk[i].recno));
+                break;
+            }
+        seen.assign(size_t(recordCount) + 1, 0);
+        for (const auto &e : walk) {
+            if (e.recno == 0 || e.recno > recordCount) {
+                fault("record number " + std::to_string(e.recno) + " out of range");
+                continue;
+            }
+            if (seen[e.recno]++)
+                fault("record " + std::to_string(e.recno) + " listed twice");
+        }
+    }
+
+    void missingRecords()
+    {
+        for (uint32_t r = 1; r <= recordCount; ++r)
+            if (!seen[r]) {
+                fault("record " + std::to_string(r) + " missing");
+                break;
+            }
+    }
+
     // A stored key that differs from ours is another encoding of the same value (a note), or
     // our key but for the case of letters where the expression upper-cases (another
     // program's UPPER rule), or else a key that disagrees with its record (a fault).
-    std::string exprText = m_expr.text();
-    for (char &c : exprText)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    const bool upperRule = m_keyType == 'C' && exprText.find("UPPER") != std::string::npos;
-    auto folded = [this](std::string k) {
-        for (char &c : k)
-            c = static_cast<char>(upperByte(m_file.m_codePage, static_cast<uint8_t>(c)));
-        return k;
-    };
-    uint32_t foreign = 0, otherForm = 0, disagreeing = 0;
-    for (const auto &e : walk) {
-        if (e.recno < 1 || e.recno > recordCount || keys[e.recno] == e.key)
-            continue;
-        if (compareKeys(m_keyType, keys[e.recno], e.key) == 0)
-            ++otherForm;
-        else if (upperRule && folded(keys[e.recno]) == folded(e.key))
-            ++foreign;
-        else if (++disagreeing == 1)
-            fault("the key of record " + std::to_string(e.recno) + " disagrees with the record");
+    void compareKeys(const RecordReader &read)
+    {
+        keys.assign(size_t(recordCount) + 1, std::string());
+        std::vector<uint8_t> record;
+        for (uint32_t r = 1; r <= recordCount; ++r) {
+            read(r, record);
+            keys[r] = tag.keyFor(record.data(), record.size());
+        }
+        const bool upperRule = tag.m_keyType == 'C'
+                               && upperAscii(tag.m_expr.text()).find("UPPER") != std::string::npos;
+        auto folded = [this](std::string k) {
+            for (char &c : k)
+                c = static_cast<char>(upperByte(tag.m_file.m_codePage, static_cast<uint8_t>(c)));
+            return k;
+        };
+        uint32_t otherForm = 0, disagreeing = 0;
+        for (const auto &e : walk) {
+            if (e.recno < 1 || e.recno > recordCount || keys[e.recno] == e.key)
+                continue;
+            if (welarik::compareKeys(tag.m_keyType, keys[e.recno], e.key) == 0)
+                ++otherForm;
+            else if (upperRule && folded(keys[e.recno]) == folded(e.key))
+                ++foreign;
+            else if (++disagreeing == 1)
+                fault("the key of record " + std::to_string(e.recno)
+                      + " disagrees with the record");
+        }
+        if (disagreeing > 1)
+            fault(std::to_string(disagreeing) + " keys disagree with their records");
+        if (otherForm > 0)
+            report.notes.push_back("tag " + tag.m_name + ": " + std::to_string(otherForm)
+                                   + " keys stored in another form of the same value");
     }
-    if (disagreeing > 1)
-        fault(std::to_string(disagreeing) + " keys disagree with their records");
-    if (otherForm > 0)
-        report.notes.push_back("tag " + m_name + ": " + std::to_string(otherForm)
-                               + " keys stored in another form of the same value");
-    if (m_unique) {
+
+    // In a unique tag: every record's key present (unless keys of another rule make that
+    // unknowable) and no key twice.
+    void checkUniqueKeys()
+    {
         std::vector<std::string> stored;
         for (const auto &e : walk)
             stored.push_back(e.key);
@@ -1513,29 +1653,40 @@ TagReport MdxTag::check(uint32_t recordCount, const RecordReader &read)
                                        stored.end(),
                                        keys[r],
                                        [this](const std::string &a, const std::string &b) {
-                                           return cmpKey(a, b) < 0;
+                                           return tag.cmpKey(a, b) < 0;
                                        })) {
                 fault("key of record " + std::to_string(r) + " missing");
                 break;
             }
         for (size_t i = 1; i < walk.size(); ++i)
-            if (cmpKey(walk[i - 1].key, walk[i].key) == 0) {
+            if (tag.cmpKey(walk[i - 1].key, walk[i].key) == 0) {
                 fault("key listed twice in a unique tag");
                 break;
             }
-    } else {
-        for (uint32_t r = 1; r <= recordCount; ++r)
-            if (!seen[r]) {
-                fault("record " + std::to_string(r) + " missing");
-                break;
-            }
     }
-    if (foreign > 0 && report.health == TagHealth::Sound) {
-        report.health = TagHealth::ForeignKeys;
-        report.faults.push_back("tag " + m_name + ": " + std::to_string(foreign)
-                                + " stored keys differ from the keys computed from the records");
+};
+
+TagReport MdxTag::check(uint32_t recordCount, const RecordReader &read)
+{
+    Check c(*this, recordCount);
+    c.walkTree();
+    c.checkEntries();
+    if (!m_expr.evaluable() || m_expr.type() != m_keyType || m_expr.keyLength() != m_keyLength) {
+        if (!m_unique)
+            c.missingRecords();
+        return c.report;
     }
-    return report;
+    c.compareKeys(read);
+    if (m_unique)
+        c.checkUniqueKeys();
+    else
+        c.missingRecords();
+    if (c.foreign > 0 && c.report.health == TagHealth::Sound) {
+        c.report.health = TagHealth::ForeignKeys;
+        c.report.faults.push_back("tag " + m_name + ": " + std::to_string(c.foreign)
+                                  + " stored keys differ from the keys computed from the records");
+    }
+    return c.report;
 }
 
 } // namespace welarik

@@ -209,6 +209,7 @@ private:
     friend class MdxCursor;
     struct Node;
     struct Impl;
+    struct Check;
     struct Split
     {
         bool happened = false;
@@ -257,6 +258,16 @@ private:
     uint64_t m_generation = 0;
 };
 
+// What a new index is made of: its table and its tags.
+struct MdxCreateParams
+{
+    std::string tableBaseName; // the table's file name without extension
+    uint8_t ldid = 0;          // the table's language driver byte
+    FieldList fields;          // the table's fields and code page, for the key expressions
+    CodePage codePage = CodePage::Cp1250;
+    std::vector<TagDefinition> tags;
+};
+
 // State of our engine signature (header bytes 48-55) found when the file was opened.
 enum class EngineMark { Absent, Clean, Writing };
 
@@ -271,18 +282,11 @@ public:
                                          ShareMode share,
                                          const FieldList &fields,
                                          CodePage codePage);
-    // Creates a new index (version 2, 1024-byte blocks) with empty tags. tableBaseName is
-    // the table's file name without extension; ldid the table's language driver byte.
-    // Throws IndexError for a bad tag definition (name, expression not evaluable, key too long, too
-    // many tags, duplicate names).
-    static std::unique_ptr<MdxFile> create(FileSystem &fs,
-                                           const std::string &path,
-                                           ShareMode share,
-                                           const std::string &tableBaseName,
-                                           uint8_t ldid,
-                                           const FieldList &fields,
-                                           CodePage codePage,
-                                           const std::vector<TagDefinition> &tags);
+    // Creates a new index (version 2, 1024-byte blocks) with empty tags. Throws IndexError
+    // for a bad tag definition (name, expression not evaluable, key too long, too many tags,
+    // duplicate names).
+    static std::unique_ptr<MdxFile>
+    create(FileSystem &fs, const std::string &path, ShareMode share, const MdxCreateParams &params);
     ~MdxFile();
     MdxFile(const MdxFile &) = delete;
     MdxFile &operator=(const MdxFile &) = delete;

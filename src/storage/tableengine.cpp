@@ -3,6 +3,7 @@
 #include "coding.h"
 #include "dbf.h"
 #include "dbt.h"
+#include "decode.h"
 #include "filter.h"
 #include "mdx.h"
 
@@ -501,6 +502,12 @@ struct TableEngine::Impl
             throw IndexError(path, "no tag number " + std::to_string(tag));
         return mdx->tag(size_t(tag));
     }
+
+    // The steps of check().
+    void checkTableSize(CheckReport &report) const;
+    void checkRecords(CheckReport &report) const;
+    void checkIndex(CheckReport &report) const;
+    void checkTag(CheckReport &report, MdxTag &t, bool ours) const;
 };
 
 TableEngine::TableEngine(std::unique_ptr<Impl> impl)
@@ -599,7 +606,7 @@ std::unique_ptr<TableEngine> TableEngine::create(FileSystem &fs,
     }
     if (!tags.empty()) {
         MdxFile::create(
-            fs, mdxPath, share, baseName(dbfPath), ldid, dbf->fields(), dbf->codePage(), tags);
+            fs, mdxPath, share, {baseName(dbfPath), ldid, dbf->fields(), dbf->codePage(), tags});
         dbf->setProductionIndex(true);
     }
     dbf->flush();
@@ -1101,132 +1108,132 @@ TagCursor TableEngine::cursor(int tag) const
 
 // --- verification
 
-CheckReport TableEngine::check() const
-{
-    CheckReport report;
-    auto fault = [&](const std::string &where, const std::string &text) {
-        report.findings.push_back({true, where, text});
-    };
-    auto note = [&](const std::string &where, const std::string &text) {
-        report.findings.push_back({false, where, text});
-    };
+namespace {
 
-    // Table: the header's count against the file, then every record.
-    const DbfFile &dbf = *d->dbf;
-    {
-        uint8_t header[8] = {};
-        d->dbf->file().readExact(0, header, sizeof header);
-        const uint32_t stated = decodeLe32(header + 4);
-        const uint64_t size = d->dbf->file().size();
-        const uint64_t need = uint64_t(dbf.headerLength()) + uint64_t(stated) * dbf.recordLength();
-        if (size < need)
-            fault("table",
-                  "the header counts " + std::to_string(stated)
-                      + " records but the file holds only " + std::to_string(dbf.recordCount()));
-        else if (size > need + 1)
-            note("table", std::to_string(size - need) + " bytes after the last record");
-    }
+void addFault(CheckReport &report, const std::string &where, const std::string &text)
+{
+    report.findings.push_back({true, where, text});
+}
+
+void addNote(CheckReport &report, const std::string &where, const std::string &text)
+{
+    report.findings.push_back({false, where, text});
+}
+
+} // namespace
+
+// The header's record count against the file's size.
+void TableEngine::Impl::checkTableSize(CheckReport &report) const
+{
+    uint8_t header[8] = {};
+    dbf->file().readExact(0, header, sizeof header);
+    const uint32_t stated = decodeLe32(header + DbfHeaderLayout::recordCount);
+    const uint64_t size = dbf->file().size();
+    const uint64_t need = uint64_t(dbf->headerLength()) + uint64_t(stated) * dbf->recordLength();
+    if (size < need)
+        addFault(report,
+                 "table",
+                 "the header counts " + std::to_string(stated) + " records but the file holds only "
+                     + std::to_string(dbf->recordCount()));
+    else if (size > need + 1)
+        addNote(report, "table", std::to_string(size - need) + " bytes after the last record");
+}
+
+// Every record's deletion flag and stored values, and the memo blocks they point to.
+void TableEngine::Impl::checkRecords(CheckReport &report) const
+{
     int badRecords = 0;
-    const FieldCodec &codec = dbf.codec();
-    DbfScanner scanner(dbf);
+    const FieldCodec &codec = dbf->codec();
+    DbfScanner scanner(*dbf);
     while (const uint8_t *record = scanner.next()) {
         const std::string where = "record " + std::to_string(scanner.recno());
         auto bad = [&](const std::string &text) {
             if (++badRecords <= 20)
-                fault(where, text);
+                addFault(report, where, text);
         };
         if (record[0] != kRecordLive && record[0] != kRecordDeleted)
             bad("deletion flag is neither blank nor '*'");
-        for (const FieldDesc &f : dbf.fields()) {
+        for (const FieldDesc &f : dbf->fields()) {
             try {
-                switch (f.type) {
-                case 'N':
-                case 'F':
-                    codec.number(f, record);
-                    break;
-                case 'L':
-                    codec.logical(f, record);
-                    break;
-                case 'D':
-                    codec.date(f, record);
-                    break;
-                case 'M':
-                case 'B':
-                case 'G': {
-                    const uint32_t block = codec.memoBlock(f, record);
-                    if (block == 0)
-                        break;
-                    if (!d->memo)
-                        bad("field " + f.name + " points into a missing memo file");
-                    else
-                        d->memo->read(block);
-                    break;
-                }
-                default:
-                    break;
-                }
+                const uint32_t block = decodeField(codec, f, record, DecodeMode::Stored);
+                if (block != 0 && !memo)
+                    bad("field " + f.name + " points into a missing memo file");
+                else if (block != 0)
+                    memo->read(block);
             } catch (const StorageError &e) {
                 bad("field " + f.name + ": " + e.fault());
             }
         }
     }
     if (badRecords > 20)
-        fault("table", std::to_string(badRecords - 20) + " further faults not listed");
-    if (dbf.hasMemoFields() && !d->memo)
-        fault("memo", "the table has memo fields but no memo file");
+        addFault(report, "table", std::to_string(badRecords - 20) + " further faults not listed");
+    if (dbf->hasMemoFields() && !memo)
+        addFault(report, "memo", "the table has memo fields but no memo file");
+}
 
-    // Index.
-    if (d->missingIndex)
-        fault("index", "the header announces a production index, but there is none");
-    if (d->mdx) {
-        if (d->crashedAtOpen && (!d->writable || !d->mdx->allEvaluable()))
-            fault("index", "left in the middle of a write (opening for writing rebuilds it)");
-        if (d->indexSuspect)
-            fault("index", "a write failed half way (the next write rebuilds the index)");
-        // Keys that differ from ours in an index we wrote are damage, not another program's
-        // rule.
-        const bool ours = d->mdx->signedByUs();
-        for (size_t i = 0; i < d->mdx->tagCount(); ++i) {
-            MdxTag &t = d->mdx->tag(i);
-            const std::string where = "tag " + t.name();
-            if (!t.evaluable()) {
-                note(where,
-                     "key expression \"" + t.expressionText()
-                         + "\" cannot be evaluated: keys not verified, writes refused");
-                continue;
-            }
-            ChunkReader reader(dbf);
-            // The tag's lines start with "tag NAME: ", which where already says.
-            auto text = [&](const std::string &line) {
-                return line.compare(0, where.size() + 2, where + ": ") == 0
-                           ? line.substr(where.size() + 2)
-                           : line;
-            };
-            try {
-                const TagReport r = t.check(dbf.recordCount(), std::ref(reader));
-                for (const std::string &line : r.notes)
-                    note(where, text(line));
-                if (r.health == TagHealth::Sound)
-                    continue;
-                const bool isFault = r.health == TagHealth::Faulty || ours;
-                if (r.faults.empty())
-                    report.findings.push_back({isFault, where, "keys disagree with the records"});
-                for (size_t k = 0; k < r.faults.size() && k < 10; ++k)
-                    report.findings.push_back(
-                        {isFault,
-                         where,
-                         (r.health == TagHealth::Faulty
-                              ? ""
-                              : (ours ? "keys differ from the records in an index this program "
-                                        "wrote: "
-                                      : "keys made by another program's upper-case rule "
-                                        "(rebuilt when the table is opened for writing): "))
-                             + text(r.faults[k])});
-            } catch (const StorageError &e) {
-                fault(where, e.fault());
-            }
-        }
+void TableEngine::Impl::checkIndex(CheckReport &report) const
+{
+    if (missingIndex)
+        addFault(report, "index", "the header announces a production index, but there is none");
+    if (!mdx)
+        return;
+    if (crashedAtOpen && (!writable || !mdx->allEvaluable()))
+        addFault(
+            report, "index", "left in the middle of a write (opening for writing rebuilds it)");
+    if (indexSuspect)
+        addFault(report, "index", "a write failed half way (the next write rebuilds the index)");
+    // Keys that differ from ours in an index we wrote are damage, not another program's rule.
+    const bool ours = mdx->signedByUs();
+    for (size_t i = 0; i < mdx->tagCount(); ++i)
+        checkTag(report, mdx->tag(i), ours);
+}
+
+void TableEngine::Impl::checkTag(CheckReport &report, MdxTag &t, bool ours) const
+{
+    const std::string where = "tag " + t.name();
+    if (!t.evaluable()) {
+        addNote(report,
+                where,
+                "key expression \"" + t.expressionText()
+                    + "\" cannot be evaluated: keys not verified, writes refused");
+        return;
     }
+    ChunkReader reader(*dbf);
+    // The tag's lines start with "tag NAME: ", which where already says.
+    auto text = [&](const std::string &line) {
+        return line.compare(0, where.size() + 2, where + ": ") == 0 ? line.substr(where.size() + 2)
+                                                                    : line;
+    };
+    try {
+        const TagReport r = t.check(dbf->recordCount(), std::ref(reader));
+        for (const std::string &line : r.notes)
+            addNote(report, where, text(line));
+        if (r.health == TagHealth::Sound)
+            return;
+        const bool isFault = r.health == TagHealth::Faulty || ours;
+        if (r.faults.empty())
+            report.findings.push_back({isFault, where, "keys disagree with the records"});
+        for (size_t k = 0; k < r.faults.size() && k < 10; ++k)
+            report.findings.push_back(
+                {isFault,
+                 where,
+                 (r.health == TagHealth::Faulty
+                      ? ""
+                      : (ours ? "keys differ from the records in an index this program wrote: "
+                              : "keys made by another program's upper-case rule (rebuilt when "
+                                "the table is opened for writing): "))
+                     + text(r.faults[k])});
+    } catch (const StorageError &e) {
+        addFault(report, where, e.fault());
+    }
+}
+
+CheckReport TableEngine::check() const
+{
+    CheckReport report;
+    d->checkTableSize(report);
+    d->checkRecords(report);
+    d->checkIndex(report);
     return report;
 }
 

@@ -162,11 +162,7 @@ void build(Built &b, const std::vector<TagDefinition> &tags)
     b.mdx = MdxFile::create(FileSystem::real(),
                             b.dir.file("FILMY.MDX"),
                             ShareMode::Exclusive,
-                            "FILMY",
-                            0x57,
-                            b.dbf->fields(),
-                            b.dbf->codePage(),
-                            tags);
+                            {"FILMY", 0x57, b.dbf->fields(), b.dbf->codePage(), tags});
 }
 
 std::string randomTitle(std::mt19937 &rng)
@@ -330,11 +326,7 @@ TEST(MdxWrite, RefusesWhatItCannotKeep)
         MdxFile::create(FileSystem::real(),
                         b.dir.file("X.MDX"),
                         ShareMode::Exclusive,
-                        "X",
-                        0x57,
-                        filmFields(),
-                        CodePage::Cp1250,
-                        tags);
+                        {"X", 0x57, filmFields(), CodePage::Cp1250, tags});
     };
     EXPECT_THROW(create({{"OPIS", "OPIS+T_PL"}}), IndexError); // 160-byte key
     EXPECT_THROW(create({{"X", "SOUNDEX(T_PL)"}}), IndexError);
