@@ -100,7 +100,25 @@ struct MdxTag::Node
     // Interior nodes, memory only: the record number of each child's highest entry (0 = not
     // known yet), so that equal keys do not send every insert down to the leaves.
     mutable std::vector<uint32_t> lastRecno;
+    // Memory only, filled by the first search that wants them: each key's first sixteen bytes
+    // as two big-endian numbers, so that a search compares numbers in one array and reads a
+    // whole key only where those bytes agree.
+    mutable std::vector<uint64_t> heads; // two per entry
 };
+
+namespace {
+
+// Eight bytes of a key from offset as a big-endian number, zero-padded: numbers compare like
+// the bytes do.
+uint64_t keyBytes(std::string_view key, size_t offset)
+{
+    uint64_t h = 0;
+    for (size_t i = offset; i < offset + 8; ++i)
+        h = (h << 8) | (i < key.size() ? static_cast<uint8_t>(key[i]) : 0u);
+    return h;
+}
+
+} // namespace
 
 // Decoded nodes of every tag of one file. Once their bytes pass the budget, the least
 // recently used go first, down to three quarters of the budget (so that evicting, which sorts
@@ -791,6 +809,7 @@ void MdxTag::putNode(uint32_t page, Node nd)
     ++m_generation; // cursors drop their pointers into the cache
     m_file.writeBlock(page, b);
     nd.lastRecno.clear();
+    nd.heads.clear();
     m_file.m_cache->store(MdxFile::NodeCache::key(m_slot, page), std::move(nd));
 }
 
@@ -1253,6 +1272,55 @@ MdxCursor MdxTag::last()
 }
 
 // Places c at the first entry not before (key, recno) (recno 0 with prefix: first with key).
+// Index of the first of the node's first count entries that does not begin before prefix.
+size_t MdxTag::prefixPosition(const Node &n, size_t count, std::string_view prefix) const
+{
+    const auto slow = [&](size_t i) {
+        return cmpPrefix(n.entries[i].key, prefix) < 0;
+    };
+    size_t lo = 0, hi = count;
+    if (m_keyType != 'C' || m_keyLength < 16 || prefix.empty()) {
+        while (lo < hi) {
+            const size_t mid = lo + (hi - lo) / 2;
+            if (slow(mid))
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        return lo;
+    }
+    if (n.heads.size() != 2 * n.entries.size()) {
+        n.heads.resize(2 * n.entries.size());
+        for (size_t i = 0; i < n.entries.size(); ++i) {
+            n.heads[2 * i] = keyBytes(n.entries[i].key, 0);
+            n.heads[2 * i + 1] = keyBytes(n.entries[i].key, 8);
+        }
+    }
+    // The first min(16, prefix length) bytes compared as numbers; a whole key only on a tie.
+    const size_t bytes = std::min<size_t>(16, prefix.size());
+    const unsigned shift1 = bytes >= 8 ? 0 : unsigned(8 * (8 - bytes));
+    const unsigned shift2 = bytes <= 8 ? 64 : unsigned(8 * (16 - bytes));
+    const uint64_t want1 = keyBytes(prefix, 0) >> shift1;
+    const uint64_t want2 = shift2 == 64 ? 0 : keyBytes(prefix, 8) >> shift2;
+    while (lo < hi) {
+        const size_t mid = lo + (hi - lo) / 2;
+        const uint64_t have1 = n.heads[2 * mid] >> shift1;
+        const uint64_t have2 = shift2 == 64 ? 0 : n.heads[2 * mid + 1] >> shift2;
+        bool before;
+        if (have1 != want1)
+            before = (have1 < want1) != m_descending;
+        else if (have2 != want2)
+            before = (have2 < want2) != m_descending;
+        else
+            before = prefix.size() > 16 && slow(mid);
+        if (before)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo;
+}
+
 void MdxTag::locate(MdxCursor &c, std::string_view key, uint32_t recno, bool prefix)
 {
     uint32_t page = m_impl->root;
@@ -1262,11 +1330,7 @@ void MdxTag::locate(MdxCursor &c, std::string_view key, uint32_t recno, bool pre
         if (n.leaf) {
             size_t j;
             if (prefix) {
-                auto it = std::partition_point(
-                    n.entries.begin(), n.entries.end(), [&](const Node::Entry &e) {
-                        return cmpPrefix(e.key, key) < 0;
-                    });
-                j = static_cast<size_t>(it - n.entries.begin());
+                j = prefixPosition(n, n.entries.size(), key);
             } else {
                 j = leafPosition(n, key, recno);
             }
@@ -1279,11 +1343,7 @@ void MdxTag::locate(MdxCursor &c, std::string_view key, uint32_t recno, bool pre
         }
         size_t i;
         if (prefix) {
-            auto it = std::partition_point(
-                n.entries.begin(), n.entries.end() - 1, [&](const Node::Entry &e) {
-                    return cmpPrefix(e.key, key) < 0;
-                });
-            i = static_cast<size_t>(it - n.entries.begin());
+            i = prefixPosition(n, n.entries.size() - 1, key);
         } else {
             i = childFor(n, key, recno, depth);
         }
@@ -1294,11 +1354,23 @@ void MdxTag::locate(MdxCursor &c, std::string_view key, uint32_t recno, bool pre
 
 MdxCursor MdxTag::seek(std::string_view key)
 {
+    MdxCursor c;
+    seek(c, key);
+    return c;
+}
+
+void MdxTag::seek(MdxCursor &c, std::string_view key)
+{
     m_file.trimNodeCache();
-    MdxCursor c = makeCursor();
+    c.m_tag = this;
+    c.m_generation = m_generation;
+    c.m_path.clear();
+    c.m_recno = 0;
+    c.m_steps = 0;
+    c.m_leaf.reset();
+    c.m_valid = false;
     locate(c, key, 0, true);
     settle(c, true);
-    return c;
 }
 
 MdxCursor MdxTag::find(std::string_view key, uint32_t recno)

@@ -168,6 +168,8 @@ public:
     // tag, <= in a descending one); for C tags key may be a prefix
     // (compared over its own length). Invalid cursor when none.
     MdxCursor seek(std::string_view key);
+    // The same, placing cursor (whose buffers are reused: no allocation in a run of seeks).
+    void seek(MdxCursor &cursor, std::string_view key);
     // The entry of exactly (key, recno); invalid cursor when absent.
     MdxCursor find(std::string_view key, uint32_t recno);
     // True when the cursor's key starts with prefix (C) / equals key (N, D).
@@ -232,6 +234,7 @@ private:
     IndexEntry subtreeLast(uint32_t page, uint32_t depth);
     size_t childFor(const Node &n, std::string_view key, uint32_t recno, uint32_t depth);
     uint32_t childLastRecno(const Node &n, size_t child, uint32_t depth);
+    size_t prefixPosition(const Node &n, size_t count, std::string_view prefix) const;
     size_t leafPosition(const Node &n, std::string_view key, uint32_t recno) const;
     void
     insertAt(uint32_t page, const std::string &key, uint32_t recno, uint32_t depth, Split &out);

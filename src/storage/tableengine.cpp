@@ -220,7 +220,7 @@ void TagCursor::appendAllRecnos(std::vector<uint32_t> &out) const
 bool TagCursor::seek(const std::string &prefix)
 {
     if (d->tag) {
-        d->cursor = d->tag->seek(prefix);
+        d->tag->seek(d->cursor, prefix);
         if (d->cursor.valid() && d->tag->matches(d->cursor, prefix))
             return true;
         d->cursor = MdxCursor();
@@ -236,7 +236,7 @@ bool TagCursor::seek(const std::string &prefix)
 bool TagCursor::nearest(const std::string &key)
 {
     if (d->tag) {
-        d->cursor = d->tag->seek(key);
+        d->tag->seek(d->cursor, key);
         return d->cursor.valid();
     }
     return d->setMem(d->lowerBound(key, true));

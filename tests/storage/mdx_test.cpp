@@ -174,6 +174,34 @@ std::string randomTitle(std::mt19937 &rng)
     return t;
 }
 
+// Seeks of prefixes of every length (with their last byte as found and one higher) land where
+// a walk says: on the first entry that does not begin before the prefix in tag order.
+void expectSeeksAgreeWithAWalk(MdxTag &tag)
+{
+    std::vector<std::string> keys;
+    for (MdxCursor c = tag.first(); c.valid(); c.next())
+        keys.push_back(c.key());
+    ASSERT_GT(keys.size(), 100u);
+    for (size_t k = 0; k < keys.size(); k += 37) {
+        for (const size_t n : {1, 5, 8, 9, 12, 16, 17, 24}) {
+            for (const int bump : {0, 1}) {
+                std::string p = keys[k].substr(0, n);
+                p.back() = static_cast<char>(p.back() + bump);
+                size_t at = 0;
+                while (at < keys.size()) {
+                    const int c = compareKeys('C', keys[at].substr(0, p.size()), p);
+                    if (tag.descending() ? c <= 0 : c >= 0)
+                        break;
+                    ++at;
+                }
+                const MdxCursor c = tag.seek(p);
+                ASSERT_EQ(c.valid(), at < keys.size()) << tag.name() << " '" << p << "'";
+                EXPECT_EQ(c.valid() ? c.key() : "", at < keys.size() ? keys[at] : "") << p;
+            }
+        }
+    }
+}
+
 } // namespace
 
 TEST(MdxWrite, ManyChangesKeepEveryTagValid)
@@ -237,6 +265,8 @@ TEST(MdxWrite, ManyChangesKeepEveryTagValid)
     EXPECT_EQ(o.mdx->markAtOpen(), EngineMark::Clean);
     expectTagMatchesRecords(o, *o.mdx->findTag("T_PL"));
     expectTagMatchesRecords(o, *o.mdx->findTag("TDESC"));
+    expectSeeksAgreeWithAWalk(*o.mdx->findTag("T_PL"));
+    expectSeeksAgreeWithAWalk(*o.mdx->findTag("TDESC"));
 }
 
 TEST(MdxWrite, BulkBuildUniqueSearchAndCursorAcrossWrites)
