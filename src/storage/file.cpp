@@ -112,9 +112,10 @@ bool guardedCopy(void *dst, const void *src, size_t n)
 
 // Files opened exclusively are also mapped, so that reads of records and index nodes are
 // copies from the system's page cache instead of one system call each; opened for writing,
-// the mapping is writable and writes within the file's present size are stores into it (the
-// same bytes in the same order as before, each visible to the file at once; what lies beyond
-// the end, appends, still goes through the descriptor). Nobody else should change such a file
+// the mapping is writable, and a file that allows it (mapWrites) has its writes within its
+// present size stored into the mapping (the same bytes in the same order as before, each
+// visible to the file at once; what lies beyond the end, appends, still goes through the
+// descriptor). Nobody else should change such a file
 // while it is open, but a program ignoring our lock may cut it short: copies to and from the
 // mapping are guarded, and the first one that faults makes the file stop viewing, so reads
 // and writes go back to the descriptor and see the real size. The mapping reserves room for
@@ -220,6 +221,8 @@ public:
         return mapFor(offset + n) ? m_base + offset : nullptr;
     }
 
+    void mapWrites() override { m_mapWrites = m_writable; }
+
     bool readViewed(uint64_t offset, void *buffer, size_t n) override
     {
         if (!mappedYet()) {
@@ -263,7 +266,7 @@ private:
     // descriptor (not writable or mapped, not within the file's present size, or a fault).
     bool writeMapped(uint64_t offset, const void *buffer, size_t n)
     {
-        if (!m_writable || !m_mappable || n == 0 || offset + n > m_size || !mappedYet()) {
+        if (!m_mapWrites || !m_mappable || n == 0 || offset + n > m_size || !mappedYet()) {
             return false;
         }
         // The first store to a page costs a fault about as dear as a write call: a page goes
@@ -325,6 +328,7 @@ private:
     int m_fd;
     bool m_mappable;
     bool m_writable;                 // opened for writing: the mapping is writable too
+    bool m_mapWrites = false;        // writes may be stores into the mapping
     uint64_t m_size;                 // as written through this file, or as found at open
     std::vector<Mapping> m_mappings; // the newest last
     const uint8_t *m_base = nullptr;

@@ -284,6 +284,7 @@ std::unique_ptr<MdxFile> MdxFile::open(FileSystem &fs,
 {
     std::unique_ptr<MdxFile> f(new MdxFile);
     f->m_file = fs.open(path, mode, share);
+    f->m_file->mapWrites(); // every write lies between the marks that make a crash rebuild it
     f->m_writable = mode == OpenMode::ReadWrite;
     f->m_fields = fields;
     f->m_codePage = codePage;
@@ -484,6 +485,7 @@ std::unique_ptr<MdxFile> MdxFile::create(FileSystem &fs,
 
     std::unique_ptr<MdxFile> f(new MdxFile);
     f->m_file = fs.create(path, share);
+    f->m_file->mapWrites();
     f->m_writable = true;
     f->m_fields = params.fields;
     f->m_codePage = params.codePage;

@@ -102,6 +102,7 @@ TEST(RealFileSystem, WritesThroughTheMappingReachTheFile)
     TempDir dir;
     const std::string path = dir.file("W.MDX");
     auto f = FileSystem::real().create(path, ShareMode::Exclusive);
+    f->mapWrites();
     const std::vector<uint8_t> data(64 << 10, 0x5A);
     f->writeAt(0, data.data(), data.size());
     uint8_t buf[4] = {};
