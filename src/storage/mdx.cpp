@@ -1464,16 +1464,16 @@ void MdxTag::appendRecnosInOrder(std::vector<uint32_t> &out)
         if (n > m_maxKeys || 12u + uint64_t(n) * m_itemLength > m_file.m_blockSize)
             m_file.corrupt("tag " + m_name + ": node at page " + std::to_string(page) + " holds "
                            + std::to_string(n) + " keys, more than fit");
-        const uint32_t extra = decodeLe32(b + 8 + n * m_itemLength);
+        const uint32_t extra = decodeLe32(b + 8 + size_t{n} * m_itemLength);
         if (extra == 0) { // a leaf
             for (uint32_t i = 0; i < n; ++i)
-                out.push_back(decodeLe32(b + 8 + i * m_itemLength));
+                out.push_back(decodeLe32(b + 8 + size_t{i} * m_itemLength));
             return;
         }
         Level level;
         level.children.reserve(n + 1);
         for (uint32_t i = 0; i < n; ++i)
-            level.children.push_back(decodeLe32(b + 8 + i * m_itemLength));
+            level.children.push_back(decodeLe32(b + 8 + size_t{i} * m_itemLength));
         level.children.push_back(extra);
         stack.push_back(std::move(level));
     };
