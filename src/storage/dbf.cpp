@@ -907,13 +907,16 @@ uint32_t DbfFile::appendRecord(const uint8_t *buffer)
     data[m_recordLength] = kDbfEndOfFile;
     m_file->writeAt(at, data.data(), data.size());
 
+    // The date and the count with the version byte before them: the header's first eight
+    // bytes, written in one piece.
     const DbfDate now = today();
-    uint8_t h[7];
-    h[0] = static_cast<uint8_t>(now.year - 1900);
-    h[1] = static_cast<uint8_t>(now.month);
-    h[2] = static_cast<uint8_t>(now.day);
-    encodeLe32(h + 3, m_recordCount + 1);
-    m_file->writeAt(1, h, sizeof h);
+    uint8_t h[8];
+    h[DbfHeaderLayout::version] = m_version;
+    h[DbfHeaderLayout::date] = static_cast<uint8_t>(now.year - 1900);
+    h[DbfHeaderLayout::date + 1] = static_cast<uint8_t>(now.month);
+    h[DbfHeaderLayout::date + 2] = static_cast<uint8_t>(now.day);
+    encodeLe32(h + DbfHeaderLayout::recordCount, m_recordCount + 1);
+    m_file->writeWhole8(0, h);
     m_lastUpdate = now;
     return ++m_recordCount;
 }

@@ -90,9 +90,10 @@ bool installSigbusHandler()
     return ::sigaction(SIGBUS, &action, &g_previousSigbus) == 0;
 }
 
-// Copies n bytes from or to mapped memory; false when a page of it is gone (SIGBUS: the file
-// was cut short under the mapping, or the disk has no room for a page written to).
-bool guardedCopy(void *dst, const void *src, size_t n)
+// Runs touch, which reads or writes mapped memory; false when a page of it is gone (SIGBUS:
+// the file was cut short under the mapping, or the disk has no room for a page written to).
+template<typename Touch>
+bool guarded(Touch touch)
 {
     static const bool installed = installSigbusHandler();
     if (!installed) {
@@ -104,10 +105,15 @@ bool guardedCopy(void *dst, const void *src, size_t n)
     }
     t_copyGuard = &guard;
     std::atomic_signal_fence(std::memory_order_seq_cst);
-    std::memcpy(dst, src, n);
+    touch();
     std::atomic_signal_fence(std::memory_order_seq_cst);
     t_copyGuard = nullptr;
     return true;
+}
+
+bool guardedCopy(void *dst, const void *src, size_t n)
+{
+    return guarded([&] { std::memcpy(dst, src, n); });
 }
 
 // Files opened exclusively are also mapped, so that reads of records and index nodes are
@@ -222,6 +228,22 @@ public:
     }
 
     void mapWrites() override { m_mapWrites = m_writable; }
+
+    void writeWhole8(uint64_t offset, const uint8_t *bytes) override
+    {
+        if (offset % 8 == 0 && m_writable && m_mappable && offset + 8 <= m_size && mappedYet()
+            && view(offset, 8)) {
+            uint64_t word;
+            std::memcpy(&word, bytes, sizeof word);
+            // NOLINTNEXTLINE(cppcoreguidelines-pro-type-const-cast): mapped writable
+            auto *target = reinterpret_cast<uint64_t *>(const_cast<uint8_t *>(m_base) + offset);
+            if (guarded([&] { __atomic_store_n(target, word, __ATOMIC_RELAXED); })) {
+                return;
+            }
+            stopViewing();
+        }
+        writeAt(offset, bytes, 8);
+    }
 
     bool readViewed(uint64_t offset, void *buffer, size_t n) override
     {

@@ -45,6 +45,10 @@ public:
     // into a mapping, unlike a write call, can be cut short half way by a crash: only for a
     // file whose torn writes a crash makes harmless (the index, rebuilt after one).
     virtual void mapWrites() {}
+    // Writes the 8 bytes at offset (a multiple of 8) in one piece, so that a crash leaves all
+    // of them or none: one store into the writable mapping when the file has one, else a
+    // write call.
+    virtual void writeWhole8(uint64_t offset, const uint8_t *bytes) { writeAt(offset, bytes, 8); }
     // Copies the bytes view(offset, n) shows into buffer; false when this file does not offer
     // them (not yet: a file's first reads go through readAt), or when they are gone from under the
     // mapping (the file was cut short behind our lock; the file then stops viewing). On false,

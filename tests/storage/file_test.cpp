@@ -118,6 +118,8 @@ TEST(RealFileSystem, WritesThroughTheMappingReachTheFile)
     for (int i = 0; i < 3; ++i)
         f->writeAt(8192 + i, "abc", 3);
     EXPECT_EQ(bytesAt(8191, 6), "Zaaabc");
+    f->writeWhole8(16, reinterpret_cast<const uint8_t *>("12345678")); // one store
+    EXPECT_EQ(bytesAt(15, 10), "Z12345678Z");
     ASSERT_EQ(::truncate(path.c_str(), 100), 0);
     for (int i = 0; i < 2; ++i)
         f->writeAt(8192, "xyz", 3);
