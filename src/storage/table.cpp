@@ -126,9 +126,13 @@ struct Table::Impl
         }
     }
 
-    // scanInto's pass over records from..total, touching nothing but live and the targets.
-    void
-    fillFromScan(uint32_t from, uint32_t total, bool withLive, const std::vector<Column *> &targets)
+    // scanInto's pass over records from..total, touching nothing but live and the targets;
+    // in two halves at once when split and big enough.
+    void fillFromScan(uint32_t from,
+                      uint32_t total,
+                      bool withLive,
+                      const std::vector<Column *> &targets,
+                      bool split = true)
     {
         if (from < 1 || from > total)
             return;
@@ -149,7 +153,7 @@ struct Table::Impl
                 first);
         };
         const uint32_t n = total - from + 1;
-        if (n < kParallelScanRecords || std::thread::hardware_concurrency() < 2) {
+        if (!split || n < kParallelScanRecords || std::thread::hardware_concurrency() < 2) {
             fill(from, total);
             return;
         }
@@ -178,7 +182,8 @@ struct Table::Impl
             columns.push_back({filter.offset(), filter.length(), {}});
     }
 
-    // At open: a big table is counted on other threads, so that the first rows show at once.
+    // At open: a big table is counted on another thread, so that the first rows show at once.
+    // One thread only: the other core of a small machine is the one that paints them.
     void startCount()
     {
         const uint32_t total = engine->recordCount();
@@ -192,7 +197,7 @@ struct Table::Impl
         readsWhileCounting = 0;
         countTask = std::async(std::launch::async, [this, total, all] {
             try {
-                fillFromScan(1, total, true, all);
+                fillFromScan(1, total, true, all, false);
             } catch (...) {
                 if (countDone)
                     countDone();

@@ -130,7 +130,7 @@ public:
     bool gotoRecord(uint32_t recno);
     int recordCount() const;
     bool isEmpty() const;
-    // A big table (from 50,000 records on) is counted at open() on other threads, so that
+    // A big table (from 50,000 records on) is counted at open() on another thread, so that
     // its first rows can show at once. Meanwhile the rows near the start of the order, the
     // current record and the moves in tag order are answered from the records themselves;
     // recordCount(), the rows further down, filters in record order and every write wait
