@@ -901,7 +901,8 @@ uint32_t DbfFile::appendRecord(const uint8_t *buffer)
         throw StateError(path(), "the table is full");
     }
     // The record and the end marker first: until the header counts it, the record is not live.
-    std::vector<uint8_t> data(m_recordLength + 1);
+    std::vector<uint8_t> &data = m_appendBuffer;
+    data.resize(size_t{m_recordLength} + 1);
     std::memcpy(data.data(), buffer, m_recordLength);
     data[m_recordLength] = kDbfEndOfFile;
     m_file->writeAt(at, data.data(), data.size());

@@ -244,6 +244,7 @@ private:
     uint32_t m_headerLength = 0;
     uint32_t m_recordLength = 0;
     uint32_t m_recordCount = 0;
+    std::vector<uint8_t> m_appendBuffer; // a record being appended, with the end mark
     FieldList m_fields;
 };
 

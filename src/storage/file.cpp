@@ -7,6 +7,7 @@
 #include "errors.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <csetjmp>
@@ -41,6 +42,8 @@ std::string withExtension(const std::string &path, const std::string &extension)
 }
 
 namespace {
+
+constexpr uint64_t kPageSize = 4096;
 
 std::string systemError(const std::string &what)
 {
@@ -87,8 +90,9 @@ bool installSigbusHandler()
     return ::sigaction(SIGBUS, &action, &g_previousSigbus) == 0;
 }
 
-// Copies n bytes from mapped memory; false when a page of it is gone (SIGBUS).
-bool copyFromMapping(void *dst, const void *src, size_t n)
+// Copies n bytes from or to mapped memory; false when a page of it is gone (SIGBUS: the file
+// was cut short under the mapping, or the disk has no room for a page written to).
+bool guardedCopy(void *dst, const void *src, size_t n)
 {
     static const bool installed = installSigbusHandler();
     if (!installed) {
@@ -106,20 +110,25 @@ bool copyFromMapping(void *dst, const void *src, size_t n)
     return true;
 }
 
-// Files opened exclusively are also mapped for reading, so that reads of records and index
-// nodes are copies from the system's page cache instead of one system call each. Nobody else
-// should change such a file while it is open, but a program ignoring our lock may cut it
-// short: copies out of the mapping are guarded, and the first one that faults makes the file
-// stop viewing, so reads go back to the descriptor and see the real size. The mapping
-// reserves room for growth; a file that outgrows it is mapped again, larger, and the older
-// mappings stay until the file closes, so views handed out stay valid.
+// Files opened exclusively are also mapped, so that reads of records and index nodes are
+// copies from the system's page cache instead of one system call each; opened for writing,
+// the mapping is writable, and a file that allows it (mapWrites) has its writes within its
+// present size stored into the mapping (the same bytes in the same order as before, each
+// visible to the file at once; what lies beyond the end, appends, still goes through the
+// descriptor). Nobody else should change such a file
+// while it is open, but a program ignoring our lock may cut it short: copies to and from the
+// mapping are guarded, and the first one that faults makes the file stop viewing, so reads
+// and writes go back to the descriptor and see the real size. The mapping reserves room for
+// growth; a file that outgrows it is mapped again, larger, and the older mappings stay until
+// the file closes, so views handed out stay valid.
 class PosixFile : public File
 {
 public:
-    PosixFile(std::string path, int fd, bool mappable, uint64_t size)
+    PosixFile(std::string path, int fd, bool mappable, bool writable, uint64_t size)
         : m_path(std::move(path))
         , m_fd(fd)
         , m_mappable(mappable)
+        , m_writable(writable)
         , m_size(size)
     {}
     ~PosixFile() override
@@ -163,6 +172,9 @@ public:
 
     void writeAt(uint64_t offset, const void *buffer, size_t n) override
     {
+        if (writeMapped(offset, buffer, n)) {
+            return;
+        }
         const auto *in = static_cast<const char *>(buffer);
         size_t done = 0;
         while (done < n) {
@@ -209,31 +221,75 @@ public:
         return mapFor(offset + n) ? m_base + offset : nullptr;
     }
 
+    void mapWrites() override { m_mapWrites = m_writable; }
+
     bool readViewed(uint64_t offset, void *buffer, size_t n) override
     {
-        // A file that is only opened, its headers read and closed again is never mapped:
-        // unmapping costs more than those reads (every processor the program ran on must drop
-        // the mapping from its address cache), so the first reads go through the descriptor.
-        if (m_mappedLength == 0 && m_readsBeforeMapping > 0) {
-            --m_readsBeforeMapping;
+        if (!mappedYet()) {
             return false;
         }
         const uint8_t *bytes = view(offset, n);
         if (!bytes) {
             return false;
         }
-        if (copyFromMapping(buffer, bytes, n)) {
+        if (guardedCopy(buffer, bytes, n)) {
             return true;
         }
-        // Cut short under the mapping: the mappings stay until close, but nothing is viewed.
-        m_mappable = false;
-        m_base = nullptr;
-        m_mappedLength = 0;
-        m_viewable = 0;
+        stopViewing();
         return false;
     }
 
 private:
+    // A file that is only opened, its headers read and closed again is never mapped:
+    // unmapping costs more than those reads (every processor the program ran on must drop
+    // the mapping from its address cache), so the first reads and writes go through the
+    // descriptor.
+    bool mappedYet()
+    {
+        if (m_mappedLength == 0 && m_accessesBeforeMapping > 0) {
+            --m_accessesBeforeMapping;
+            return false;
+        }
+        return true;
+    }
+
+    // Cut short under the mapping: the mappings stay until close, but nothing is viewed.
+    void stopViewing()
+    {
+        m_mappable = false;
+        m_base = nullptr;
+        m_mappedLength = 0;
+        m_viewable = 0;
+    }
+
+    // Stores the bytes through the writable mapping; false when they must go through the
+    // descriptor (not writable or mapped, not within the file's present size, or a fault).
+    bool writeMapped(uint64_t offset, const void *buffer, size_t n)
+    {
+        if (!m_mapWrites || !m_mappable || n == 0 || offset + n > m_size || !mappedYet()) {
+            return false;
+        }
+        // The first store to a page costs a fault about as dear as a write call: a page goes
+        // through the mapping only once it is written again (recently written pages are kept
+        // by number, one slot per number modulo the table's size).
+        const uint64_t page = offset / kPageSize + 1;
+        uint64_t &recent = m_recentPages[page % m_recentPages.size()];
+        if (recent != page) {
+            recent = page;
+            return false;
+        }
+        if (!view(offset, n)) {
+            return false;
+        }
+        // NOLINTNEXTLINE(cppcoreguidelines-pro-type-const-cast): mapped writable
+        auto *bytes = const_cast<uint8_t *>(m_base) + offset;
+        if (guardedCopy(bytes, buffer, n)) {
+            return true;
+        }
+        stopViewing();
+        return false;
+    }
+
     // Maps the file (again) so that its first end bytes can be viewed; false when they
     // cannot (not mappable, beyond the end of the file, no address space).
     bool mapFor(uint64_t end)
@@ -243,14 +299,14 @@ private:
         }
         if (end > m_mappedLength) {
             // Room for the file to grow by half (at least 1 MB) before it is mapped again.
-            const uint64_t page = 4096;
             uint64_t length = m_size + std::max<uint64_t>(m_size / 2, uint64_t{1} << 20);
-            length = (length + page - 1) / page * page;
+            length = (length + kPageSize - 1) / kPageSize * kPageSize;
             if (length > SIZE_MAX) {
                 return false;
             }
+            const int protection = m_writable ? PROT_READ | PROT_WRITE : PROT_READ;
             void *address
-                = ::mmap(nullptr, static_cast<size_t>(length), PROT_READ, MAP_SHARED, m_fd, 0);
+                = ::mmap(nullptr, static_cast<size_t>(length), protection, MAP_SHARED, m_fd, 0);
             if (address == MAP_FAILED) {
                 m_mappable = false;
                 return false;
@@ -271,11 +327,14 @@ private:
     std::string m_path;
     int m_fd;
     bool m_mappable;
+    bool m_writable;                 // opened for writing: the mapping is writable too
+    bool m_mapWrites = false;        // writes may be stores into the mapping
     uint64_t m_size;                 // as written through this file, or as found at open
     std::vector<Mapping> m_mappings; // the newest last
     const uint8_t *m_base = nullptr;
     uint64_t m_mappedLength = 0;
-    int m_readsBeforeMapping = 64;
+    int m_accessesBeforeMapping = 64;
+    std::array<uint64_t, 4096> m_recentPages{}; // page numbers + 1 written lately
     uint64_t m_viewable = 0; // bytes that views may show: within the file and the mapping
 };
 
@@ -328,7 +387,8 @@ public:
         lockOrThrow(fd, path, share);
         // The size once the lock is ours; unknown (0) leaves nothing to map until we write.
         const uint64_t size = ::fstat(fd, &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
-        return std::make_unique<PosixFile>(path, fd, share == ShareMode::Exclusive, size);
+        return std::make_unique<PosixFile>(
+            path, fd, share == ShareMode::Exclusive, mode == OpenMode::ReadWrite, size);
     }
 
     std::unique_ptr<File> create(const std::string &path, ShareMode share) override
@@ -342,7 +402,7 @@ public:
             throw OpenError(path, openFailure(errno));
         }
         lockOrThrow(fd, path, share);
-        auto file = std::make_unique<PosixFile>(path, fd, share == ShareMode::Exclusive, 0);
+        auto file = std::make_unique<PosixFile>(path, fd, share == ShareMode::Exclusive, true, 0);
         file->truncate(0);
         return file;
     }

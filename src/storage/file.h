@@ -41,6 +41,10 @@ public:
         (void)n;
         return nullptr;
     }
+    // Lets writes within the file go through its writable mapping, when it has one. A store
+    // into a mapping, unlike a write call, can be cut short half way by a crash: only for a
+    // file whose torn writes a crash makes harmless (the index, rebuilt after one).
+    virtual void mapWrites() {}
     // Copies the bytes view(offset, n) shows into buffer; false when this file does not offer
     // them (not yet: a file's first reads go through readAt), or when they are gone from under the
     // mapping (the file was cut short behind our lock; the file then stops viewing). On false,

@@ -193,6 +193,17 @@ struct MdxFile::NodeCache
         return s.node;
     }
 
+    // A node changed in place: its bytes counted again.
+    void measure(uint64_t k)
+    {
+        Slot &s = slots[position(k)];
+        if (s.key == 0)
+            return;
+        bytes -= s.bytes;
+        s.bytes = footprint(*s.node);
+        bytes += s.bytes;
+    }
+
     void resize(size_t size)
     {
         std::vector<Slot> old(size);
@@ -273,6 +284,7 @@ std::unique_ptr<MdxFile> MdxFile::open(FileSystem &fs,
 {
     std::unique_ptr<MdxFile> f(new MdxFile);
     f->m_file = fs.open(path, mode, share);
+    f->m_file->mapWrites(); // every write lies between the marks that make a crash rebuild it
     f->m_writable = mode == OpenMode::ReadWrite;
     f->m_fields = fields;
     f->m_codePage = codePage;
@@ -473,6 +485,7 @@ std::unique_ptr<MdxFile> MdxFile::create(FileSystem &fs,
 
     std::unique_ptr<MdxFile> f(new MdxFile);
     f->m_file = fs.create(path, share);
+    f->m_file->mapWrites();
     f->m_writable = true;
     f->m_fields = params.fields;
     f->m_codePage = params.codePage;
@@ -794,7 +807,16 @@ const std::shared_ptr<MdxTag::Node> &MdxTag::sharedNode(uint32_t page, uint32_t 
 
 void MdxTag::putNode(uint32_t page, Node nd)
 {
-    std::vector<uint8_t> b(m_file.m_blockSize, 0);
+    writeNode(page, nd);
+    nd.lastRecno.clear();
+    nd.heads.clear();
+    m_file.m_cache->store(MdxFile::NodeCache::key(m_slot, page), std::move(nd));
+}
+
+void MdxTag::writeNode(uint32_t page, const Node &nd)
+{
+    std::vector<uint8_t> &b = m_block;
+    b.assign(m_file.m_blockSize, 0);
     uint32_t n = static_cast<uint32_t>(nd.entries.size()) - (nd.leaf ? 0 : 1);
     encodeLe32(b.data(), n);
     for (uint32_t i = 0; i < n; ++i) {
@@ -808,9 +830,6 @@ void MdxTag::putNode(uint32_t page, Node nd)
         encodeLe32(b.data() + 8 + n * m_itemLength, nd.entries.back().pointer);
     ++m_generation; // cursors drop their pointers into the cache
     m_file.writeBlock(page, b);
-    nd.lastRecno.clear();
-    nd.heads.clear();
-    m_file.m_cache->store(MdxFile::NodeCache::key(m_slot, page), std::move(nd));
 }
 
 uint32_t MdxTag::newNodePage()
@@ -942,8 +961,26 @@ bool MdxTag::insert(std::string_view rawKey, uint32_t recno)
 void MdxTag::insertAt(
     uint32_t page, const std::string &key, uint32_t recno, uint32_t depth, Split &out)
 {
+    const std::shared_ptr<Node> &shared = sharedNode(page, depth);
+    if (shared->leaf && shared.use_count() == 1 && shared->entries.size() < m_maxKeys) {
+        // A leaf nobody else holds (no cursor stands on it) that takes the entry without a
+        // split changes in place, without copying its keys; a failed write takes it back.
+        Node &leaf = *shared;
+        const auto at
+            = leaf.entries.begin() + static_cast<std::ptrdiff_t>(leafPosition(leaf, key, recno));
+        const auto added = leaf.entries.insert(at, {key, recno});
+        leaf.heads.clear();
+        try {
+            writeNode(page, leaf);
+        } catch (...) {
+            leaf.entries.erase(added);
+            throw;
+        }
+        m_file.m_cache->measure(MdxFile::NodeCache::key(m_slot, page));
+        return;
+    }
     Node nd;
-    if (const Node &cached = node(page, depth); cached.leaf) {
+    if (const Node &cached = *shared; cached.leaf) {
         const size_t j = leafPosition(cached, key, recno);
         nd.entries.reserve(cached.entries.size() + 1);
         nd.entries.assign(cached.entries.begin(),
@@ -1427,16 +1464,16 @@ void MdxTag::appendRecnosInOrder(std::vector<uint32_t> &out)
         if (n > m_maxKeys || 12u + uint64_t(n) * m_itemLength > m_file.m_blockSize)
             m_file.corrupt("tag " + m_name + ": node at page " + std::to_string(page) + " holds "
                            + std::to_string(n) + " keys, more than fit");
-        const uint32_t extra = decodeLe32(b + 8 + n * m_itemLength);
+        const uint32_t extra = decodeLe32(b + 8 + size_t{n} * m_itemLength);
         if (extra == 0) { // a leaf
             for (uint32_t i = 0; i < n; ++i)
-                out.push_back(decodeLe32(b + 8 + i * m_itemLength));
+                out.push_back(decodeLe32(b + 8 + size_t{i} * m_itemLength));
             return;
         }
         Level level;
         level.children.reserve(n + 1);
         for (uint32_t i = 0; i < n; ++i)
-            level.children.push_back(decodeLe32(b + 8 + i * m_itemLength));
+            level.children.push_back(decodeLe32(b + 8 + size_t{i} * m_itemLength));
         level.children.push_back(extra);
         stack.push_back(std::move(level));
     };

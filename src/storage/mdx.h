@@ -225,6 +225,7 @@ private:
     const Node &node(uint32_t page, uint32_t depth);
     const std::shared_ptr<Node> &sharedNode(uint32_t page, uint32_t depth);
     void putNode(uint32_t page, Node nd);
+    void writeNode(uint32_t page, const Node &nd);
     uint32_t newNodePage();
     uint32_t edgeLeaf(bool last);
     std::string normalKey(std::string_view key) const;
@@ -256,6 +257,7 @@ private:
     bool m_evaluable = false;
     char m_keyType = 'C';
     uint16_t m_keyLength = 0;
+    std::vector<uint8_t> m_block; // a node being written
     uint16_t m_maxKeys = 0;
     uint16_t m_itemLength = 0;
     uint64_t m_generation = 0;

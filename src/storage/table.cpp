@@ -318,7 +318,7 @@ struct Table::Impl
         for (Column &c : columns)
             std::copy(record + c.offset,
                       record + c.offset + c.length,
-                      c.bytes.begin() + static_cast<std::ptrdiff_t>((r - 1) * c.length));
+                      c.bytes.begin() + static_cast<std::ptrdiff_t>(size_t{r - 1} * c.length));
         if (!visibleValid)
             return;
         if (r > visible.size())

@@ -768,6 +768,102 @@ std::string TableEngine::fieldText(const uint8_t *record, int field) const
     }
 }
 
+namespace {
+
+bool blank(const std::string &text)
+{
+    return text.find_first_not_of(' ') == std::string::npos;
+}
+
+[[noreturn]] void
+refuse(const std::string &path, const FieldDesc &f, const std::string &utf8, const char *why)
+{
+    throw FieldError(path, "field " + f.name + ": \"" + utf8 + "\" " + why);
+}
+
+void setNumberText(const FieldCodec &codec,
+                   const FieldDesc &f,
+                   uint8_t *rec,
+                   const std::string &utf8,
+                   const std::string &path)
+{
+    if (blank(utf8)) {
+        codec.setNumber(f, rec, std::nullopt);
+        return;
+    }
+    double value = 0;
+    if (!parseDbaseNumber(utf8.data(), utf8.size(), value) || !std::isfinite(value))
+        refuse(path, f, utf8, "is not a number");
+    if (f.decimals == 0 && std::floor(value) == value && std::fabs(value) < 9.0e15)
+        codec.setInteger(f, rec, static_cast<int64_t>(value));
+    else
+        codec.setNumber(f, rec, value);
+}
+
+void setLogicalText(const FieldCodec &codec,
+                    const FieldDesc &f,
+                    uint8_t *rec,
+                    const std::string &utf8,
+                    const std::string &path)
+{
+    if (utf8.empty() || utf8 == " " || utf8 == "?") {
+        codec.setLogical(f, rec, std::nullopt);
+        return;
+    }
+    const char c = static_cast<char>(std::toupper(static_cast<unsigned char>(utf8[0])));
+    if (utf8.size() == 1 && (c == 'T' || c == 'Y'))
+        codec.setLogical(f, rec, true);
+    else if (utf8.size() == 1 && (c == 'F' || c == 'N'))
+        codec.setLogical(f, rec, false);
+    else
+        refuse(path, f, utf8, "is not T or F");
+}
+
+void setDateText(const FieldCodec &codec,
+                 const FieldDesc &f,
+                 uint8_t *rec,
+                 const std::string &utf8,
+                 const std::string &path)
+{
+    if (blank(utf8)) {
+        codec.setDate(f, rec, std::nullopt);
+        return;
+    }
+    if (utf8.size() != 8 || utf8.find_first_not_of("0123456789") != std::string::npos)
+        refuse(path, f, utf8, "is not YYYYMMDD");
+    DbfDate date;
+    date.year = std::stoi(utf8.substr(0, 4));
+    date.month = std::stoi(utf8.substr(4, 2));
+    date.day = std::stoi(utf8.substr(6, 2));
+    codec.setDate(f, rec, date);
+}
+
+// Level 7's long (I, +), double (O) and timestamp (@) fields.
+void setBinaryNumberText(const FieldCodec &codec,
+                         const FieldDesc &f,
+                         uint8_t *rec,
+                         const std::string &utf8,
+                         const std::string &path)
+{
+    const bool isBlank = blank(utf8);
+    double value = 0;
+    if (!isBlank && !parseNumberText(utf8, value))
+        refuse(path, f, utf8, "is not a number");
+    if (f.type == 'O') {
+        codec.setDoubleValue(f, rec, isBlank ? std::nullopt : std::optional<double>(value));
+    } else if (f.type == '@') { // milliseconds, as read
+        codec.setTimestamp(f, rec, isBlank ? std::nullopt : std::optional<double>(value));
+    } else if (isBlank) {
+        codec.setLong32(f, rec, std::nullopt);
+    } else {
+        if (std::floor(value) != value || value < INT32_MIN || value > INT32_MAX)
+            refuse(path, f, utf8, "is not a whole number of the field's range");
+        codec.setLong32(f, rec, static_cast<int32_t>(value));
+    }
+}
+
+} // namespace
+
 void TableEngine::setFieldText(RecordBuffer &record, int field, const std::string &utf8)
 {
     d->requireSize(record);
@@ -776,77 +872,17 @@ void TableEngine::setFieldText(RecordBuffer &record, int field, const std::strin
     uint8_t *rec = record.data();
     switch (f.type) {
     case 'N':
-    case 'F': {
-        if (utf8.find_first_not_of(' ') == std::string::npos) {
-            codec.setNumber(f, rec, std::nullopt);
-            return;
-        }
-        double value = 0;
-        if (!parseDbaseNumber(utf8.data(), utf8.size(), value) || !std::isfinite(value))
-            throw FieldError(d->path, "field " + f.name + ": \"" + utf8 + "\" is not a number");
-        if (f.decimals == 0 && std::floor(value) == value && std::fabs(value) < 9.0e15)
-            codec.setInteger(f, rec, static_cast<int64_t>(value));
-        else
-            codec.setNumber(f, rec, value);
-        return;
-    }
-    case 'L': {
-        if (utf8.empty() || utf8 == " " || utf8 == "?") {
-            codec.setLogical(f, rec, std::nullopt);
-            return;
-        }
-        const char c = static_cast<char>(std::toupper(static_cast<unsigned char>(utf8[0])));
-        if (utf8.size() == 1 && (c == 'T' || c == 'Y'))
-            codec.setLogical(f, rec, true);
-        else if (utf8.size() == 1 && (c == 'F' || c == 'N'))
-            codec.setLogical(f, rec, false);
-        else
-            throw FieldError(d->path, "field " + f.name + ": \"" + utf8 + "\" is not T or F");
-        return;
-    }
-    case 'D': {
-        if (utf8.find_first_not_of(' ') == std::string::npos) {
-            codec.setDate(f, rec, std::nullopt);
-            return;
-        }
-        DbfDate date;
-        if (utf8.size() != 8 || utf8.find_first_not_of("0123456789") != std::string::npos)
-            throw FieldError(d->path, "field " + f.name + ": \"" + utf8 + "\" is not YYYYMMDD");
-        date.year = std::stoi(utf8.substr(0, 4));
-        date.month = std::stoi(utf8.substr(4, 2));
-        date.day = std::stoi(utf8.substr(6, 2));
-        codec.setDate(f, rec, date);
-        return;
-    }
+    case 'F':
+        return setNumberText(codec, f, rec, utf8, d->path);
+    case 'L':
+        return setLogicalText(codec, f, rec, utf8, d->path);
+    case 'D':
+        return setDateText(codec, f, rec, utf8, d->path);
     case 'I':
     case '+':
     case 'O':
-    case '@': {
-        if (utf8.find_first_not_of(' ') == std::string::npos) {
-            if (f.type == 'O')
-                codec.setDoubleValue(f, rec, std::nullopt);
-            else if (f.type == '@')
-                codec.setTimestamp(f, rec, std::nullopt);
-            else
-                codec.setLong32(f, rec, std::nullopt);
-            return;
-        }
-        double value = 0;
-        if (!parseNumberText(utf8, value))
-            throw FieldError(d->path, "field " + f.name + ": \"" + utf8 + "\" is not a number");
-        if (f.type == 'O') {
-            codec.setDoubleValue(f, rec, value);
-        } else if (f.type == '@') {
-            codec.setTimestamp(f, rec, value); // milliseconds, as read
-        } else {
-            if (std::floor(value) != value || value < INT32_MIN || value > INT32_MAX)
-                throw FieldError(d->path,
-                                 "field " + f.name + ": \"" + utf8
-                                     + "\" is not a whole number of the field's range");
-            codec.setLong32(f, rec, static_cast<int32_t>(value));
-        }
-        return;
-    }
+    case '@':
+        return setBinaryNumberText(codec, f, rec, utf8, d->path);
     case 'M':
     case 'B':
     case 'G': {

@@ -3,7 +3,10 @@
 #include "memfs.h"
 #include "testsupport.h"
 
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <string>
 #include <unistd.h>
 #include <vector>
 
@@ -89,6 +92,37 @@ TEST(RealFileSystem, MappedFileCutShortReportsTruncation)
         EXPECT_NE(std::string(e.what()).find("truncated"), std::string::npos);
     }
     EXPECT_EQ(f->view(0, 1), nullptr); // no longer viewed
+}
+
+// Writes within a mapped file become stores into the mapping (from a page's second write on):
+// another reader sees them at once, and a file cut short under the mapping takes the write
+// through the descriptor instead of dying of the vanished page.
+TEST(RealFileSystem, WritesThroughTheMappingReachTheFile)
+{
+    TempDir dir;
+    const std::string path = dir.file("W.MDX");
+    auto f = FileSystem::real().create(path, ShareMode::Exclusive);
+    f->mapWrites();
+    const std::vector<uint8_t> data(64 << 10, 0x5A);
+    f->writeAt(0, data.data(), data.size());
+    uint8_t buf[4] = {};
+    for (int reads = 0; reads < 1000 && !f->readViewed(0, buf, sizeof buf); ++reads) {
+    }
+    const auto bytesAt = [&](long at, size_t n) {
+        std::ifstream in(path, std::ios::binary);
+        std::string got(n, '\0');
+        in.seekg(at);
+        in.read(got.data(), static_cast<std::streamsize>(n));
+        return got;
+    };
+    for (int i = 0; i < 3; ++i)
+        f->writeAt(8192 + i, "abc", 3);
+    EXPECT_EQ(bytesAt(8191, 6), "Zaaabc");
+    ASSERT_EQ(::truncate(path.c_str(), 100), 0);
+    for (int i = 0; i < 2; ++i)
+        f->writeAt(8192, "xyz", 3);
+    EXPECT_EQ(bytesAt(8192, 3), "xyz");
+    EXPECT_EQ(std::filesystem::file_size(path), 8195u);
 }
 
 TEST(RealFileSystem, ExclusiveAndSharedLocksRefuseEachOther)
