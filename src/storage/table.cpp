@@ -4,6 +4,7 @@
 #include "tableengine.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <future>
 #include <map>
@@ -61,8 +62,9 @@ struct Table::Impl
     // the visibility of a record is read from the record itself, for a bounded number of
     // records, and every write, and every question about the count, joins it first.
     std::future<void> countTask;
-    std::function<void()> countDone; // run on the counting thread at its end
-    bool countUnannounced = false;   // the data links have not been told of the final rows
+    std::atomic<bool> stopCount{false}; // set when the table closes: the pass stops early
+    std::function<void()> countDone;    // run on the counting thread at its end
+    bool countUnannounced = false;      // the data links have not been told of the final rows
     uint32_t readsWhileCounting = 0;
     RecordBuffer visibilityRecord;
 
@@ -148,7 +150,7 @@ struct Table::Impl
                     for (Column *c : targets)
                         std::memcpy(
                             &c->bytes[size_t{r - 1} * c->length], record + c->offset, c->length);
-                    return r < last;
+                    return r < last && !stopCount.load(std::memory_order_relaxed);
                 },
                 first);
         };
@@ -195,6 +197,7 @@ struct Table::Impl
             all.push_back(&c);
         countUnannounced = true;
         readsWhileCounting = 0;
+        stopCount = false;
         countTask = std::async(std::launch::async, [this, total, all] {
             try {
                 fillFromScan(1, total, true, all, false);
@@ -228,16 +231,18 @@ struct Table::Impl
         }
     }
 
-    // Waits for the count open() left running and keeps nothing of it.
+    // Stops the count open() left running and keeps nothing of it.
     void abandonCount() noexcept
     {
         if (!countTask.valid())
             return;
         std::future<void> task = std::move(countTask);
+        stopCount = true;
         try {
             task.get();
         } catch (...) { // NOLINT(bugprone-empty-catch): what it read is dropped
         }
+        stopCount = false;
         live.clear();
         columns.clear();
         columnsChosen = false;
