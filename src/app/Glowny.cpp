@@ -76,9 +76,18 @@ TfmGlowny::TfmGlowny(QWidget *parent)
         dbfFilmyAfterClose();
     };
     dbfFilmy.setBackgroundCountDone([this] {
-        // On the counting thread: the count is taken over on the window's thread.
+        // On the counting thread: the count is taken over on the window's thread, and shown
+        // at once rather than at the next tick.
         QMetaObject::invokeMethod(
-            this, [this] { runGuarded([this] { dbfFilmy.finishCount(); }); }, Qt::QueuedConnection);
+            this,
+            [this] {
+                runGuarded([this] {
+                    dbfFilmy.finishCount();
+                    if (filmsPageActive() && dbfFilmy.isOpen())
+                        showFilmCount();
+                });
+            },
+            Qt::QueuedConnection);
     });
     dbfGatunekF.afterOpen = [this](Table &) {
         dbfGatunekFAfterOpen();
