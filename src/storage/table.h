@@ -133,8 +133,9 @@ public:
     // A big table (from 50,000 records on) is counted at open() on another thread, so that
     // its first rows can show at once. Meanwhile the rows near the start of the order, the
     // current record and the moves in tag order are answered from the records themselves;
-    // recordCount(), the rows further down, filters in record order and every write wait
-    // for the count. counting(): it still runs (asking it does not wait).
+    // recordCount(), the rows further down, moves in record order and every write wait
+    // for the count; a read that fails in that pass is thrown by what waits for it, not by
+    // open(). counting(): it still runs (asking it does not wait).
     bool counting() const;
     // rowCount() without waiting: while a count started by open() has not been joined, the
     // table's physical record count, which the number of rows never exceeds.

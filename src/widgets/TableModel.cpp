@@ -228,13 +228,17 @@ void TableGrid::setTableModel(TableModel *model)
         return;
     connect(model, &TableModel::currentRowChanged, this, &TableGrid::selectCurrentRow);
     connect(model, &QAbstractItemModel::modelReset, this, &TableGrid::applyColumnWidths);
-    connectGuarded(selectionModel(),
-                   &QItemSelectionModel::currentRowChanged,
-                   this,
-                   [this](const QModelIndex &current, const QModelIndex &) {
-                       if (!m_syncing && current.isValid())
-                           m_model->setCurrentRow(current.row());
-                   });
+    // Guarded here rather than through connectGuarded, whose forwarding clang rejects for
+    // this two-argument handler.
+    connect(selectionModel(),
+            &QItemSelectionModel::currentRowChanged,
+            this,
+            [this](const QModelIndex &current, const QModelIndex &) {
+                runGuarded([&] {
+                    if (!m_syncing && current.isValid())
+                        m_model->setCurrentRow(current.row());
+                });
+            });
     applyColumnWidths();
     selectCurrentRow(model->currentRow());
 }
