@@ -624,7 +624,7 @@ void TfmGlowny::showFilmCount()
 {
     // The tick comes every 10 ms: format and repaint only when the number changed. While the
     // first count of a big catalogue runs, the label stays empty (never an old number); the
-    // count's end wakes the tick through the data source.
+    // window shows the count when it takes it over.
     const bool known = !dbfFilmy.counting();
     const int count = known ? dbfFilmy.recordCount() : -1;
     if (count != m_shownCount || (known && lbIlosc->text().isEmpty())) {
