@@ -487,8 +487,10 @@ private slots:
         QVERIFY(big.deleted > 0);
         const int films = int(big.films - big.deleted);
         QStringList shown;
-        connect(
-            m_w->stbarGlowny, &TEStatusBar::OnTimer, this, [&] { shown << m_w->lbIlosc->text(); });
+        QObject recording; // ends the recording with this test
+        connect(m_w->stbarGlowny, &TEStatusBar::OnTimer, &recording, [&] {
+            shown << m_w->lbIlosc->text();
+        });
         openFile(qs(big.filmsPath));
         QVERIFY(m_w->lbIlosc->text() != small);
         QVERIFY(!m_w->gridModel->data(m_w->gridModel->index(0, 0)).toString().isEmpty());

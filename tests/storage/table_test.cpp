@@ -835,8 +835,8 @@ TEST(TableBig, FirstRowsAreRightWhileTheCountRuns)
                 lent.push_back(r);
         }
     }
+    RecordingLink link; // outlives the table, which tells it when it goes
     Table table("dbfFilmy", fs);
-    RecordingLink link;
     table.addLink(&link);
     table.setFileName(kPath);
     table.setIndexName("ID_CD");
