@@ -75,6 +75,20 @@ TfmGlowny::TfmGlowny(QWidget *parent)
     dbfFilmy.afterClose = [this](Table &) {
         dbfFilmyAfterClose();
     };
+    dbfFilmy.setBackgroundCountDone([this] {
+        // On the counting thread: the count is taken over on the window's thread, and shown
+        // at once rather than at the next tick.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                runGuarded([this] {
+                    dbfFilmy.finishCount();
+                    if (filmsPageActive() && dbfFilmy.isOpen())
+                        showFilmCount();
+                });
+            },
+            Qt::QueuedConnection);
+    });
     dbfGatunekF.afterOpen = [this](Table &) {
         dbfGatunekFAfterOpen();
     };
@@ -111,6 +125,7 @@ TfmGlowny::TfmGlowny(QWidget *parent)
 TfmGlowny::~TfmGlowny()
 {
     // The tables' events call back into this window: silence them before members go.
+    dbfFilmy.setBackgroundCountDone(nullptr);
     for (Table *t : {&dbfFilmy, &dbfConfig, &dbfDaneF, &dbfGatunekF, &dbfNrF, &dbfZnajomi}) {
         t->afterOpen = nullptr;
         t->afterClose = nullptr;
@@ -556,8 +571,7 @@ void TfmGlowny::openCatalogue(const QString &file)
 
 void TfmGlowny::dbfFilmyAfterOpen()
 {
-    m_shownCount = dbfFilmy.recordCount();
-    lbIlosc->setText(QString::number(m_shownCount));
+    showFilmCount();
     setCatalogueCommandsEnabled(true);
     attachGridMenu(true);
 }
@@ -599,16 +613,24 @@ void TfmGlowny::Edytujznajomych1Click()
 void TfmGlowny::stbarGlownyTimer()
 {
     if (filmsPageActive() && dbfFilmy.isOpen()) {
-        // The tick comes every 10 ms: format and repaint only when the number changed.
-        const int count = dbfFilmy.recordCount();
-        if (count != m_shownCount || lbIlosc->text().isEmpty()) {
-            m_shownCount = count;
-            lbIlosc->setText(QString::number(count));
-        }
+        showFilmCount();
     }
     const int left = stbarGlowny->width() - 2 * stbarGlowny->widthDate() - dbNavi->width() - 10;
     if (dbNavi->x() != left)
         dbNavi->move(left, dbNavi->y());
+}
+
+void TfmGlowny::showFilmCount()
+{
+    // The tick comes every 10 ms: format and repaint only when the number changed. While the
+    // first count of a big catalogue runs, the label stays empty (never an old number); the
+    // window shows the count when it takes it over.
+    const bool known = !dbfFilmy.counting();
+    const int count = known ? dbfFilmy.recordCount() : -1;
+    if (count != m_shownCount || (known && lbIlosc->text().isEmpty())) {
+        m_shownCount = count;
+        lbIlosc->setText(known ? QString::number(count) : QString());
+    }
 }
 
 void TfmGlowny::Szukaj1Click()

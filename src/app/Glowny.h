@@ -144,6 +144,7 @@ public:
     // on file, then the side tables from DataDir, each failure with its message.
     void openCatalogue(const QString &file);
     void dbfFilmyAfterOpen();
+    void showFilmCount();
     void dbfFilmyAfterClose();
     void dbfGatunekFAfterOpen();
     void Koniecprogramu1Click();

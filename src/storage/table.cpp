@@ -4,6 +4,7 @@
 #include "tableengine.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <future>
 #include <map>
@@ -18,6 +19,10 @@ constexpr uint32_t kParallelScanRecords = 50000;
 // A grid's rows are taken entry by entry in tag order (enough for the first screens); a row
 // further down has the whole order read at once.
 constexpr uint32_t kRowStepsBeforeWholeOrder = 2000;
+// While the first count of a table runs in the background, at most this many records are read
+// one by one to tell whether they are visible (the first screens of a grid); the next question
+// waits for the count.
+constexpr uint32_t kReadsWhileCounting = 1000;
 } // namespace
 
 struct Table::Impl
@@ -51,6 +56,17 @@ struct Table::Impl
     std::vector<uint8_t> live;
     std::vector<Column> columns;
     bool columnsChosen = false;
+
+    // The first count of a big table, left running by open() on other threads: it fills live
+    // and the columns, which nothing else touches until it is joined (joinCount). Until then
+    // the visibility of a record is read from the record itself, for a bounded number of
+    // records, and every write, and every question about the count, joins it first.
+    std::future<void> countTask;
+    std::atomic<bool> stopCount{false}; // set when the table closes: the pass stops early
+    std::function<void()> countDone;    // run on the counting thread at its end
+    bool countUnannounced = false;      // the data links have not been told of the final rows
+    uint32_t readsWhileCounting = 0;
+    RecordBuffer visibilityRecord;
 
     // visible[recno - 1]: live and passes the filter in force; count is the number of ones.
     std::vector<uint8_t> visible;
@@ -104,7 +120,22 @@ struct Table::Impl
     // reads, which need no shared state.
     void scanInto(uint32_t from, bool withLive, const std::vector<Column *> &targets)
     {
-        const uint32_t total = engine->recordCount();
+        try {
+            fillFromScan(from, engine->recordCount(), withLive, targets);
+        } catch (...) {
+            dropRecordCaches(); // the arrays are sized for all records but not all are read
+            throw;
+        }
+    }
+
+    // scanInto's pass over records from..total, touching nothing but live and the targets;
+    // in two halves at once when split and big enough.
+    void fillFromScan(uint32_t from,
+                      uint32_t total,
+                      bool withLive,
+                      const std::vector<Column *> &targets,
+                      bool split = true)
+    {
         if (from < 1 || from > total)
             return;
         if (withLive)
@@ -119,29 +150,102 @@ struct Table::Impl
                     for (Column *c : targets)
                         std::memcpy(
                             &c->bytes[size_t{r - 1} * c->length], record + c->offset, c->length);
-                    return r < last;
+                    return r < last && !stopCount.load(std::memory_order_relaxed);
                 },
                 first);
         };
         const uint32_t n = total - from + 1;
+        if (!split || n < kParallelScanRecords || std::thread::hardware_concurrency() < 2) {
+            fill(from, total);
+            return;
+        }
+        const uint32_t middle = from + n / 2;
+        auto second = std::async(std::launch::async, fill, middle, total);
         try {
-            if (n < kParallelScanRecords || std::thread::hardware_concurrency() < 2) {
-                fill(from, total);
-                return;
-            }
-            const uint32_t middle = from + n / 2;
-            auto second = std::async(std::launch::async, fill, middle, total);
-            try {
-                fill(from, middle - 1);
-            } catch (...) {
-                second.wait();
-                throw;
-            }
-            second.get();
+            fill(from, middle - 1);
         } catch (...) {
-            dropRecordCaches(); // the arrays are sized for all records but not all are read
+            second.wait();
             throw;
         }
+        second.get();
+    }
+
+    // The numeric fields, and the field of the filter, are kept in memory.
+    void chooseColumns()
+    {
+        if (!columnsChosen) {
+            for (const FieldDesc &f : fields) {
+                if (f.type == 'N' || f.type == 'F')
+                    columns.push_back({f.offset, f.length, {}});
+            }
+            columnsChosen = true;
+        }
+        if (live.empty() && !filter.isNone() && !findColumn(filter.offset()))
+            columns.push_back({filter.offset(), filter.length(), {}});
+    }
+
+    // At open: a big table is counted on another thread, so that the first rows show at once.
+    // One thread only: the other core of a small machine is the one that paints them.
+    void startCount()
+    {
+        const uint32_t total = engine->recordCount();
+        if (total < kParallelScanRecords || std::thread::hardware_concurrency() < 2)
+            return;
+        chooseColumns();
+        std::vector<Column *> all;
+        for (Column &c : columns)
+            all.push_back(&c);
+        countUnannounced = true;
+        readsWhileCounting = 0;
+        stopCount = false;
+        countTask = std::async(std::launch::async, [this, total, all] {
+            try {
+                fillFromScan(1, total, true, all, false);
+            } catch (...) {
+                if (countDone)
+                    countDone();
+                throw;
+            }
+            if (countDone)
+                countDone();
+        });
+    }
+
+    bool countRunning() const
+    {
+        return countTask.valid()
+               && countTask.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
+    }
+
+    // Waits for the count open() left running; its error (a read that failed) is thrown here.
+    void joinCount()
+    {
+        if (!countTask.valid())
+            return;
+        std::future<void> task = std::move(countTask);
+        try {
+            task.get();
+        } catch (...) {
+            dropRecordCaches();
+            throw;
+        }
+    }
+
+    // Stops the count open() left running and keeps nothing of it.
+    void abandonCount() noexcept
+    {
+        if (!countTask.valid())
+            return;
+        std::future<void> task = std::move(countTask);
+        stopCount = true;
+        try {
+            task.get();
+        } catch (...) { // NOLINT(bugprone-empty-catch): what it read is dropped
+        }
+        stopCount = false;
+        live.clear();
+        columns.clear();
+        columnsChosen = false;
     }
 
     Column *findColumn(uint32_t offset)
@@ -157,13 +261,8 @@ struct Table::Impl
     // by another user's appends), and adds a column for the filter's field.
     void ensureLive()
     {
-        if (!columnsChosen) {
-            for (const FieldDesc &f : fields) {
-                if (f.type == 'N' || f.type == 'F')
-                    columns.push_back({f.offset, f.length, {}});
-            }
-            columnsChosen = true;
-        }
+        joinCount();
+        chooseColumns();
         const uint32_t total = engine->recordCount();
         if (live.size() < total) {
             std::vector<Column *> all;
@@ -197,6 +296,12 @@ struct Table::Impl
 
     bool isVisible(uint32_t r)
     {
+        if (countTask.valid() && ++readsWhileCounting <= kReadsWhileCounting) {
+            if (r < 1 || r > engine->recordCount())
+                return false;
+            engine->readRecord(r, visibilityRecord);
+            return passes(visibilityRecord.data());
+        }
         ensureVisible();
         return r >= 1 && r <= visible.size() && visible[r - 1] != 0;
     }
@@ -240,6 +345,7 @@ struct Table::Impl
 
     void dropRecordCaches()
     {
+        abandonCount();
         live.clear();
         columns.clear();
         columnsChosen = false;
@@ -331,7 +437,8 @@ struct Table::Impl
     // direction dir; includeHere also considers the entry it stands on.
     uint32_t stepVisible(int dir, bool includeHere, uint32_t from)
     {
-        ensureVisible();
+        if (tag < 0 || !countTask.valid())
+            ensureVisible(); // in tag order, isVisible may tell while the first count runs
         if (tag < 0) {
             int64_t r = includeHere ? static_cast<int64_t>(from) : static_cast<int64_t>(from) + dir;
             const int64_t n = static_cast<int64_t>(visible.size());
@@ -363,7 +470,6 @@ struct Table::Impl
 
     void moveFirst()
     {
-        ensureVisible();
         uint32_t r = 0;
         if (tag < 0) {
             r = stepVisible(+1, true, 1);
@@ -377,9 +483,9 @@ struct Table::Impl
 
     void moveLast()
     {
-        ensureVisible();
         uint32_t r = 0;
         if (tag < 0) {
+            ensureVisible();
             r = stepVisible(-1, true, static_cast<uint32_t>(visible.size()));
         } else if (cursor->last()) {
             r = stepVisible(-1, true, 0);
@@ -438,10 +544,11 @@ struct Table::Impl
     void ensureRows(size_t upTo, uint32_t recno) const
     {
         auto *self = const_cast<Impl *>(this);
-        self->ensureVisible();
+        if (tag < 0 || !countTask.valid())
+            self->ensureVisible(); // in tag order, isVisible may tell while the first count runs
         if (!rowsValid) {
             rows.clear();
-            rowOf.assign(visible.size() + 1, -1);
+            rowOf.assign(size_t{engine->recordCount()} + 1, -1);
             rowsComplete = false;
             rowsWalk.reset();
             rowsNext = 1;
@@ -451,7 +558,9 @@ struct Table::Impl
         while (!rowsComplete && (recno != 0 ? rowOf[recno] < 0 : rows.size() <= upTo)) {
             if (tag >= 0 && ++steps > kRowStepsBeforeWholeOrder) {
                 // Far down the order: all the rows at once, from the tag's pages.
+                self->ensureVisible();
                 takeWholeOrder();
+                rowsValid = true;
                 break;
             }
             uint32_t r = 0;
@@ -477,7 +586,7 @@ struct Table::Impl
                 }
                 r = rowsWalk->recno();
             }
-            if (r >= 1 && r <= visible.size() && visible[r - 1] != 0 && rowOf[r] < 0) {
+            if (r >= 1 && r < rowOf.size() && rowOf[r] < 0 && self->isVisible(r)) {
                 rowOf[r] = static_cast<int>(rows.size());
                 rows.push_back(r);
             }
@@ -591,6 +700,8 @@ struct Table::Impl
 
     void reset()
     {
+        abandonCount(); // before the engine it reads goes
+        countUnannounced = false;
         engine.reset();
         cursor.reset();
         tag = -1;
@@ -714,6 +825,7 @@ void Table::open()
             link->checkFields(*this);
         m_state = TableState::Browse;
         m_modified = false;
+        d->startCount();
         d->moveFirst();
     } catch (...) {
         d->reset();
@@ -869,6 +981,34 @@ uint32_t Table::lastInTag(const std::string &tag) const
             return r;
     }
     return 0;
+}
+
+bool Table::counting() const
+{
+    return isOpen() && d->countRunning();
+}
+
+int Table::provisionalRowCount() const
+{
+    if (isOpen() && d->countTask.valid())
+        return static_cast<int>(d->engine->recordCount());
+    return rowCount();
+}
+
+void Table::finishCount()
+{
+    if (!isOpen() || !d->countUnannounced || d->countRunning())
+        return;
+    d->joinCount();
+    d->countUnannounced = false;
+    d->notify(&DataLink::dataChanged);
+}
+
+void Table::setBackgroundCountDone(std::function<void()> handler)
+{
+    if (d->countRunning())
+        d->countTask.wait(); // the counting thread may be calling the handler now
+    d->countDone = std::move(handler);
 }
 
 int Table::recordCount() const
@@ -1121,6 +1261,7 @@ void Table::post()
     const bool inserting = m_state == TableState::Insert;
     std::optional<std::string> oldKey;
     uint32_t r = d->recno;
+    d->joinCount(); // no write while the first count reads the file
     d->reopenAfterFailedWrite();
     try {
         if (d->strayRecno != 0) { // left live by an earlier cancel the file refused
@@ -1224,6 +1365,7 @@ void Table::deleteRecord()
     }
     if (m_state == TableState::Edit)
         cancel();
+    d->joinCount(); // no write while the first count reads the file
     if (d->recno == 0 || isEmpty())
         throw StateError(m_fileName, m_name + ": cannot delete from an empty table");
     const uint32_t r = d->recno;

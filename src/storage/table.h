@@ -130,6 +130,24 @@ public:
     bool gotoRecord(uint32_t recno);
     int recordCount() const;
     bool isEmpty() const;
+    // A big table (from 50,000 records on) is counted at open() on another thread, so that
+    // its first rows can show at once. Meanwhile the rows near the start of the order, the
+    // current record and the moves in tag order are answered from the records themselves;
+    // recordCount(), the rows further down, moves in record order and every write wait
+    // for the count; a read that fails in that pass is thrown by what waits for it, not by
+    // open(). counting(): it still runs (asking it does not wait).
+    bool counting() const;
+    // rowCount() without waiting: while a count started by open() has not been joined, the
+    // table's physical record count, which the number of rows never exceeds.
+    int provisionalRowCount() const;
+    // Run on the counting thread when such a count ends (also when it failed): it may only
+    // hand over to the thread that owns the table, which then calls finishCount(). Setting it
+    // waits for a count that runs.
+    void setBackgroundCountDone(std::function<void()> handler);
+    // Takes the finished count (its read error is thrown here) and tells the data links
+    // (dataChanged) once, so that what showed the provisional row count shows the final one.
+    // Does nothing while the count runs or when there is nothing left to tell.
+    void finishCount();
     // The record that comes last in the given tag's order among the records that are not
     // deleted, whatever the filter and the selected order; 0 when there is none. Moves nothing.
     // IndexError when the table has no such tag.

@@ -90,7 +90,7 @@ void DBNavigator::updateButtons()
     const Table *table = m_source ? m_source->table() : nullptr;
     const bool open = table && table->isOpen();
     const int row = open ? table->currentRow() : -1;
-    const int rows = open ? table->rowCount() : 0;
+    const int rows = open ? table->provisionalRowCount() : 0; // final after dataChanged
     const bool browsing = open && table->state() == TableState::Browse;
     const bool back = browsing && row > 0;
     const bool forward = browsing && row >= 0 && row < rows - 1;

@@ -51,7 +51,7 @@ TableModel::TableModel(DataSource *source, std::vector<ColumnSpec> columns, QObj
                              index(m_currentRow, int(m_visible.size()) - 1));
     });
     resolveColumns();
-    m_rows = table() && table()->isOpen() ? table()->rowCount() : 0;
+    m_rows = table() && table()->isOpen() ? table()->provisionalRowCount() : 0;
     m_currentRow = table() && table()->isOpen() ? table()->currentRow() : -1;
 }
 
@@ -89,7 +89,9 @@ void TableModel::reset()
     beginResetModel();
     resolveColumns();
     const Table *t = table();
-    m_rows = t && t->isOpen() ? t->rowCount() : 0;
+    // While a big table's first count runs, an upper bound: the rows past the last visible
+    // record show empty until the count tells the data links (dataChanged, another reset).
+    m_rows = t && t->isOpen() ? t->provisionalRowCount() : 0;
     m_currentRow = t && t->isOpen() ? t->currentRow() : -1;
     endResetModel();
     emit currentRowChanged(m_currentRow);
@@ -226,13 +228,17 @@ void TableGrid::setTableModel(TableModel *model)
         return;
     connect(model, &TableModel::currentRowChanged, this, &TableGrid::selectCurrentRow);
     connect(model, &QAbstractItemModel::modelReset, this, &TableGrid::applyColumnWidths);
-    connectGuarded(selectionModel(),
-                   &QItemSelectionModel::currentRowChanged,
-                   this,
-                   [this](const QModelIndex &current, const QModelIndex &) {
-                       if (!m_syncing && current.isValid())
-                           m_model->setCurrentRow(current.row());
-                   });
+    // Guarded here rather than through connectGuarded, whose forwarding clang rejects for
+    // this two-argument handler.
+    connect(selectionModel(),
+            &QItemSelectionModel::currentRowChanged,
+            this,
+            [this](const QModelIndex &current, const QModelIndex &) {
+                runGuarded([&] {
+                    if (!m_syncing && current.isValid())
+                        m_model->setCurrentRow(current.row());
+                });
+            });
     applyColumnWidths();
     selectCurrentRow(model->currentRow());
 }

@@ -466,6 +466,40 @@ private slots:
         QVERIFY(!bar.sleeping());
         m_w->pgGlowny->setCurrentIndex(0);
     }
+
+    // A big catalogue is counted while its first rows show: at every tick the count label is
+    // empty or the exact count, never the previous catalogue's nor the provisional one; the
+    // grid then takes the exact row count.
+    void bigCatalogueCountIsNeverWrong()
+    {
+        m_w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_w.get()));
+        openFile(m_films);
+        const QString small = m_w->lbIlosc->text();
+        QVERIFY(small.toInt() > 30);
+        test::TempDir bigDir;
+        EngineDemoWriter writer;
+        DemoOptions options;
+        options.films = 50000;
+        options.churn = 300;
+        const DemoSummary big
+            = createDemoCatalogue(FileSystem::real(), bigDir.path().string(), options, writer);
+        QVERIFY(big.deleted > 0);
+        const int films = int(big.films - big.deleted);
+        QStringList shown;
+        QObject recording; // ends the recording with this test
+        connect(m_w->stbarGlowny, &TEStatusBar::OnTimer, &recording, [&] {
+            shown << m_w->lbIlosc->text();
+        });
+        openFile(qs(big.filmsPath));
+        QVERIFY(m_w->lbIlosc->text() != small);
+        QVERIFY(!m_w->gridModel->data(m_w->gridModel->index(0, 0)).toString().isEmpty());
+        QTRY_COMPARE(m_w->lbIlosc->text(), QString::number(films));
+        QCOMPARE(m_w->gridModel->rowCount(), films);
+        QTRY_VERIFY(!shown.isEmpty()); // a tick after the count, at least
+        for (const QString &text : shown)
+            QVERIFY2(text.isEmpty() || text == QString::number(films), qPrintable(text));
+    }
 };
 
 QTEST_MAIN(TestGlowny)

@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <future>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace welarik;
@@ -810,4 +812,76 @@ TEST(TableBig, CountsAndViewsOfATableReadOnTwoThreads)
     table.close();
     table.open();
     EXPECT_EQ(table.recordCount(), n / 7 - deletedLent - 1);
+}
+
+// While the first count of a big table runs (held here until released), the first rows of a
+// filtered view, the current record and the provisional row count are right; the count then
+// tells the data links once, and a delete waits for it and counts exactly.
+TEST(TableBig, FirstRowsAreRightWhileTheCountRuns)
+{
+    MemoryFileSystem fs;
+    std::vector<Film> films;
+    const int n = 60001;
+    for (int i = 1; i <= n; ++i)
+        films.push_back({i, "Film " + std::to_string(i), "Dramat", i % 7 == 0 ? "1" : "0"});
+    makeFilms(fs, kPath, films);
+    std::vector<uint32_t> lent; // the view in ID_CD (= record) order
+    {
+        auto engine = TableEngine::open(fs, kPath, OpenMode::ReadWrite, ShareMode::Exclusive);
+        for (uint32_t r = 7; r <= uint32_t(n); r += 7) {
+            if (r % 3 == 0)
+                engine->markDeleted(r);
+            else
+                lent.push_back(r);
+        }
+    }
+    RecordingLink link; // outlives the table, which tells it when it goes
+    Table table("dbfFilmy", fs);
+    table.addLink(&link);
+    table.setFileName(kPath);
+    table.setIndexName("ID_CD");
+    table.setFiltered(true);
+    table.setFilter("ID_OSOBY=1");
+    struct Hold
+    {
+        std::promise<void> promise;
+        std::shared_future<void> released = promise.get_future().share();
+        bool done = false;
+        void release()
+        {
+            if (!done)
+                promise.set_value();
+            done = true;
+        }
+        ~Hold() { release(); } // before the table waits for its count
+    } hold;
+    table.setBackgroundCountDone([released = hold.released] { released.wait(); });
+    table.open();
+    ASSERT_TRUE(table.counting());
+    EXPECT_EQ(table.recNo(), lent[0]);
+    EXPECT_EQ(table.currentRow(), 0);
+    EXPECT_EQ(table.provisionalRowCount(), n);
+    for (int row = 0; row < 50; ++row)
+        EXPECT_EQ(table.recordAtRow(row), lent[size_t(row)]) << row;
+    table.next();
+    EXPECT_EQ(table.recNo(), lent[1]);
+    EXPECT_EQ(link.data, 0);
+
+    hold.release();
+    while (table.counting())
+        std::this_thread::yield();
+    table.finishCount();
+    table.finishCount();
+    EXPECT_EQ(link.data, 1);
+    EXPECT_EQ(table.provisionalRowCount(), int(lent.size()));
+    EXPECT_EQ(table.recordCount(), int(lent.size()));
+    EXPECT_EQ(table.rowOfRecord(lent.back()), int(lent.size()) - 1);
+
+    table.close();
+    table.open();
+    table.close(); // stops that count
+    table.open();  // counted again; the delete waits for it
+    table.deleteRecord();
+    EXPECT_EQ(table.recordCount(), int(lent.size()) - 1);
+    EXPECT_EQ(table.recNo(), lent[1]);
 }
