@@ -769,6 +769,23 @@ const MdxTag::Node &MdxTag::node(uint32_t page, uint32_t depth)
     return *sharedNode(page, depth);
 }
 
+// Reads a node's block (copied out of the mapping when the file is mapped, which survives the
+// file cut short) and returns its key count, checked against what the block can hold.
+uint32_t MdxTag::readNodeBlock(uint32_t page, std::vector<uint8_t> &block)
+{
+    try {
+        m_file.readBlock(page, block);
+    } catch (const CorruptFileError &) {
+        m_file.corrupt("tag " + m_name + ": node page " + std::to_string(page)
+                       + " outside the file");
+    }
+    const uint32_t n = decodeLe32(block.data());
+    if (n > m_maxKeys || 12u + uint64_t(n) * m_itemLength > m_file.m_blockSize)
+        m_file.corrupt("tag " + m_name + ": node at page " + std::to_string(page) + " holds "
+                       + std::to_string(n) + " keys, more than fit");
+    return n;
+}
+
 const std::shared_ptr<MdxTag::Node> &MdxTag::sharedNode(uint32_t page, uint32_t depth)
 {
     if (depth >= kMaxDepth)
@@ -778,19 +795,9 @@ const std::shared_ptr<MdxTag::Node> &MdxTag::sharedNode(uint32_t page, uint32_t 
     const uint64_t key = MdxFile::NodeCache::key(m_slot, page);
     if (const auto *cached = m_file.m_cache->find(key))
         return *cached;
-    // Copied out of the mapping when the file is mapped, which survives the file cut short.
     std::vector<uint8_t> block;
-    try {
-        m_file.readBlock(page, block);
-    } catch (const CorruptFileError &) {
-        m_file.corrupt("tag " + m_name + ": node page " + std::to_string(page)
-                       + " outside the file");
-    }
+    const uint32_t n = readNodeBlock(page, block);
     const uint8_t *b = block.data();
-    uint32_t n = decodeLe32(b);
-    if (n > m_maxKeys || 12u + uint64_t(n) * m_itemLength > m_file.m_blockSize)
-        m_file.corrupt("tag " + m_name + ": node at page " + std::to_string(page) + " holds "
-                       + std::to_string(n) + " keys, more than fit");
     Node nd;
     uint32_t extra = decodeLe32(b + 8 + n * m_itemLength);
     nd.leaf = extra == 0;
@@ -1453,17 +1460,8 @@ void MdxTag::appendRecnosInOrder(std::vector<uint32_t> &out)
     const auto visit = [&](uint32_t page) {
         if (++pages > pageLimit || stack.size() >= kMaxDepth)
             m_file.corrupt("tag " + m_name + ": walk does not end (loop in the index pages)");
-        try {
-            m_file.readBlock(page, block);
-        } catch (const CorruptFileError &) {
-            m_file.corrupt("tag " + m_name + ": node page " + std::to_string(page)
-                           + " outside the file");
-        }
+        const uint32_t n = readNodeBlock(page, block);
         const uint8_t *b = block.data();
-        const uint32_t n = decodeLe32(b);
-        if (n > m_maxKeys || 12u + uint64_t(n) * m_itemLength > m_file.m_blockSize)
-            m_file.corrupt("tag " + m_name + ": node at page " + std::to_string(page) + " holds "
-                           + std::to_string(n) + " keys, more than fit");
         const uint32_t extra = decodeLe32(b + 8 + size_t{n} * m_itemLength);
         if (extra == 0) { // a leaf
             for (uint32_t i = 0; i < n; ++i)

@@ -224,6 +224,7 @@ private:
     void requireWritable() const;
     const Node &node(uint32_t page, uint32_t depth);
     const std::shared_ptr<Node> &sharedNode(uint32_t page, uint32_t depth);
+    uint32_t readNodeBlock(uint32_t page, std::vector<uint8_t> &block);
     void putNode(uint32_t page, Node nd);
     void writeNode(uint32_t page, const Node &nd);
     uint32_t newNodePage();
