@@ -135,7 +135,7 @@ struct MdxFile::NodeCache
         size_t bytes = 0;
         uint64_t used = 0; // the clock at the last use
     };
-    std::vector<Slot> slots = std::vector<Slot>(1024);
+    std::vector<Slot> slots = std::vector<Slot>(64); // grows by doubling
     size_t count = 0;
     uint64_t clock = 0;
     size_t bytes = 0;
