@@ -27,7 +27,7 @@
 
 namespace welarik {
 
-class DialogPicker : public LookupPicker
+class DialogPicker : public LookupPicker, public LookupDialogProperties
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(DialogPicker)
@@ -35,24 +35,6 @@ public:
     explicit DialogPicker(QWidget *parent = nullptr);
     ~DialogPicker() override;
 
-    const QString &caption() const { return m_settings.caption; }
-    void setCaption(const QString &caption) { m_settings.caption = caption; }
-    SearchDialogOptions options() const { return m_settings.options; }
-    void setOptions(SearchDialogOptions options) { m_settings.options = options; }
-    GridOptions gridOptions() const { return m_settings.gridOptions; }
-    void setGridOptions(GridOptions options) { m_settings.gridOptions = options; }
-    QColor gridColor() const { return m_settings.gridColor; }
-    void setGridColor(const QColor &color) { m_settings.gridColor = color; }
-    Alignment gridTitleAlignment() const { return m_settings.gridTitleAlignment; }
-    void setGridTitleAlignment(Alignment alignment) { m_settings.gridTitleAlignment = alignment; }
-    int maxWidth() const { return m_settings.maxWidth; }
-    void setMaxWidth(int width) { m_settings.maxWidth = width; }
-    int maxHeight() const { return m_settings.maxHeight; }
-    void setMaxHeight(int height) { m_settings.maxHeight = height; }
-    EditCharCase charCase() const { return m_settings.charCase; }
-    void setCharCase(EditCharCase charCase) { m_settings.charCase = charCase; }
-    int searchDelay() const { return m_settings.searchDelay; }
-    void setSearchDelay(int ms) { m_settings.searchDelay = ms; }
     bool orderByDisplay() const { return m_orderByDisplay; }
     void setOrderByDisplay(bool on) { m_orderByDisplay = on; }
 
@@ -60,7 +42,6 @@ public:
     void openLookup() override;
 
 private:
-    LookupDialogSettings m_settings;
     bool m_orderByDisplay = false;
 };
 

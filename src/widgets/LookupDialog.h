@@ -58,6 +58,34 @@ struct LookupDialogSettings
     int searchDelay = 0; // milliseconds; 0: 100
 };
 
+// The dialog's settings as the controls that open it (the dialog picker, the quick find)
+// offer them, one property each.
+class LookupDialogProperties
+{
+public:
+    const QString &caption() const { return m_settings.caption; }
+    void setCaption(const QString &caption) { m_settings.caption = caption; }
+    SearchDialogOptions options() const { return m_settings.options; }
+    void setOptions(SearchDialogOptions options) { m_settings.options = options; }
+    GridOptions gridOptions() const { return m_settings.gridOptions; }
+    void setGridOptions(GridOptions options) { m_settings.gridOptions = options; }
+    QColor gridColor() const { return m_settings.gridColor; }
+    void setGridColor(const QColor &color) { m_settings.gridColor = color; }
+    Alignment gridTitleAlignment() const { return m_settings.gridTitleAlignment; }
+    void setGridTitleAlignment(Alignment alignment) { m_settings.gridTitleAlignment = alignment; }
+    int maxWidth() const { return m_settings.maxWidth; }
+    void setMaxWidth(int width) { m_settings.maxWidth = width; }
+    int maxHeight() const { return m_settings.maxHeight; }
+    void setMaxHeight(int height) { m_settings.maxHeight = height; }
+    EditCharCase charCase() const { return m_settings.charCase; }
+    void setCharCase(EditCharCase charCase) { m_settings.charCase = charCase; }
+    int searchDelay() const { return m_settings.searchDelay; }
+    void setSearchDelay(int ms) { m_settings.searchDelay = ms; }
+
+protected:
+    LookupDialogSettings m_settings;
+};
+
 class LookupDialog final : public QDialog
 {
     Q_OBJECT

@@ -26,7 +26,7 @@ namespace welarik {
 
 class Table;
 
-class QuickFind final : public QObject
+class QuickFind final : public QObject, public LookupDialogProperties
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(QuickFind)
@@ -39,26 +39,8 @@ public:
     void setLookupTable(Table *table) { m_table = table; }
     const QStringList &selected() const { return m_settings.selected; }
     void setSelected(const QStringList &lines) { m_settings.selected = lines; }
-    const QString &caption() const { return m_settings.caption; }
-    void setCaption(const QString &caption) { m_settings.caption = caption; }
-    SearchDialogOptions options() const { return m_settings.options; }
-    void setOptions(SearchDialogOptions options) { m_settings.options = options; }
-    GridOptions gridOptions() const { return m_settings.gridOptions; }
-    void setGridOptions(GridOptions options) { m_settings.gridOptions = options; }
-    QColor gridColor() const { return m_settings.gridColor; }
-    void setGridColor(const QColor &color) { m_settings.gridColor = color; }
-    Alignment gridTitleAlignment() const { return m_settings.gridTitleAlignment; }
-    void setGridTitleAlignment(Alignment alignment) { m_settings.gridTitleAlignment = alignment; }
-    int maxWidth() const { return m_settings.maxWidth; }
-    void setMaxWidth(int width) { m_settings.maxWidth = width; }
-    int maxHeight() const { return m_settings.maxHeight; }
-    void setMaxHeight(int height) { m_settings.maxHeight = height; }
-    EditCharCase charCase() const { return m_settings.charCase; }
-    void setCharCase(EditCharCase charCase) { m_settings.charCase = charCase; }
     bool useTFields() const { return m_settings.useTFields; }
     void setUseTFields(bool on) { m_settings.useTFields = on; }
-    int searchDelay() const { return m_settings.searchDelay; }
-    void setSearchDelay(int ms) { m_settings.searchDelay = ms; }
 
     // Everything the dialog is built from but the table.
     const LookupDialogSettings &settings() const { return m_settings; }
@@ -68,7 +50,6 @@ public:
 private:
     QWidget *m_parent;
     Table *m_table = nullptr;
-    LookupDialogSettings m_settings;
 };
 
 } // namespace welarik
