@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A films catalogue through the engine, phase by phase, the way a user's session meets it:
 //
 //   Create   a new table with its memo and the four tags, then N films appended one by one

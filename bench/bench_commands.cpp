@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Speed of the film record commands in the real main window on a generated catalogue of 100,000
 // films with the lent view in force. The editor's answer is scripted, so an iteration times the
 // whole command: the next number, the table states, the post or delete, and the pool writes.

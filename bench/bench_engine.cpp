@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Speed and memory of the table engine on generated films tables shaped like the demo's (25
 // fields, a memo, tags ID_CD, UPPER(T_PL), UPPER(T_ORG), GATUNEK): open, a walk in T_PL order,
 // random seeks, appends with the tags kept on disk, and bulk building.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Speed of the table component on a generated catalogue of 100,000 films: filtering and
 // counting, the cached count, selecting a tag, posting a change, deleting, the rows a grid
 // asks for, and the demo catalogue written through the component.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opens any bytes as a table and reads every record and field through the codec.
 
 #include "dbf.h"

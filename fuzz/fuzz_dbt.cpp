@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reads memos from any bytes taken as a memo file: the first input byte picks the style and
 // the next four the block.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opens arbitrary bytes as a production index and walks every tag both ways, seeks, and
 // checks it against a small table of blank records numbered in their numeric fields.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target for the video file probe: arbitrary bytes as the file, read through the
 // in-memory file. The probe must end with a result (never crash, hang or read out of bounds),
 // close the file exactly once, and keep its result consistent.

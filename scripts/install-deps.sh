@@ -5,7 +5,8 @@ set -euo pipefail
 packages=(cmake ninja-build g++ clang clang-format clang-tidy libclang-rt-14-dev
           qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev
           libdbd-xbase-perl perl xvfb xauth imagemagick ffmpeg fonts-dejavu-core locales
-          librsvg2-bin groff-base desktop-file-utils appstream dpkg-dev file)
+          librsvg2-bin groff-base desktop-file-utils appstream dpkg-dev file ccache pkg-config
+          libmediainfo-dev libzip-dev python3-dbfread poppler-utils)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // welarik-avi FILE: runs the video file probe without a window and prints "FIELD<TAB>text" for
 // every edit the film editor would fill; a message or file error goes to standard error.
 

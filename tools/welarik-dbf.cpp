@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // welarik-dbf: inspects, dumps, verifies and repairs dBase catalogues, and lays out a demo
 // catalogue. Errors go to standard error with a non-zero exit status; nothing is changed
 // except by `check --repair` and `demo`.

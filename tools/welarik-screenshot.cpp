@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opens a catalogue in the real main window, as the Open command does, and saves a picture of
 // the window: welarik-screenshot FILMS.DBF OUT.PNG [PROGRAM_DIR]
 // The side tables come from PROGRAM_DIR/BAZY (default: the films file's folder).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Speed of the lookup controls in the real main window over a generated catalogue of 100,000
 // films: the quick find opened until its grid shows rows, one incremental search step (a title
 // through UPPER(T_PL), a CD number through ID_CD, a text no film begins with), the genre view

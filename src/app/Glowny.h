@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window: owner of the catalogue's six tables and their data sources, the tool bar,
 // the main menu, the page control with the film list, and the status bar with the record

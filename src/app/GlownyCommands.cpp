@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The film record commands of the main window: add, correct, show details and delete one film,
 // and the pool of free CD numbers (dbfNrF) they keep. A deleted film's number goes into the pool,
 // a new film takes the pool's first number, and only with an empty pool is a new number made

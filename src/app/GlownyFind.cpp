@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's genre view (the drop-down over the genre table) and quick find.
 
 #include "Glowny.h"

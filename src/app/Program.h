@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program's windows, created once at start in a fixed order and living to the end: the
 // main window first, because every dialog binds to its data sources. Also where the program

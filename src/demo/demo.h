@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The demo catalogue: a films table with memo and index beside a BAZY folder with the five side
 // tables, filled with Polish sample data (about 40 films, people of every role, genres, a pool

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The film editor: a modal dialog whose edits, memo and check box are bound to the current
 // record of the films table through the main window's data source. The caller sets the caption

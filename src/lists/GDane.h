@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The genre entry dialog: one edit bound to GATUNEK of the genre table and two flat buttons.
 // The caller puts the table into insert or edit state, shows the dialog and posts on result 1;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The genre list window: the genre table in a read-only grid under a header button, with a
 // vertical tool bar to add, correct and delete genres and to close the window. Everything it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Pieces the list windows and their entry dialogs share: the fixed dialog frame, centring, the
 // vertical tool bar of 39 x 38 flat buttons, the flat glyph buttons of the entry dialogs, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The person dialog: edits bound to one record of the friends table, a save and a cancel
 // button. It serves adding, correcting and showing a person; the caller sets the caption, the

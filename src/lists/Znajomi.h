@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The friends list window: the friends table in a read-only grid under four sort buttons, with
 // a vertical tool bar to add, correct, show and delete a person and to close the window. New

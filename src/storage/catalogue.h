@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The catalogue's six tables, configured as the program uses them. One object owns them (the
 // main window); dialogs receive references.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Single-byte code pages of dBase tables: our own tables of the upper halves (0x80-0xFF); the
 // lower half is ASCII in all of them. Bytes a code page leaves undefined map to U+FFFD.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Code pages of dBase tables. Callers of the engine see UTF-8; the files hold single bytes of
 // the table's code page, chosen by the language driver byte of the header.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Byte-order helpers. Every multi-byte integer in the dBase files goes through these, never
 // through a cast of a struct over a buffer.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The memo file (.DBT) of a dBase table, dBase III and dBase IV styles.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Decoding a record field by field, by each field's type: the one walk over a record's values
 // that the fuzzer, the tests and the table check share.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The one family of errors the storage layer throws. Each names the file (may be empty when no
 // file is involved) and the fault; what() reads "FILE: fault" so a message box can show it as is.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Field descriptors as the engine keeps them in memory, shared by the table file, the memo file
 // and the index (key expressions evaluate against raw record bytes), and the definition of an

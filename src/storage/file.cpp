@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real file system: POSIX descriptors, pread/pwrite, flock locks (they belong to the open
 // file description, so a second open in this process is refused like another process, and
 // the kernel drops them when the process dies).

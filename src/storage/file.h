@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The file seam: everything the engine reads or writes goes through File and FileSystem, so
 // tests can run on memory, fail the n-th write, or corrupt bytes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The production index (.MDX): a file of 512-byte pages holding up to 47 tags, each a B-tree
 // of keys computed from the table's records.

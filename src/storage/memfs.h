@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A file system held in memory, for tests and fuzzers. Same lock semantics as the real one
 // (an exclusive opener refuses every other opener, shared openers refuse an exclusive one),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The table component: one dBase table with a current record, a selected index tag (or record
 // order), a filter with an on/off switch, edit states, events, and data links through which

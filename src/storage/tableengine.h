@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The table engine: one dBase table as the three files behind it, the table file (.DBF), its
 // memo file (.DBT, when the table has memo fields) and its production index (.MDX, when the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Where the status bar reads the time from: the system clock in the program, a fake one in tests
 // (tests/support).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The record navigator: first, prior, next and last as flat buttons, enabled by the current
 // record's place among the visible records.

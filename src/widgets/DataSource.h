@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The link between one table component and the data-aware controls of any window. Automatic
 // editing is off: the record changes only after an explicit edit() or insert().

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The desktop seam: every message box, the file-open dialog, the question dialog's answer and the
 // default error box go through one Desktop object. The program runs on RealDesktop; tests install

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The dialog picker: a text that can only be chosen and a button with three dots that opens the
 // lookup dialog (LookupDialog.h) over the lookup table. See LookupPicker.h for the settings

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The drop-down picker: a button that drops a list of the lookup table under (or over) itself;
 // choosing a row makes the row's value the picker's text and raises OnCloseUp. See

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // File names cross from Qt to the engine and the probe (standard library and POSIX) here only.
 

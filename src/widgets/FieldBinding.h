@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Data-aware controls: a line edit, a memo and a check box, each bound by field name to a data
 // source. A control loads the current record's value when the table opens, moves or changes,

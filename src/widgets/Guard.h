@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Every handler a user can trigger runs guarded: an error it raises does not unwind through Qt's
 // signal dispatch; it is shown in the default error box and the program goes on. Windows connect

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the lookup controls (drop-down picker, dialog picker, lookup dialog, quick find) share:
 // the types of their settings, the columns they list, finding a record by a field's value, and

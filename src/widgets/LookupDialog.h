@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The lookup dialog: a search box over a grid of one table, with OK and Cancel and, for the
 // quick find, an index selector. It is built for each use (the dialog picker and the quick find

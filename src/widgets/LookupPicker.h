@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the two pickers share: a text part and a button beside it (on the left in right-to-left
 // reading order), the settings that name the lookup table, its field and its columns, the keys

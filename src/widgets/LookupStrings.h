@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The lookup controls' own texts. They stay English, like the other default texts of the table
 // and file layers.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Every picture the program shows, drawn at run time so that no button is ever blank, whatever
 // icon theme the desktop has, and keyed by name. Each picture is drawn on its own design canvas

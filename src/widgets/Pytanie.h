@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The yes/no question dialog every window asks through: assign Question, exec(), read 1 (yes)
 // or 2 (no, also the close box).

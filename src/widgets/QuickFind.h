@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The quick find: a component without a window of its own that, when executed, opens the lookup
 // dialog (LookupDialog.h) over a table and leaves the table on the record the user reached.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The sectioned status bar: a panel whose main area carries the window's own controls, a date
 // and a time section it fills itself, and a periodic tick (OnTimer) for the window's own work.

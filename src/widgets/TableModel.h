@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Grids over a table component: column lines, a model that reads only the rows a view
 // asks for (through the table's positional view), and a grid view that follows the table's

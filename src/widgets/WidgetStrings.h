@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The user-facing texts of the widgets layer, byte-exact, in one place.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window driven headless: start-up state, the Open command's outcomes, the menu's
 // shortcut rules and the status bar's tick.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The film record commands driven through the real main window and film editor: the numbers a
 // new film gets, the pool of free numbers, corrections with number changes, details, deletions,
 // saves and deletes that fail, and the editor's pickers. The pool and films tables are read back

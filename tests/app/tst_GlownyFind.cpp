@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's genre view and quick find, driven by presses and keys on the real window:
 // the filter set on every close of the genre list, the drop-down's enabled state after the genre
 // table opens and after a delete, and Ctrl+F from another page.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's start-up: the seven windows created once, in their order, over the main
 // window's data sources; and the two list commands of the main window's menu, by their keys,
 // showing the list windows modally on the films page only.

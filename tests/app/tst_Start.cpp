@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up outside the portable layout: the program folder rule, the empty catalogue laid out
 // at the first start, the command line, and the program's icon on its window.
 

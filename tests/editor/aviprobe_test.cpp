@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The video file probe over header images built byte by byte, over real files and over an AVI
 // written by ffmpeg when it is installed.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The film editor over a real films table: the open-time field check of its bound controls,
 // loading and storing the current record, the save question and the modal results, the keys,
 // the internet button, and the file button running the probe on an AVI header on disk.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The demo catalogue's side tables opened the way the main window opens them, with their data
 // sources, for the list editors' tests; and reading a table back from its file.

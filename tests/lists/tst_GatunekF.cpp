@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The genre list window and its entry dialog over the demo catalogue's genre table: layout,
 // add and correct through the real buttons and keys, cancel, a refused save, delete and the
 // header button; the table read back from its file afterwards.

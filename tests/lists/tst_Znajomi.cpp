@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The friends list window and the person dialog over the demo catalogue's friends and
 // configuration tables: layout, the buttons' enabled states, add with the counter, correct with
 // the count rule, show, delete with its two questions, sorting, refused and failed writes; the

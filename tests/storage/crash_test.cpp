@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Crash safety: the writer is stopped after the n-th write of a sequence of posts, for every n,
 // and the surviving bytes are opened again.
 

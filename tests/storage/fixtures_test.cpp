@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every sample table from other programs opens through TableEngine, reads, and its tags list
 // the records in key order; a copy can be written and stays sound.
 

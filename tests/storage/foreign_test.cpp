@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tables whose production index another program wrote: its UPPER() upper-cases only a-z, so
 // title keys keep Polish letters in lower case, its interior nodes may be full and its
 // numeric keys are encoded in another form. Navigation, searches and deletes must be exact

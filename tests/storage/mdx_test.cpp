@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The production index against the sample files, and our own writes checked by us and by the
 // independent checker.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TableEngine: round trips, companions in any letter case, tags kept in order on disk through
 // inserts, key changes and deletions, seeks, refused writes.
 

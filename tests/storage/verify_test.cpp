@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The independent checker accepts what we write: the whole demo catalogue, and a generated one
 // after churn that splits and merges index nodes. The demo's content rules are checked too.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Data-aware controls over a demo catalogue: the grid model (checked by QAbstractItemModelTester)
 // and its view following the current record both ways, the navigator's enabled buttons, bound
 // edits loading, keeping and storing values, the open-time field check, and table errors raised

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop seam: filter conversion, scripted answers and the record of what was shown, the
 // real message boxes and file dialog driven as modal dialogs.
 

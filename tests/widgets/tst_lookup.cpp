@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lookup controls driven by real keys and mouse presses over demo tables: the drop-down
 // picker's list (height, placement, highlight, accepting and Escape), the dialog picker with its
 // lookup dialog, incremental search through the tags, the index selector and the quick find.

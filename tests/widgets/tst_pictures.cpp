@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every picture the program knows draws something at its design size and at an icon size.
 
 #include "Pictures.h"

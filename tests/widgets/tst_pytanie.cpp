@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The question dialog: layout and texts, the two results from buttons, keys and the close box,
 // and scripted answers through the desktop seam.
 

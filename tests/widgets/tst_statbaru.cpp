@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sectioned status bar: construction, the main window's set-up, section layout, the clock
 // texts from a fake clock, the tick's timer rules and its repaint economy, and a failing
 // OnTimer handler.

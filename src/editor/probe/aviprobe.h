@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The video file probe: reads fourteen values from the header of an AVI (RIFF) file and turns
 // them into the ten display texts of the film editor's technical edits.

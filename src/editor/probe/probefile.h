@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The probe's only way to a video file: open for reading, seek to an absolute position, read an
 // exact number of bytes, close. The probe talks to ProbeFile, so tests and the fuzzer can hand it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Drives a modal dialog from inside its own exec(): before the call that shows the dialog, start
 // a ModalHelper with the dialog class and an action; the helper polls until that dialog is the
