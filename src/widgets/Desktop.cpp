@@ -106,6 +106,26 @@ QString RealDesktop::openFileName(QWidget *parent, const QString &folder, const 
     return files.isEmpty() ? QString() : files.constFirst();
 }
 
+QString RealDesktop::saveFileName(QWidget *parent, const QString &folder, const QString &filter)
+{
+    QFileDialog dialog(parent, QString(), folder, toQtFileFilter(filter));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    // The caller asks its own question about an existing file.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    const QStringList files = dialog.selectedFiles();
+    return files.isEmpty() ? QString() : files.constFirst();
+}
+
+QString RealDesktop::existingFolder(QWidget *parent, const QString &folder)
+{
+    return QFileDialog::getExistingDirectory(
+        parent, QString(), folder, QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+}
+
 void RealDesktop::defaultError(const QString &text)
 {
     message(QApplication::activeWindow(), MessageKind::DefaultError, text);
@@ -125,6 +145,16 @@ QString ScriptedDesktop::openFileName(QWidget *, const QString &folder, const QS
     QString name = m_fileNames.front();
     m_fileNames.pop_front();
     return name;
+}
+
+QString ScriptedDesktop::saveFileName(QWidget *parent, const QString &folder, const QString &filter)
+{
+    return openFileName(parent, folder, filter);
+}
+
+QString ScriptedDesktop::existingFolder(QWidget *parent, const QString &folder)
+{
+    return openFileName(parent, folder, QString());
 }
 
 void ScriptedDesktop::defaultError(const QString &text)

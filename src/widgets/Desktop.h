@@ -29,6 +29,11 @@ public:
     // The file-open dialog. filter uses the "Description|pattern[;pattern]|..." form; folder is
     // the start folder. Returns the chosen path, or an empty string when cancelled.
     virtual QString openFileName(QWidget *parent, const QString &folder, const QString &filter) = 0;
+    // The file-save dialog, same arguments; an existing file may be chosen (the caller decides
+    // what to do with it). Returns the chosen path, or an empty string when cancelled.
+    virtual QString saveFileName(QWidget *parent, const QString &folder, const QString &filter) = 0;
+    // The folder chooser starting in folder. Returns the chosen folder, or an empty string.
+    virtual QString existingFolder(QWidget *parent, const QString &folder) = 0;
     // The box for an error no handler caught: the error's own text, one OK button.
     virtual void defaultError(const QString &text) = 0;
     // Lets a script answer the question dialog instead of the user: a result (1 or 2), or
@@ -64,6 +69,8 @@ class RealDesktop final : public Desktop
 public:
     void message(QWidget *parent, MessageKind kind, const QString &text) override;
     QString openFileName(QWidget *parent, const QString &folder, const QString &filter) override;
+    QString saveFileName(QWidget *parent, const QString &folder, const QString &filter) override;
+    QString existingFolder(QWidget *parent, const QString &folder) override;
     void defaultError(const QString &text) override;
     std::optional<int> questionAnswer(const QString &) override { return std::nullopt; }
     using Desktop::defaultError;
@@ -83,6 +90,9 @@ public:
 
     void message(QWidget *parent, MessageKind kind, const QString &text) override;
     QString openFileName(QWidget *parent, const QString &folder, const QString &filter) override;
+    // Save and folder requests take from the same file-name queue as openFileName.
+    QString saveFileName(QWidget *parent, const QString &folder, const QString &filter) override;
+    QString existingFolder(QWidget *parent, const QString &folder) override;
     void defaultError(const QString &text) override;
     std::optional<int> questionAnswer(const QString &question) override;
     using Desktop::defaultError;
