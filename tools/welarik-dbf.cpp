@@ -4,6 +4,7 @@
 // except by `check --repair` and `demo`.
 
 #include "catalogue.h"
+#include "dbf_exchange.h"
 #include "demo.h"
 #include "filter.h"
 #include "tableengine.h"
@@ -31,10 +32,15 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-const char *const kUsage = "usage: welarik-dbf info FILE\n"
-                           "       welarik-dbf dump FILE [--tag NAME] [--filter EXPR] [--deleted]\n"
-                           "       welarik-dbf check FILE [--repair]\n"
-                           "       welarik-dbf demo DIR [--films N] [--seed S] [--churn K]\n";
+const char *const kUsage
+    = "usage: welarik-dbf info FILE\n"
+      "       welarik-dbf dump FILE [--tag NAME] [--filter EXPR] [--deleted]\n"
+      "       welarik-dbf check FILE [--repair]\n"
+      "       welarik-dbf demo DIR [--films N] [--seed S] [--churn K]\n"
+      "       welarik-dbf import FILE FILMY.DBF [--format csv|tellico|gcstar|xml|dbf]\n"
+      "                          [--separator C] [--encoding E] [--duplicates]\n"
+      "       welarik-dbf export FILMY.DBF --csv|--html|--xml [--tag T_PL]\n"
+      "                          [--filter EXPR] [--output FILE]\n";
 
 uint64_t parseCount(const std::string &option, const std::string &text)
 {
@@ -314,6 +320,13 @@ int main(int argc, char **argv)
             return runCheck(args);
         if (command == "demo")
             return runDemo(args);
+        if (command == "import" || command == "export") {
+            try {
+                return command == "import" ? runImportCommand(args) : runExportCommand(args);
+            } catch (const std::invalid_argument &e) {
+                throw UsageError(e.what());
+            }
+        }
         if (command == "--help" || command == "-h") {
             std::cout << kUsage;
             return 0;

@@ -1184,6 +1184,57 @@ std::string Table::asStringOf(uint32_t recno, const std::string &field) const
     }
 }
 
+std::vector<std::string> Table::stringsOf(uint32_t recno,
+                                          const std::vector<std::string> &fields) const
+{
+    std::vector<std::string> texts;
+    texts.reserve(fields.size());
+    for (const std::string &field : fields)
+        d->engineFieldOf(field); // FieldError when absent
+    if (recno == 0 || recno > d->engine->recordCount()) {
+        texts.resize(fields.size());
+        return texts;
+    }
+    RecordBuffer record;
+    d->engine->readRecord(recno, record);
+    const RecordBuffer *saved = d->readOverride;
+    d->readOverride = &record;
+    try {
+        for (const std::string &field : fields)
+            texts.push_back(asString(field));
+    } catch (...) {
+        d->readOverride = saved;
+        throw;
+    }
+    d->readOverride = saved;
+    return texts;
+}
+
+void Table::scanAll(
+    const std::vector<std::string> &fields,
+    const std::function<bool(uint32_t, const std::vector<std::string> &)> &visit) const
+{
+    if (!isOpen())
+        return;
+    d->joinCount(); // the count's pass reads the file alone
+    std::vector<int> index;
+    for (const std::string &field : fields)
+        index.push_back(d->engineFieldOf(field));
+    std::vector<std::string> texts(fields.size());
+    d->engine->scan([&](uint32_t recno, const uint8_t *record) {
+        if (record[0] == '*')
+            return true;
+        for (size_t i = 0; i < index.size(); ++i) {
+            texts[i] = d->engine->fieldText(record, index[i]);
+            if (d->engine->fields()[static_cast<size_t>(index[i])].type == 'C') {
+                while (!texts[i].empty() && texts[i].back() == ' ')
+                    texts[i].pop_back();
+            }
+        }
+        return visit(recno, texts);
+    });
+}
+
 void Table::setString(const std::string &field, const std::string &value)
 {
     const int index = d->engineFieldOf(field);

@@ -181,6 +181,14 @@ public:
     // The same reads on any record without moving (for grids and lists); a text hook runs
     // with the table's reads pointed at that record.
     std::string asStringOf(uint32_t recno, const std::string &field) const;
+    // Several fields of one record, read once (texts as asStringOf gives them, no move).
+    std::vector<std::string> stringsOf(uint32_t recno,
+                                       const std::vector<std::string> &fields) const;
+    // Every record that is not deleted, in record order, whatever the filter: visit gets its
+    // number and the stored texts of fields (as rawString gives them); false stops the walk.
+    void
+    scanAll(const std::vector<std::string> &fields,
+            const std::function<bool(uint32_t, const std::vector<std::string> &)> &visit) const;
     void setString(const std::string &field, const std::string &value);
     void setInteger(const std::string &field, int64_t value);
     void setBoolean(const std::string &field, bool value);
