@@ -103,6 +103,7 @@ TfmGlowny::TfmGlowny(QWidget *parent)
     buildPages();
     buildStatusBar();
     connectFilmCommands();
+    connectExchangeCommands();
     buildQuickFind();
 
     auto *central = new QWidget(this);
@@ -517,6 +518,7 @@ void TfmGlowny::setCatalogueCommandsEnabled(bool enabled)
 {
     cmdTDodaj->setEnabled(enabled);
     cmdTPopraw->setEnabled(enabled);
+    setExchangeCommandsEnabled(enabled);
     for (QMenu *menu : {Edycja1, Narzedzia1, Szukaj1}) {
         menu->setEnabled(enabled);
         menu->menuAction()->setEnabled(enabled);

@@ -7,6 +7,7 @@
 #include "DataSource.h"
 #include "DropDownPicker.h"
 #include "catalogue.h"
+#include "importplan.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -179,6 +180,13 @@ public:
     void cmdTRozwinCloseUp(QObject *Sender, Table *LookupTable, Table *FillTable, bool modified);
     void Szybkiewyszukiwanie1Click();
 
+    // Import, export, joining catalogues and printing (GlownyExchange.cpp).
+    void Import1Click();
+    void export1Click();
+    void Polaczbazy1Click();
+    void Drukuj1Click();
+    void Drukujokladke1Click();
+
     // The list editors' dialogs, set by the program once they are created.
     QDialog *genreListDialog = nullptr;
     QDialog *friendsListDialog = nullptr;
@@ -213,6 +221,9 @@ private:
     void setCatalogueCommandsEnabled(bool enabled);
     void attachGridMenu(bool attach);
     void connectFilmCommands();
+    void connectExchangeCommands();
+    void setExchangeCommandsEnabled(bool enabled);
+    exchange::ImportTables importTables();
     std::optional<int64_t> showEditorUntilSaved();
     bool poolHolds(int64_t number);
     QAction *addItem(QMenu *menu,
