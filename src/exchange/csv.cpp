@@ -93,11 +93,13 @@ char detectQuote(const std::string &text)
     return begin != std::string::npos && text[begin] == '\'' ? '\'' : '"';
 }
 
-// A cell a spreadsheet would take for a formula was written with a leading apostrophe.
+// A cell a spreadsheet would take for a formula (apostrophes, then = + - @) was written with
+// one more leading apostrophe.
 std::string withoutFormulaGuard(std::string cell)
 {
-    if (cell.size() >= 2 && cell[0] == '\''
-        && (cell[1] == '=' || cell[1] == '+' || cell[1] == '-' || cell[1] == '@'))
+    const size_t sign = cell.find_first_not_of('\'');
+    if (sign > 0 && sign != std::string::npos
+        && (cell[sign] == '=' || cell[sign] == '+' || cell[sign] == '-' || cell[sign] == '@'))
         cell.erase(0, 1);
     return cell;
 }

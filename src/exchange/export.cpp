@@ -179,10 +179,10 @@ std::string csvCell(const std::string &text)
         return c == '=' || c == '+' || c == '-' || c == '@';
     };
     std::string cell = text;
-    // A leading apostrophe keeps it text; one already there before such a sign is doubled so
-    // that the reader, which drops one, gives the text back.
-    if ((!cell.empty() && formula(cell[0]))
-        || (cell.size() >= 2 && cell[0] == '\'' && formula(cell[1])))
+    // A leading apostrophe keeps it text; apostrophes already before such a sign get one more,
+    // so that the reader, which drops one, gives the text back.
+    const size_t sign = cell.find_first_not_of('\'');
+    if (sign != std::string::npos && formula(cell[sign]))
         cell.insert(0, 1, '\'');
     if (cell.find_first_of(";\"\r\n") == std::string::npos)
         return cell;

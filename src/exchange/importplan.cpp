@@ -220,7 +220,9 @@ void assignNumbers(ImportPlan &plan, const CatalogueState &state)
     for (PlannedFilm &film : plan.films) {
         if (!film.checked || film.number != 0)
             continue;
-        film.number = nextFree < free.size() ? free[nextFree++] : ++highest;
+        // As adds one after another: a number from the pool is in use for the next one.
+        film.number = nextFree < free.size() ? free[nextFree++] : highest + 1;
+        highest = std::max(highest, film.number);
     }
 }
 

@@ -183,7 +183,7 @@ TEST(ImportPlan, NumbersComeAsAnAddGivesThem)
     EXPECT_EQ(c.column(c.cat.dbfNrF, "ID_CD"), std::vector<std::string>{"2"});
     const auto ids = c.column(c.cat.dbfFilmy, "ID_CD");
     EXPECT_EQ(std::set<std::string>(ids.begin(), ids.end()),
-              (std::set<std::string>{"1", "2", "5", "3", "9", "4", "10", "11", "12"}));
+              (std::set<std::string>{"1", "2", "5", "3", "9", "4", "10", "11"}));
 }
 
 TEST(ImportPlan, CutsDuplicatesAndNewListEntries)
@@ -234,7 +234,8 @@ TEST(ImportApply, CancelKeepsTheFilmsAdded)
 TEST(ImportApply, AFailedWriteTakesItsStepBack)
 {
     bool completed = false;
-    for (uint64_t n = 0; !completed && n < 400; ++n) {
+    uint64_t n = 0;
+    for (; !completed && n < 400; ++n) {
         MemoryCatalogue c;
         c.addFilm(1, "Stary", "1990");
         c.addToPool(7);
@@ -258,9 +259,10 @@ TEST(ImportApply, AFailedWriteTakesItsStepBack)
         EXPECT_EQ(int(films.size()), 1 + result.added) << "write " << n;
         // The first new film takes the pool's 7, the second 8; the pool loses 7 with the first.
         EXPECT_EQ(pool.empty(), result.added >= 1) << "write " << n;
-        if (result.added == 2)
+        if (result.added == 2) {
             EXPECT_EQ(std::set<std::string>(films.begin(), films.end()),
                       (std::set<std::string>{"1", "7", "8"}));
+        }
         EXPECT_EQ(c.cat.dbfFilmy.filter(), "ID_CD=1");
         EXPECT_TRUE(c.cat.dbfFilmy.filtered());
         EXPECT_EQ(c.cat.dbfFilmy.recordCount(), 1) << "write " << n;
@@ -268,4 +270,5 @@ TEST(ImportApply, AFailedWriteTakesItsStepBack)
             EXPECT_EQ(t->state(), TableState::Browse) << t->name() << ", write " << n;
     }
     EXPECT_TRUE(completed);
+    EXPECT_GT(n, 10u); // every write of the genres, the people, two films and the pool failed once
 }
