@@ -228,13 +228,36 @@ void assignNumbers(ImportPlan &plan, const CatalogueState &state)
 
 namespace {
 
-// Adds one record per checked entry; on a failure deletes those it added and rethrows.
+// The genres and people that the checked films name.
+std::set<std::string> namedByCheckedFilms(const ImportPlan &plan)
+{
+    std::set<std::string> names;
+    for (const PlannedFilm &film : plan.films) {
+        if (!film.checked)
+            continue;
+        for (const char *field : {"GATUNEK", "REZYSER", "SCENARIU", "ZDJECIA", "AKTORZY"}) {
+            for (const std::string &name : splitList(film.values[size_t(filmFieldIndex(field))]))
+                names.insert(std::string(field).substr(0, 1) + foldedName(name));
+        }
+    }
+    return names;
+}
+
+bool named(const std::set<std::string> &names, const NewListEntry &entry)
+{
+    // The first letter of each field is its role's code (G for genres).
+    return names.count(std::string(1, entry.role) + foldedName(entry.name)) > 0;
+}
+
+// Adds one record per checked entry that a checked film names; on a failure deletes those it
+// added and rethrows.
 void addListEntries(const ImportPlan &plan, const ImportTables &tables, ImportResult &result)
 {
+    const std::set<std::string> names = namedByCheckedFilms(plan);
     std::vector<std::pair<Table *, uint32_t>> added;
     try {
         for (const NewListEntry &g : plan.genres) {
-            if (!g.checked)
+            if (!g.checked || !named(names, g))
                 continue;
             tables.genres.insert();
             tables.genres.setString("GATUNEK", g.name);
@@ -242,7 +265,7 @@ void addListEntries(const ImportPlan &plan, const ImportTables &tables, ImportRe
             added.emplace_back(&tables.genres, tables.genres.recNo());
         }
         for (const NewListEntry &p : plan.people) {
-            if (!p.checked)
+            if (!p.checked || !named(names, p))
                 continue;
             tables.people.insert();
             tables.people.setString("TYP", std::string(1, p.role));
