@@ -7,6 +7,7 @@
 #include "Glowny.h"
 
 #include "Desktop.h"
+#include "EnginePath.h"
 #include "Guard.h"
 #include "ImportWizard.h"
 #include "Printouts.h"
