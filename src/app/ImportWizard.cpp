@@ -27,6 +27,7 @@ namespace {
 const char *const kPreviewFields[]
     = {"ID_CD", "T_PL", "T_ORG", "GATUNEK", "D_PROD", "REZYSER", "AKTORZY"};
 constexpr int kNoteColumn = 7;
+constexpr int kMaxColumnWidth = 220;
 const QColor kCutColour(255, 236, 160);
 const QColor kFlagColour(255, 200, 200);
 
@@ -324,6 +325,8 @@ void ImportWizard::fillPreview()
         }
     }
     gridPreview->resizeColumnsToContents();
+    for (int c = 1; c < kNoteColumn; ++c)
+        gridPreview->setColumnWidth(c, std::min(gridPreview->columnWidth(c), kMaxColumnWidth));
     lbSummary->setText(QStringLiteral("Filmów w pliku: %1, do dodania: %2. Zaznacz filmy, które "
                                       "mają trafić do katalogu.")
                            .arg(m_plan.films.size())
