@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QEventLoop>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -16,7 +17,12 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTableWidget>
+#include <QThread>
 #include <QVBoxLayout>
+
+#include <exception>
+#include <functional>
+#include <memory>
 
 namespace welarik {
 
@@ -58,6 +64,33 @@ QComboBox *combo(QWidget *parent, const char *name, const QStringList &items)
     box->setObjectName(QString::fromLatin1(name));
     box->addItems(items);
     return box;
+}
+
+// Runs read on another thread (it touches no table component) while the window stays
+// responsive, with a busy indicator when it takes a while; its error is thrown here.
+ImportSource offTheWindow(const std::function<ImportSource()> &read)
+{
+    ImportSource source;
+    std::exception_ptr error;
+    QEventLoop loop;
+    std::unique_ptr<QThread> worker(QThread::create([&] {
+        try {
+            source = read();
+        } catch (...) {
+            error = std::current_exception();
+        }
+    }));
+    QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    QProgressDialog busy(
+        QStringLiteral("Czytanie pliku..."), QString(), 0, 0, QApplication::activeWindow());
+    busy.setWindowModality(Qt::WindowModal);
+    busy.setMinimumDuration(500);
+    worker->start();
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    worker->wait();
+    if (error)
+        std::rethrow_exception(error);
+    return source;
 }
 
 } // namespace
@@ -228,7 +261,8 @@ bool ImportWizard::readFile()
         const char quotes[] = {0, '"', '\''};
         csv.quote = quotes[cbQuote->currentIndex()];
         csv.encoding = Encoding(cbEncoding->currentIndex());
-        m_source = readImportFile(path.toStdString(), Format(cbFormat->currentIndex()), csv);
+        const Format format = Format(cbFormat->currentIndex());
+        m_source = offTheWindow([&] { return readImportFile(path.toStdString(), format, csv); });
         lbFileError->clear();
         return true;
     } catch (const std::exception &e) {
