@@ -154,6 +154,8 @@ void gcstarValue(FilmValues &film, const QString &name, const std::vector<std::s
         put(film, "D_PROD", yearOf(joined(v)));
     else if (name == u"time")
         put(film, "CZAS", durationOfMinutes(joined(v)));
+    else if (name == u"seen")
+        put(film, "OBEJRZAN", watchedFromText(joined(v)));
     else if (const auto it = fields.find(name); it != fields.end())
         put(film, it->second, joined(v));
 }

@@ -197,6 +197,7 @@ TEST(ExchangeRead, GcstarFilmsCollection)
     EXPECT_EQ(field(films[0], "AKTORZY"), "Jan Machulski, Leonard Pietraszak");
     EXPECT_EQ(field(films[0], "OPIS"), "Kwinto wychodzi z więzienia i planuje zemstę.");
     EXPECT_EQ(field(films[0], "UWAGI"), "Kopia z telewizji");
+    EXPECT_EQ(field(films[0], "OBEJRZAN"), "T");
     EXPECT_EQ(field(films[1], "T_PL"), "Miś");
     EXPECT_EQ(field(films[1], "REZYSER"), "Stanisław Bareja");
     EXPECT_EQ(field(films[1], "AKTORZY"), "");
