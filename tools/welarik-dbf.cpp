@@ -4,6 +4,7 @@
 // except by `check --repair` and `demo`.
 
 #include "catalogue.h"
+#include "dbf_lending.h"
 #include "demo.h"
 #include "filter.h"
 #include "tableengine.h"
@@ -35,6 +36,7 @@ const char *const kUsage = "usage: welarik-dbf info FILE\n"
                            "       welarik-dbf dump FILE [--tag NAME] [--filter EXPR] [--deleted]\n"
                            "       welarik-dbf check FILE [--repair]\n"
                            "       welarik-dbf demo DIR [--films N] [--seed S] [--churn K]\n";
+// The lending commands' lines follow kUsage (tools/dbf_lending.cpp).
 
 uint64_t parseCount(const std::string &option, const std::string &text)
 {
@@ -300,7 +302,7 @@ int main(int argc, char **argv)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) {
-        std::cerr << kUsage;
+        std::cerr << kUsage << tools::kLendingUsage;
         return kExitUsage;
     }
     const std::string command = args.front();
@@ -314,8 +316,14 @@ int main(int argc, char **argv)
             return runCheck(args);
         if (command == "demo")
             return runDemo(args);
+        if (command == "loans")
+            return tools::runLoans(args);
+        if (command == "lend")
+            return tools::runLend(args);
+        if (command == "return")
+            return tools::runReturn(args);
         if (command == "--help" || command == "-h") {
-            std::cout << kUsage;
+            std::cout << kUsage << tools::kLendingUsage;
             return 0;
         }
         throw UsageError("unknown command \"" + command + "\"");

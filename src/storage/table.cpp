@@ -984,6 +984,34 @@ uint32_t Table::lastInTag(const std::string &tag) const
     return 0;
 }
 
+std::vector<uint32_t> Table::recordsWithKey(const std::string &tag, const std::string &text) const
+{
+    d->requireOpen("recordsWithKey");
+    const int index = d->engine->tagIndex(tag);
+    if (index < 0)
+        throw IndexError(m_fileName, m_name + ": index tag " + tag + " not found");
+    std::string prefix;
+    try {
+        prefix = d->engine->keyPrefix(index, text);
+    } catch (const FieldError &) {
+        return {};
+    } catch (const EncodingError &) {
+        return {};
+    }
+    Impl &impl = const_cast<Impl &>(*d);
+    impl.ensureLive();
+    std::vector<uint32_t> found;
+    TagCursor cursor = d->engine->cursor(index);
+    for (bool on = cursor.seek(prefix); on; on = cursor.next()) {
+        if (cursor.key().compare(0, prefix.size(), prefix) != 0)
+            break;
+        const uint32_t r = cursor.recno();
+        if (r >= 1 && r <= impl.live.size() && impl.live[r - 1] != 0)
+            found.push_back(r);
+    }
+    return found;
+}
+
 bool Table::counting() const
 {
     return isOpen() && d->countRunning();
