@@ -104,6 +104,7 @@ TfmGlowny::TfmGlowny(QWidget *parent)
     buildStatusBar();
     connectFilmCommands();
     buildQuickFind();
+    buildLending();
 
     auto *central = new QWidget(this);
     auto *column = new QVBoxLayout(central);
@@ -575,12 +576,14 @@ void TfmGlowny::dbfFilmyAfterOpen()
     showFilmCount();
     setCatalogueCommandsEnabled(true);
     attachGridMenu(true);
+    lendingAfterOpen();
 }
 
 void TfmGlowny::dbfFilmyAfterClose()
 {
     setCatalogueCommandsEnabled(false);
     attachGridMenu(false);
+    lendingAfterClose();
 }
 
 void TfmGlowny::dbfGatunekFAfterOpen()

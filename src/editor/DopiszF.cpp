@@ -179,6 +179,10 @@ void TdlgDopiszFilm::buildPanel(DataSource *ds)
     buildTechnicalGroup(ds);
     bottom->addWidget(GroupBox4, 5);
     panel->addLayout(bottom);
+    lbWypozyczenie = new QLabel(panelDopisz);
+    lbWypozyczenie->setObjectName(QStringLiteral("lbWypozyczenie"));
+    lbWypozyczenie->hide();
+    panel->addWidget(lbWypozyczenie);
 }
 
 // Group 1: the CD number and the two titles, labels above their edits.
@@ -514,6 +518,9 @@ void TdlgDopiszFilm::FormActivate()
     btnDopiszINFO->setEnabled(editing);
     const Table *pool = m_dsNrF ? m_dsNrF->table() : nullptr;
     dbeNr->setEnabled(pool && pool->isOpen() && pool->recordCount() >= 1);
+    const QString loan = loanLine ? loanLine() : QString();
+    lbWypozyczenie->setText(loan);
+    lbWypozyczenie->setVisible(!loan.isEmpty());
     FormPaint();
 }
 

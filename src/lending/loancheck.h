@@ -12,6 +12,10 @@
 //   fault  LoanOfMissingFilm    an open loan of a CD number no film has   -> closed today
 //   fault  FriendCountDiffers   a friend's ILE is not the number of the
 //                               friend's open loans (after the above)     -> ILE := that number
+//   note   FriendCountDiffers   ILE above that number while films are lent
+//                               without a loan record (counts kept by hand
+//                               for another program's loans), unless the
+//                               friend took part in a command cut short   -> left as it is
 //   note   FlagWithoutLoan      a film flagged lent with no loan at all
 //                               (lent by another program)                 -> left as it is
 //   note   LoanOfMissingFriend  an open loan of a friend number the
@@ -40,7 +44,7 @@ struct LoanFinding
         FlagWithoutLoan,
         LoanOfMissingFriend,
     };
-    Kind kind;
+    Kind kind = Kind::FlagWithoutLoan;
     bool fault = true;
     int64_t film = 0;     // CD number (0 for a friend's count)
     int64_t friendId = 0; // friend number, where one is involved

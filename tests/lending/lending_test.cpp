@@ -390,18 +390,26 @@ TEST(Lending, CheckFindsEachDisagreementAndRepairFixesTheFaults)
     EXPECT_EQ(kinds.count(K::SeveralOpenLoans), 1u);
     EXPECT_EQ(kinds.count(K::LoanOfMissingFilm), 1u);
     EXPECT_EQ(kinds.count(K::FlagWithoutLoan), 1u); // film 3, another program's
-    // Friend 1: ILE 1, open loans 2 (films 1 and 2); friend 2: ILE 1, none (film 77 is gone).
+    // Friend 1: ILE 1, open loans 2 (films 1 and 2), a fault; friend 2: ILE 1, none (film 77
+    // is gone), a note while film 3 is lent by another program.
     EXPECT_EQ(kinds.count(K::FriendCountDiffers), 2u);
-    EXPECT_EQ(report.notes(), 1);
+    EXPECT_EQ(report.notes(), 2);
+    EXPECT_EQ(report.faults(), 4);
 
     const LoanCheckReport left
         = repairLoanDisagreements(db.films(), db.friends(), db.loans, "20261215");
     EXPECT_TRUE(left.sound());
-    EXPECT_EQ(left.notes(), 1);
+    EXPECT_EQ(left.notes(), 2);
     EXPECT_EQ(db.flag(1), 1);
     EXPECT_EQ(db.flag(3), 1);
     EXPECT_EQ(db.loans.openLoanOf(2)->since, "20261105");
     EXPECT_EQ(db.count(1), 2);
+    EXPECT_EQ(db.count(2), 1); // kept: it may count film 3
+
+    // Without films lent by another program, a count above the open loans is a fault too.
+    rewriteRecord(
+        db.films(), findFilm(db.films(), 3), [](Table &t) { t.setInteger("ID_OSOBY", 0); });
+    EXPECT_TRUE(repairLoanDisagreements(db.films(), db.friends(), db.loans, "20261215").sound());
     EXPECT_EQ(db.count(2), 0);
 }
 
