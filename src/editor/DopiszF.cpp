@@ -114,7 +114,17 @@ TdlgDopiszFilm::TdlgDopiszFilm(DataSource *dsFilmy, QWidget *parent)
     m_dsFilmy = dsFilmy;
     buildPickers(dsFilmy);
     buildPanel(dsFilmy);
-    layout->addWidget(panelDopisz, 1);
+    // The loan line stands under the fields, outside the panel, so it reads alike in every mode.
+    auto *right = new QVBoxLayout;
+    right->setContentsMargins(0, 0, 0, 0);
+    right->setSpacing(0);
+    right->addWidget(panelDopisz, 1);
+    lbWypozyczenie = new QLabel(this);
+    lbWypozyczenie->setObjectName(QStringLiteral("lbWypozyczenie"));
+    lbWypozyczenie->setContentsMargins(8, 0, 4, 4);
+    lbWypozyczenie->hide();
+    right->addWidget(lbWypozyczenie);
+    layout->addLayout(right, 1);
     arrangeTabOrder();
 
     connect(EditT_PL, &QLineEdit::textChanged, this, &TdlgDopiszFilm::FormPaint);
@@ -179,10 +189,6 @@ void TdlgDopiszFilm::buildPanel(DataSource *ds)
     buildTechnicalGroup(ds);
     bottom->addWidget(GroupBox4, 5);
     panel->addLayout(bottom);
-    lbWypozyczenie = new QLabel(panelDopisz);
-    lbWypozyczenie->setObjectName(QStringLiteral("lbWypozyczenie"));
-    lbWypozyczenie->hide();
-    panel->addWidget(lbWypozyczenie);
 }
 
 // Group 1: the CD number and the two titles, labels above their edits.
