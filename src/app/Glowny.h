@@ -208,7 +208,9 @@ public:
     // The film editor's loan line for the current film ("" when on the shelf).
     QString loanLineOfCurrentFilm();
     void showFriendFilms(int64_t friendId);
-    // Recounts the open and overdue loans (status bar, lent view's marks).
+    // Reads the open loans again (after an open or a failed command), then refreshLoanMarks.
+    void reloadOpenLoans();
+    // Recounts the overdue loans among the open ones (status bar, lent view's marks).
     void refreshLoanMarks();
 
 protected:
@@ -254,7 +256,8 @@ private:
     void lendingAfterClose();
     QString overdueMark(const QModelIndex &index) const;
     TdlgWypozycz *m_lendDialog = nullptr;
-    std::map<int64_t, Loan> m_overdue; // open loans past their due date, by CD number
+    std::map<int64_t, Loan> m_openLoans; // the open loans, by CD number, kept per command
+    std::map<int64_t, Loan> m_overdue;   // those past their due date
     std::string m_marksDay;
 
     int m_viewNumber = 1;

@@ -102,13 +102,14 @@ void TfmGlowny::lendingAfterOpen()
     } catch (const StorageError &e) {
         Desktop::instance().error(this, lists::failureText(text::lendFailed, e));
     }
-    refreshLoanMarks();
+    reloadOpenLoans();
     updateLendingCommands();
 }
 
 void TfmGlowny::lendingAfterClose()
 {
     loans.close();
+    m_openLoans.clear();
     m_overdue.clear();
     lbWypozyczone->clear();
     updateLendingCommands();
@@ -130,21 +131,27 @@ void TfmGlowny::updateLendingCommands()
         refreshLoanMarks();
 }
 
+void TfmGlowny::reloadOpenLoans()
+{
+    m_openLoans.clear();
+    for (const Loan &loan : loans.allLoans()) {
+        if (loan.isOpen())
+            m_openLoans[loan.film] = loan;
+    }
+    refreshLoanMarks();
+}
+
 void TfmGlowny::refreshLoanMarks()
 {
     m_marksDay = toStoredDate(clock->now().date());
     m_overdue.clear();
-    int out = 0;
-    for (const Loan &loan : loans.allLoans()) {
-        if (!loan.isOpen())
-            continue;
-        ++out;
+    for (const auto &[film, loan] : m_openLoans) {
         if (loan.overdueOn(m_marksDay))
-            m_overdue[loan.film] = loan;
+            m_overdue[film] = loan;
     }
     QString status;
     if (loans.isOpen()) {
-        status = text::statusOut.toString().arg(out);
+        status = text::statusOut.toString().arg(m_openLoans.size());
         if (!m_overdue.empty())
             status += text::statusOverdue.toString().arg(m_overdue.size());
     }
@@ -190,11 +197,13 @@ void TfmGlowny::Wypozycztenfilm1Click()
     if (dialog->exec() != QDialog::Accepted)
         return;
     try {
-        lendFilm(dbfFilmy, dbfZnajomi, loans, dialog->request());
+        const Loan loan = lendFilm(dbfFilmy, dbfZnajomi, loans, dialog->request());
+        m_openLoans[loan.film] = loan;
+        refreshLoanMarks();
     } catch (const std::exception &e) {
         Desktop::instance().error(this, lists::failureText(text::lendFailed, e));
+        reloadOpenLoans();
     }
-    refreshLoanMarks();
     updateLendingCommands();
 }
 
@@ -216,11 +225,14 @@ void TfmGlowny::Zwroctenfilm1Click()
     if (questionDialog->exec() != mrOk)
         return;
     try {
+        const int64_t film = dbfFilmy.asInteger("ID_CD");
         returnFilm(dbfFilmy, dbfZnajomi, loans, toStoredDate(clock->now().date()));
+        m_openLoans.erase(film);
+        refreshLoanMarks();
     } catch (const std::exception &e) {
         Desktop::instance().error(this, lists::failureText(text::returnFailed, e));
+        reloadOpenLoans();
     }
-    refreshLoanMarks();
     updateLendingCommands();
 }
 

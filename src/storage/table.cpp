@@ -2,6 +2,7 @@
 #include "table.h"
 
 #include "filter.h"
+#include "keyexpr.h"
 #include "tableengine.h"
 
 #include <algorithm>
@@ -1000,10 +1001,17 @@ std::vector<uint32_t> Table::recordsWithKey(const std::string &tag, const std::s
     }
     Impl &impl = const_cast<Impl &>(*d);
     impl.ensureLive();
+    // Numeric and date keys compare by value: another program may store the same value in
+    // another form.
+    const char type = d->engine->tags()[static_cast<size_t>(index)].keyType;
+    const auto same = [&](const std::string &key) {
+        return type == 'C' ? key.compare(0, prefix.size(), prefix) == 0
+                           : compareKeys(type, key, prefix) == 0;
+    };
     std::vector<uint32_t> found;
     TagCursor cursor = d->engine->cursor(index);
     for (bool on = cursor.seek(prefix); on; on = cursor.next()) {
-        if (cursor.key().compare(0, prefix.size(), prefix) != 0)
+        if (!same(cursor.key()))
             break;
         const uint32_t r = cursor.recno();
         if (r >= 1 && r <= impl.live.size() && impl.live[r - 1] != 0)

@@ -523,3 +523,35 @@ TEST(LoanTable, BrokenOrForeignTableIsRefusedWithAClearError)
     EXPECT_THROW(loans.open(true), StorageError);
     EXPECT_EQ(fs->fileBytes(loanTablePath(kFilms)), broken);
 }
+
+// A films table another program wrote: its ID_CD tag holds numeric keys in another form of the
+// same value, and its flagged films have no loan records.
+TEST(Lending, WorksOnAFilmsTableAnotherProgramWrote)
+{
+    test::TempDir dir;
+    const std::string films = test::copyFixture("xbase64/BENCH.DBF", dir);
+    test::copyFixture("xbase64/BENCH.DBT", dir);
+    test::copyFixture("xbase64/BENCH.MDX", dir);
+    createCatalogueTables(FileSystem::real(), dir.path().string());
+    Catalogue c;
+    c.dbfFilmy.setFileName(films);
+    c.dbfFilmy.open();
+    c.bindSideTables(dir.file("BAZY/"));
+    c.dbfZnajomi.open();
+    addFriend(c.dbfZnajomi, 7, "Ewa", "Lis", 0);
+    LoanBook loans;
+    loans.bindTo(films);
+    const uint32_t film = findFilm(c.dbfFilmy, 5);
+    ASSERT_NE(film, 0u);
+    ASSERT_TRUE(c.dbfFilmy.gotoRecord(film));
+    ASSERT_EQ(c.dbfFilmy.asInteger("ID_CD"), 5);
+    const int64_t flag = c.dbfFilmy.asInteger("ID_OSOBY");
+    if (flag == 1)
+        returnFilm(c.dbfFilmy, c.dbfZnajomi, loans, "20261201");
+    lendFilm(c.dbfFilmy, c.dbfZnajomi, loans, {7, "20261201", "", ""});
+    EXPECT_EQ(loans.openLoanOf(5)->friendId, 7);
+    EXPECT_EQ(loanTablePath(films), dir.file("BENCH_WYP.DBF"));
+    const LoanCheckReport report = findLoanDisagreements(c.dbfFilmy, c.dbfZnajomi, loans);
+    EXPECT_TRUE(report.sound());
+    EXPECT_GT(report.notes(), 0); // the films the other program marked lent
+}
