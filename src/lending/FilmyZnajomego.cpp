@@ -43,6 +43,7 @@ TdlgFilmyZnajomego::TdlgFilmyZnajomego(QWidget *parent)
     listFilmy->setSelectionBehavior(QAbstractItemView::SelectRows);
     listFilmy->setSelectionMode(QAbstractItemView::SingleSelection);
     listFilmy->verticalHeader()->hide();
+    listFilmy->verticalHeader()->setDefaultSectionSize(listFilmy->fontMetrics().height() + 6);
     listFilmy->horizontalHeader()->setSectionResizeMode(colTitle, QHeaderView::Stretch);
     listFilmy->setColumnWidth(colCd, 50);
     column->addWidget(listFilmy, 1);

@@ -28,7 +28,7 @@ namespace {
 
 namespace text = strings::lending;
 
-constexpr int kWidth = 460;
+constexpr int kWidth = 520;
 constexpr int kHeight = 420;
 
 QDateEdit *dateEdit(QWidget *parent, const char *name)
