@@ -5,6 +5,7 @@
 
 #include "catalogue.h"
 #include "dbf_exchange.h"
+#include "dbf_lending.h"
 #include "demo.h"
 #include "filter.h"
 #include "tableengine.h"
@@ -41,6 +42,7 @@ const char *const kUsage
       "                          [--separator C] [--encoding E] [--duplicates]\n"
       "       welarik-dbf export FILMY.DBF --csv|--html|--xml [--tag T_PL]\n"
       "                          [--filter EXPR] [--output FILE]\n";
+// The lending commands' lines follow kUsage (tools/dbf_lending.cpp).
 
 uint64_t parseCount(const std::string &option, const std::string &text)
 {
@@ -306,7 +308,7 @@ int main(int argc, char **argv)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) {
-        std::cerr << kUsage;
+        std::cerr << kUsage << tools::kLendingUsage;
         return kExitUsage;
     }
     const std::string command = args.front();
@@ -327,8 +329,14 @@ int main(int argc, char **argv)
                 throw UsageError(e.what());
             }
         }
+        if (command == "loans")
+            return tools::runLoans(args);
+        if (command == "lend")
+            return tools::runLend(args);
+        if (command == "return")
+            return tools::runReturn(args);
         if (command == "--help" || command == "-h") {
-            std::cout << kUsage;
+            std::cout << kUsage << tools::kLendingUsage;
             return 0;
         }
         throw UsageError("unknown command \"" + command + "\"");

@@ -105,6 +105,7 @@ TfmGlowny::TfmGlowny(QWidget *parent)
     connectFilmCommands();
     connectExchangeCommands();
     buildQuickFind();
+    buildLending();
 
     auto *central = new QWidget(this);
     auto *column = new QVBoxLayout(central);
@@ -577,12 +578,14 @@ void TfmGlowny::dbfFilmyAfterOpen()
     showFilmCount();
     setCatalogueCommandsEnabled(true);
     attachGridMenu(true);
+    lendingAfterOpen();
 }
 
 void TfmGlowny::dbfFilmyAfterClose()
 {
     setCatalogueCommandsEnabled(false);
     attachGridMenu(false);
+    lendingAfterClose();
 }
 
 void TfmGlowny::dbfGatunekFAfterOpen()

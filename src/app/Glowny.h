@@ -4,16 +4,19 @@
 // the main menu, the page control with the film list, and the status bar with the record
 // count and navigator. Every dialog works on this window's tables.
 
+#include "Clock.h"
 #include "DataSource.h"
 #include "DropDownPicker.h"
 #include "catalogue.h"
 #include "importplan.h"
+#include "loans.h"
 
 #include <QMainWindow>
 #include <QString>
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -35,6 +38,8 @@ class TableModel;
 class TEStatusBar;
 class TdlgDopiszFilm;
 class TdlgPytanie;
+class TdlgWypozycz;
+class LoanMarks;
 
 class TfmGlowny final : public QMainWindow
 {
@@ -191,6 +196,31 @@ public:
     QDialog *genreListDialog = nullptr;
     QDialog *friendsListDialog = nullptr;
 
+    // Lending (GlownyLending.cpp): the loans of the open films table, the lend and return
+    // commands in the grid's pop-up menu and in "&Edycja", the editor's loan line, the lent
+    // view's overdue marks and the status bar's count of films out.
+    LoanBook loans;
+    // Where today's date comes from (tests set a fake clock).
+    const Clock *clock = &SystemClock::instance();
+    QAction *Wypozycztenfilm1 = nullptr; // pop-up "Wypożycz ten film"
+    QAction *Zwroctenfilm1 = nullptr;    // pop-up "Zwróć ten film"
+    QAction *Wypozyczfilm1 = nullptr;    // "&Edycja" item
+    QAction *Zwrocfilm1 = nullptr;       // "&Edycja" item
+    QLabel *lbWypozyczone = nullptr;
+    LoanMarks *gridMarks = nullptr;
+    TdlgWypozycz *lendDialog();
+    void Wypozycztenfilm1Click();
+    void Zwroctenfilm1Click();
+    // Offers lend or return for the current film, on the films page only.
+    void updateLendingCommands();
+    // The film editor's loan line for the current film ("" when on the shelf).
+    QString loanLineOfCurrentFilm();
+    void showFriendFilms(int64_t friendId);
+    // Reads the open loans again (after an open or a failed command), then refreshLoanMarks.
+    void reloadOpenLoans();
+    // Recounts the overdue loans among the open ones (status bar, lent view's marks).
+    void refreshLoanMarks();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     // Settles the Alt keys that a header button and a top menu share (see sharedAltKey).
@@ -231,6 +261,15 @@ private:
                      QStringView text,
                      const QKeySequence &shortcut,
                      bool enabled);
+
+    void buildLending();
+    void lendingAfterOpen();
+    void lendingAfterClose();
+    QString overdueMark(const QModelIndex &index) const;
+    TdlgWypozycz *m_lendDialog = nullptr;
+    std::map<int64_t, Loan> m_openLoans; // the open loans, by CD number, kept per command
+    std::map<int64_t, Loan> m_overdue;   // those past their due date
+    std::string m_marksDay;
 
     int m_viewNumber = 1;
     int m_shownCount = 0;

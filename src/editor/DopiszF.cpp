@@ -114,7 +114,17 @@ TdlgDopiszFilm::TdlgDopiszFilm(DataSource *dsFilmy, QWidget *parent)
     m_dsFilmy = dsFilmy;
     buildPickers(dsFilmy);
     buildPanel(dsFilmy);
-    layout->addWidget(panelDopisz, 1);
+    // The loan line stands under the fields, outside the panel, so it reads alike in every mode.
+    auto *right = new QVBoxLayout;
+    right->setContentsMargins(0, 0, 0, 0);
+    right->setSpacing(0);
+    right->addWidget(panelDopisz, 1);
+    lbWypozyczenie = new QLabel(this);
+    lbWypozyczenie->setObjectName(QStringLiteral("lbWypozyczenie"));
+    lbWypozyczenie->setContentsMargins(8, 0, 4, 4);
+    lbWypozyczenie->hide();
+    right->addWidget(lbWypozyczenie);
+    layout->addLayout(right, 1);
     arrangeTabOrder();
 
     connect(EditT_PL, &QLineEdit::textChanged, this, &TdlgDopiszFilm::FormPaint);
@@ -514,6 +524,9 @@ void TdlgDopiszFilm::FormActivate()
     btnDopiszINFO->setEnabled(editing);
     const Table *pool = m_dsNrF ? m_dsNrF->table() : nullptr;
     dbeNr->setEnabled(pool && pool->isOpen() && pool->recordCount() >= 1);
+    const QString loan = loanLine ? loanLine() : QString();
+    lbWypozyczenie->setText(loan);
+    lbWypozyczenie->setVisible(!loan.isEmpty());
     FormPaint();
 }
 

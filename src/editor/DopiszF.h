@@ -123,6 +123,11 @@ public:
     void dbeRezyserEnter(QObject *Sender);
     void dbeRezyserCloseUp(QObject *Sender, Table *LookupTable, Table *FillTable, bool modified);
 
+    // The read-only loan line under the fields (lending): the text loanLine gives when the
+    // dialog is shown, hidden when it gives none or is not set.
+    QLabel *lbWypozyczenie = nullptr;
+    std::function<QString()> loanLine;
+
     // Shows the dialog modally and returns mrOk or mrCancel. While scriptedRun is set (benchmarks,
     // tests that do not drive the window) it runs instead of the window and gives the result.
     int exec() override;

@@ -27,6 +27,7 @@ inline constexpr QStringView friendsHintCorrect = u"Poprawia bieżące dane";
 inline constexpr QStringView friendsHintShow = u"Podgląd szczegółowy";
 inline constexpr QStringView friendsHintDelete = u"Kasuje daną osobę";
 inline constexpr QStringView friendsHintClose = u"Zamyka okno";
+inline constexpr QStringView friendsHintFilms = u"Filmy...";
 // The carriage return breaks the question into two lines.
 inline constexpr QStringView friendsDeleteLentQuestion
     = u"Ta osoba prawdopodobnie ma wypożyczone CD. \rCzy na pewno chcesz ją skasować?";

@@ -12,6 +12,7 @@
 #include "TableModel.h"
 #include "ZDane.h"
 
+#include <QAction>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QPushButton>
@@ -97,6 +98,9 @@ TdlgZnajomi::TdlgZnajomi(DataSource *dsZnajomi, Table &dbfConfig, QWidget *paren
         = lists::addToolButton(ToolBar1, "cmdZPokaz", strings::friendsHintShow, u"list-details");
     cmdZKasuj
         = lists::addToolButton(ToolBar1, "cmdZKasuj", strings::friendsHintDelete, u"list-delete");
+    cmdZFilmy
+        = lists::addToolButton(ToolBar1, "cmdZFilmy", strings::friendsHintFilms, u"film-info");
+    cmdZFilmy->setText(strings::friendsHintFilms.toString());
     lists::addToolSeparator(ToolBar1, "ToolButton4");
     cmdZOk = lists::addToolButton(ToolBar1, "cmdZOk", strings::friendsHintClose, u"list-close");
 
@@ -106,6 +110,10 @@ TdlgZnajomi::TdlgZnajomi(DataSource *dsZnajomi, Table &dbfConfig, QWidget *paren
     }
     connectGuarded(cmdZKasuj, &QToolButton::clicked, this, [this] { cmdZKasujClick(); });
     connectGuarded(cmdZOk, &QToolButton::clicked, this, [this] { cmdZOkClick(); });
+    connectGuarded(cmdZFilmy, &QToolButton::clicked, this, [this] {
+        if (showFilms)
+            showFilms();
+    });
 }
 
 TdlgZnajomi::~TdlgZnajomi() = default;
@@ -144,6 +152,11 @@ void TdlgZnajomi::UpdateButtons()
     cmdZPopraw->setEnabled(any);
     cmdZPokaz->setEnabled(any);
     cmdZKasuj->setEnabled(any);
+    for (QAction *action : ToolBar1->actions()) {
+        if (ToolBar1->widgetForAction(action) == cmdZFilmy)
+            action->setVisible(bool(showFilms));
+    }
+    cmdZFilmy->setEnabled(any);
 }
 
 void TdlgZnajomi::cmdZDodajClick(QToolButton *Sender)

@@ -19,6 +19,7 @@
 
 #include <QDialog>
 
+#include <functional>
 #include <memory>
 
 class QFrame;
@@ -66,6 +67,9 @@ public:
     QToolButton *cmdZPokaz = nullptr;
     QToolButton *cmdZKasuj = nullptr;
     QToolButton *cmdZOk = nullptr;
+    // "Filmy...": the selected friend's films (lending); shown only while showFilms is set.
+    QToolButton *cmdZFilmy = nullptr;
+    std::function<void()> showFilms;
 
     void FormShow();
     void UpdateButtons();

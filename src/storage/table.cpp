@@ -2,6 +2,7 @@
 #include "table.h"
 
 #include "filter.h"
+#include "keyexpr.h"
 #include "tableengine.h"
 
 #include <algorithm>
@@ -982,6 +983,41 @@ uint32_t Table::lastInTag(const std::string &tag) const
             return r;
     }
     return 0;
+}
+
+std::vector<uint32_t> Table::recordsWithKey(const std::string &tag, const std::string &text) const
+{
+    d->requireOpen("recordsWithKey");
+    const int index = d->engine->tagIndex(tag);
+    if (index < 0)
+        throw IndexError(m_fileName, m_name + ": index tag " + tag + " not found");
+    std::string prefix;
+    try {
+        prefix = d->engine->keyPrefix(index, text);
+    } catch (const FieldError &) {
+        return {};
+    } catch (const EncodingError &) {
+        return {};
+    }
+    Impl &impl = const_cast<Impl &>(*d);
+    impl.ensureLive();
+    // Numeric and date keys compare by value: another program may store the same value in
+    // another form.
+    const char type = d->engine->tags()[static_cast<size_t>(index)].keyType;
+    const auto same = [&](const std::string &key) {
+        return type == 'C' ? key.compare(0, prefix.size(), prefix) == 0
+                           : compareKeys(type, key, prefix) == 0;
+    };
+    std::vector<uint32_t> found;
+    TagCursor cursor = d->engine->cursor(index);
+    for (bool on = cursor.seek(prefix); on; on = cursor.next()) {
+        if (!same(cursor.key()))
+            break;
+        const uint32_t r = cursor.recno();
+        if (r >= 1 && r <= impl.live.size() && impl.live[r - 1] != 0)
+            found.push_back(r);
+    }
+    return found;
 }
 
 bool Table::counting() const

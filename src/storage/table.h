@@ -153,6 +153,11 @@ public:
     // deleted, whatever the filter and the selected order; 0 when there is none. Moves nothing.
     // IndexError when the table has no such tag.
     uint32_t lastInTag(const std::string &tag) const;
+    // The records (not deleted) whose key in the given tag begins with the key made from text
+    // (for a numeric tag: equals the number), in the tag's order, whatever the filter and the
+    // selected order. Moves nothing. IndexError when the table has no such tag; a text that
+    // makes no key (not a number for a numeric tag) finds nothing.
+    std::vector<uint32_t> recordsWithKey(const std::string &tag, const std::string &text) const;
     // Selected tag: makes current the first visible record whose key is at least the key made
     // from text (upper-cased when the tag's expression is UPPER(...)); false (and the current
     // record stays) when there is none or no tag is selected.
