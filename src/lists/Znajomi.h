@@ -19,6 +19,7 @@
 
 #include <QDialog>
 
+#include <cstdint>
 #include <memory>
 
 class QFrame;
@@ -49,8 +50,9 @@ public:
     void setPersonDialog(TdlgZDane *dialog) { m_person = dialog; }
     void setQuestionDialog(TdlgPytanie *dialog) { m_question = dialog; }
 
-    // The counter value read by the last add, correct or show command.
-    int NextPersonId = 0;
+    // The counter value read by the last add, correct or show command (as wide as the
+    // configuration table's field may be).
+    int64_t NextPersonId = 0;
 
     QFrame *Panel1 = nullptr;
     QPushButton *cmdID = nullptr;
