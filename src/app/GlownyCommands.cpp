@@ -72,7 +72,8 @@ void TfmGlowny::cmdTDodajClick()
 
 void TfmGlowny::cmdTPoprawClick()
 {
-    if (filmsPageActive())
+    // With no film in the list there is nothing to correct (as nothing to delete).
+    if (filmsPageActive() && dbfFilmy.recordCount() > 0)
         FilmCommand(fcCorrect);
 }
 

@@ -567,6 +567,27 @@ private slots:
         QCOMPARE(closeAndReadPool(), std::vector<int64_t>({23, 7, 41, 15}));
     }
 
+    void correctWithNoFilmDoesNothing()
+    {
+        m_films = m_dir->file("PUSTE.DBF");
+        TableEngine::create(FileSystem::real(), m_films, 4, 0x57, demoFilmFields(), demoFilmTags());
+        open();
+        EditorScript script({pressEscape()});
+        clickTool(m_w->cmdTPopraw);
+        m_w->Poprawpozycje1->trigger();
+        m_w->Poprawbiecacyfilm1->trigger();
+        // A view filtered to nothing: no film to correct either.
+        m_films = m_dir->file("FILMY.DBF");
+        open();
+        m_w->dbfFilmy.setFilter("ID_CD=999");
+        m_w->dbfFilmy.setFiltered(true);
+        QCOMPARE(m_w->dbfFilmy.recordCount(), 0);
+        clickTool(m_w->cmdTPopraw);
+        QCOMPARE(script.done(), 0);
+        QCOMPARE(m_w->dbfFilmy.state(), TableState::Browse);
+        QCOMPARE(closeAndReadFilmNumbers(), std::vector<int64_t>({1, 2, 3, 4, 5}));
+    }
+
     void aSequenceOfCommandsLeavesSoundFiles()
     {
         open();
