@@ -588,6 +588,51 @@ private slots:
         QCOMPARE(closeAndReadFilmNumbers(), std::vector<int64_t>({1, 2, 3, 4, 5}));
     }
 
+    void aPoolNumberAFilmUsesIsNeverHandedOut()
+    {
+        open();
+        setPool({3, 5, 8});
+        QString proposed;
+        desktop().queueAnswer(1);
+        {
+            EditorScript script({[&](TdlgDopiszFilm *d) {
+                proposed = d->EditID_CD->text();
+                typeAndConfirm(QStringLiteral("Nowy"))(d);
+            }});
+            clickTool(m_w->cmdTDodaj);
+            QCOMPARE(script.done(), 1);
+        }
+        QCOMPARE(proposed, QStringLiteral("8"));
+        QCOMPARE(desktop().count(MessageKind::Plain), 0);
+        QCOMPARE(closeAndReadPool(), std::vector<int64_t>());
+        QCOMPARE(closeAndReadFilmNumbers(), std::vector<int64_t>({1, 2, 3, 4, 5, 8}));
+    }
+
+    void failedPoolStepInCorrectModeKeepsTheFilmAndTellsOnce()
+    {
+        m_w->dbfNrF.setReadOnly(true);
+        open();
+        QVERIFY(gotoFilm(5));
+        desktop().queueAnswer(1);
+        {
+            EditorScript script({[](TdlgDopiszFilm *d) {
+                fmGlowny->dbfNrF.first(); // 23, as the number picker leaves it
+                fmGlowny->dbfFilmy.setInteger("ID_CD", fmGlowny->dbfNrF.asInteger("ID_CD"));
+                typeAndConfirm(QStringLiteral("Poprawiony"))(d);
+            }});
+            clickTool(m_w->cmdTPopraw);
+            QCOMPARE(script.done(), 1);
+        }
+        QCOMPARE(desktop().count(MessageKind::Plain), 1);
+        QVERIFY(desktop()
+                    .lastText(MessageKind::Plain)
+                    .startsWith(QStringLiteral("Wystąpił nieznany błąd zapisu\nFilm został")));
+        QCOMPARE(m_w->dbfFilmy.state(), TableState::Browse);
+        QCOMPARE(m_w->dbfNrF.state(), TableState::Browse);
+        QCOMPARE(closeAndReadFilmNumbers(), std::vector<int64_t>({1, 2, 3, 4, 23}));
+        QCOMPARE(closeAndReadPool(), std::vector<int64_t>({23, 7, 41, 15}));
+    }
+
     void aSequenceOfCommandsLeavesSoundFiles()
     {
         open();
