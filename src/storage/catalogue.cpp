@@ -81,7 +81,7 @@ TableLayout filmsLayout()
             {{"ID_CD", "ID_CD"},
              {"T_PL", "UPPER(T_PL)"},
              {"T_ORG", "UPPER(T_ORG)"},
-             {"GATUNEK", "LEFT(GATUNEK,100)"}}};
+             {"GATUNEK", "UPPER(LEFT(GATUNEK,100))"}}};
 }
 
 TableLayout configLayout()
@@ -98,7 +98,7 @@ TableLayout peopleLayout()
 
 TableLayout genresLayout()
 {
-    return {kGenresFile, {{"GATUNEK", 'C', 30}}, {{"GATUNEK", "GATUNEK"}}};
+    return {kGenresFile, {{"GATUNEK", 'C', 30}}, {{"GATUNEK", "UPPER(GATUNEK)"}}};
 }
 
 TableLayout numberPoolLayout()

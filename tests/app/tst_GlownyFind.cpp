@@ -17,6 +17,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QToolButton>
@@ -55,6 +56,18 @@ private:
         const QRect cell = grid->visualRect(grid->model()->index(row, 0));
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
         QTRY_VERIFY(!m_w->cmdTRozwin->isDroppedDown());
+    }
+    // Ctrl+F, the search text typed into the quick find's box and Enter.
+    void quickFind(const QString &text)
+    {
+        ModalHelper<LookupDialog> helper([&](LookupDialog *d) {
+            QTest::keyClicks(d->edSearch, text);
+            QTest::keyClick(d->edSearch, Qt::Key_Return);
+            if (d->isVisible())
+                d->done(mrCancel);
+        });
+        QTest::keyClick(m_w.get(), Qt::Key_F, Qt::ControlModifier);
+        QTRY_VERIFY(helper.ran());
     }
 
 private slots:
@@ -169,6 +182,17 @@ private slots:
                  QStringLiteral("Psy"));
         QVERIFY(horizontalBar);
         QVERIFY(gridWidth <= m_w->screen()->geometry().width() - 40);
+    }
+
+    // The genre order ignores letter case like the search box's capitals.
+    void quickFindInGenreOrder()
+    {
+        openCatalogue();
+        QTest::mouseClick(m_w->btnGat, Qt::LeftButton);
+        QCOMPARE(m_w->dbfFilmy.indexName(), std::string("GATUNEK"));
+        quickFind(QStringLiteral("krym"));
+        QVERIFY2(m_w->dbfFilmy.asString("GATUNEK").rfind("Kryminał", 0) == 0,
+                 m_w->dbfFilmy.asString("GATUNEK").c_str());
     }
 };
 

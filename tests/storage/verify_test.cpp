@@ -55,6 +55,15 @@ TEST(Verify, DemoCatalogueIsAcceptedAndHoldsWhatTheProgramNeeds)
     EXPECT_EQ(films->level(), 4);
     EXPECT_EQ(films->ldid(), 0x57);
     EXPECT_EQ(films->tags().size(), 4u);
+    // The genre keys ignore letter case, as the titles' do, in the films and the genres tables.
+    auto genreTable = TableEngine::open(
+        FileSystem::real(), dir.file("BAZY/GATUNEKF.DBF"), OpenMode::ReadOnly, ShareMode::Shared);
+    for (const TableEngine *e : {films.get(), genreTable.get()}) {
+        const int genreTag = e->tagIndex("GATUNEK");
+        ASSERT_GE(genreTag, 0);
+        EXPECT_TRUE(e->tags()[size_t(genreTag)].upperCase)
+            << e->tags()[size_t(genreTag)].expression;
+    }
     std::set<std::string> numbers;
     for (const std::string &n : column(*films, "ID_CD"))
         numbers.insert(n);
