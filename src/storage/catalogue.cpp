@@ -8,7 +8,9 @@ namespace welarik {
 namespace {
 
 constexpr int kCatalogueLevel = 4;
-constexpr uint8_t kCatalogueLdid = 0x57; // code page 1250
+// Code page 1250 under the driver byte that other dBase readers map to it (0x57 reads as 1252
+// there); our reader takes both as 1250.
+constexpr uint8_t kCatalogueLdid = 0xC8;
 
 std::string join(const std::string &dir, const std::string &name)
 {
