@@ -31,6 +31,7 @@ void TfmGlowny::buildGenrePicker(QWidget *header)
     cmdTRozwin->setGeometry(759, 0, 22, 22);
     cmdTRozwin->setLookupTable(&dbfGatunekF);
     cmdTRozwin->setLookupField(QStringLiteral("GATUNEK"));
+    cmdTRozwin->setStyle(csDropDownList); // its value is picked, never typed
     cmdTRozwin->setSelected(genreColumns);
     cmdTRozwin->setOptions(LookupOptions(loColLines | loRowLines));
     cmdTRozwin->setDropDownAlignment(taRightJustify);

@@ -184,6 +184,42 @@ private slots:
         QVERIFY(gridWidth <= m_w->screen()->geometry().width() - 40);
     }
 
+    // The genre drop-down takes no typed text, and a click on its button while its list is
+    // open closes the list as Escape does, unless a row was clicked.
+    void genrePickerTakesNoTypingAndItsButtonClosesLikeEscape()
+    {
+        openCatalogue();
+        DropDownPicker *picker = m_w->cmdTRozwin;
+        QTest::mouseClick(picker->button(), Qt::LeftButton);
+        QTest::keyClick(picker->listWindow(), Qt::Key_Escape);
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(picker->textPart()));
+        QTest::keyClicks(picker->textPart(), QStringLiteral("Komedia"));
+        QTest::keyClick(picker->textPart(), Qt::Key_Backspace);
+        QCOMPARE(picker->text(), QString());
+
+        // Opened on no value, the list stands on its first row; the button takes nothing.
+        QTest::mouseClick(picker->button(), Qt::LeftButton);
+        QVERIFY(picker->isDroppedDown());
+        QTest::mouseClick(picker->button(), Qt::LeftButton);
+        QTRY_VERIFY(!picker->isDroppedDown());
+        QCOMPARE(picker->text(), QString());
+        QCOMPARE(m_w->dbfFilmy.filter(), std::string("GATUNEK=''"));
+
+        // A row pressed, the press let go outside the rows, then the button: that row counts.
+        QTest::mouseClick(picker->button(), Qt::LeftButton);
+        TableGrid *grid = picker->listGrid();
+        const QRect second = grid->visualRect(grid->model()->index(1, 0));
+        QTest::mousePress(grid->viewport(), Qt::LeftButton, {}, second.center());
+        QTest::mouseRelease(picker->listWindow(), Qt::LeftButton, {}, QPoint(-5, -5));
+        if (picker->isDroppedDown())
+            QTest::mouseClick(picker->button(), Qt::LeftButton);
+        QTRY_VERIFY(!picker->isDroppedDown());
+        const std::string genre
+            = m_w->dbfGatunekF.asStringOf(m_w->dbfGatunekF.recordAtRow(1), "GATUNEK");
+        QCOMPARE(picker->text(), QString::fromStdString(genre));
+        QCOMPARE(m_w->dbfFilmy.filter(), "GATUNEK='" + genre + "'");
+    }
+
     // The genre order ignores letter case like the search box's capitals.
     void quickFindInGenreOrder()
     {
