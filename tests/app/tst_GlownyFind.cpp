@@ -220,6 +220,25 @@ private slots:
         QCOMPARE(m_w->dbfFilmy.filter(), "GATUNEK='" + genre + "'");
     }
 
+    // A catalogue another dBase program wrote keeps its CD numbers in another key form.
+    void quickFindOfANumberAnotherProgramIndexed()
+    {
+        const std::string films = test::copyFixture("xbase64/BENCH.DBF", *m_dir);
+        test::copyFixture("xbase64/BENCH.DBT", *m_dir);
+        test::copyFixture("xbase64/BENCH.MDX", *m_dir);
+        m_desktop->get().queueFileName(QString::fromStdString(films));
+        m_w->cmdTOpen->trigger();
+        QVERIFY(m_w->dbfFilmy.isOpen());
+        QCOMPARE(m_w->dbfFilmy.indexName(), std::string("ID_CD"));
+        quickFind(QStringLiteral("141"));
+        QCOMPARE(m_w->dbfFilmy.asInteger("ID_CD"), 141);
+        QCOMPARE(m_w->gridModel->currentRow(), m_w->dbfFilmy.currentRow());
+        // The pool holds numbers the films use (7, 15, 23, 41): the next number is the highest
+        // plus one, and the used ones leave the pool.
+        QCOMPARE(m_w->NextCdNumber(false), 302);
+        QCOMPARE(m_w->dbfNrF.recordCount(), 0);
+    }
+
     // The genre order ignores letter case like the search box's capitals.
     void quickFindInGenreOrder()
     {
