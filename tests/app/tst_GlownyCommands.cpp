@@ -633,6 +633,77 @@ private slots:
         QCOMPARE(closeAndReadPool(), std::vector<int64_t>({23, 7, 41, 15}));
     }
 
+    void escapeInDetailsClosesTheEditorAndSavesNothing()
+    {
+        open();
+        QVERIFY(gotoFilm(3));
+        const QString title = qs(m_w->dbfFilmy.asString("T_PL"));
+        {
+            EditorScript script({[](TdlgDopiszFilm *d) {
+                QTest::keyClick(d, Qt::Key_Escape);
+            }});
+            m_w->Pokaszczegy1->trigger();
+            QCOMPARE(script.done(), 1);
+        }
+        QVERIFY(!m_w->filmEditor->isVisible());
+        QCOMPARE(desktop().count(MessageKind::Question), 0);
+        QCOMPARE(m_w->dbfFilmy.state(), TableState::Browse);
+        QVERIFY(m_w->filmEditor->panelDopisz->isEnabled());
+        QCOMPARE(qs(m_w->dbfFilmy.asString("T_PL")), title);
+    }
+
+    void theSameGenrePickedTwiceIsListedTwice()
+    {
+        open();
+        QVERIFY(gotoFilm(2));
+        Table &genres = m_w->dbfGatunekF;
+        genres.first();
+        const QString genre = qs(genres.asString("GATUNEK"));
+        desktop().queueAnswer(1);
+        {
+            EditorScript script({[](TdlgDopiszFilm *d) {
+                fmGlowny->dbfFilmy.setString("GATUNEK", "");
+                for (int i = 0; i < 2; ++i) {
+                    QTest::mouseClick(d->dbeGatunek->button(), Qt::LeftButton);
+                    QTest::keyClick(d->dbeGatunek->listWindow(), Qt::Key_Return);
+                }
+                d->EditT_PL->setFocus();
+                QTest::keyClick(d->EditT_PL, Qt::Key_Return);
+            }});
+            clickTool(m_w->cmdTPopraw);
+            QCOMPARE(script.done(), 1);
+        }
+        QVERIFY(gotoFilm(2));
+        QCOMPARE(qs(m_w->dbfFilmy.asString("GATUNEK")), genre + QStringLiteral(", ") + genre);
+    }
+
+    // Correct mode: a number taken from the list, then the list opened again, moved and left
+    // with Escape (the pool now stands on another entry): the taken number leaves the pool,
+    // the old one enters it.
+    void correctedNumberAfterEscapeInTheNumberList()
+    {
+        open();
+        setPool({7, 9});
+        QVERIFY(gotoFilm(5));
+        desktop().queueAnswer(1);
+        {
+            EditorScript script({[](TdlgDopiszFilm *d) {
+                QTest::mouseClick(d->dbeNr->button(), Qt::LeftButton);
+                QTest::keyClick(d->dbeNr->listWindow(), Qt::Key_Down);
+                QTest::keyClick(d->dbeNr->listWindow(), Qt::Key_Return);
+                QTest::mouseClick(d->dbeNr->button(), Qt::LeftButton);
+                QTest::keyClick(d->dbeNr->listWindow(), Qt::Key_Up);
+                QTest::keyClick(d->dbeNr->listWindow(), Qt::Key_Escape);
+                typeAndConfirm(QStringLiteral("Przenumerowany"))(d);
+            }});
+            clickTool(m_w->cmdTPopraw);
+            QCOMPARE(script.done(), 1);
+        }
+        QCOMPARE(desktop().count(MessageKind::Plain), 0);
+        QCOMPARE(closeAndReadPool(), std::vector<int64_t>({7, 5}));
+        QCOMPARE(closeAndReadFilmNumbers(), std::vector<int64_t>({1, 2, 3, 4, 9}));
+    }
+
     void aSequenceOfCommandsLeavesSoundFiles()
     {
         open();

@@ -239,6 +239,20 @@ private slots:
         QCOMPARE(m_w->dbfNrF.recordCount(), 0);
     }
 
+    // Over a view filtered to nothing the quick find finds nothing and keeps the program going.
+    void quickFindOverAnEmptyView()
+    {
+        openCatalogue();
+        m_w->dbfFilmy.setFilter("GATUNEK='Brak takiego'");
+        m_w->dbfFilmy.setFiltered(true);
+        QCOMPARE(m_w->dbfFilmy.recordCount(), 0);
+        quickFind(QStringLiteral("1"));
+        QCOMPARE(m_w->dbfFilmy.recordCount(), 0);
+        QCOMPARE(m_w->dbfFilmy.recNo(), 0u);
+        QCOMPARE(m_desktop->get().count(MessageKind::DefaultError), 0);
+        QCOMPARE(m_w->gridModel->rowCount(), 0);
+    }
+
     // The genre order ignores letter case like the search box's capitals.
     void quickFindInGenreOrder()
     {
