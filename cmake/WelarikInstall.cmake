@@ -1,5 +1,6 @@
 # Install rules and the Debian package (CPack): the program and the two command-line companions,
-# the desktop entry, the icon in the hicolor theme, the AppStream metainfo and the manual pages.
+# the desktop entry, the icon in the hicolor theme, the AppStream metainfo, the manual pages and
+# the package's copyright file (GPL-3.0-or-later).
 #   cmake --install BUILD --prefix /usr          installs the tree
 #   cpack --config BUILD/CPackConfig.cmake       makes welarik_<version>_amd64.deb
 include(GNUInstallDirs)
@@ -16,7 +17,8 @@ foreach(size ${WELARIK_ICON_SIZES})
             RENAME welarik.png)
 endforeach()
 install(FILES ${WELARIK_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES README.md docs/screenshot.png DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/welarik)
+install(FILES README.md docs/screenshot.png ${CMAKE_BINARY_DIR}/data/copyright
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/welarik)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME welarik)

@@ -26,6 +26,7 @@ usr/bin/welarik-avi
 usr/bin/welarik-dbf
 usr/share/applications/$app_id.desktop
 usr/share/doc/welarik/README.md
+usr/share/doc/welarik/copyright
 usr/share/doc/welarik/screenshot.png
 usr/share/icons/hicolor/128x128/apps/welarik.png
 usr/share/icons/hicolor/16x16/apps/welarik.png
@@ -54,6 +55,10 @@ desktop-file-validate "$stage/usr/share/applications/$app_id.desktop"
 grep -qx 'Exec=welarik %f' "$stage/usr/share/applications/$app_id.desktop" \
     || fail "the desktop entry does not pass the file to the program"
 appstreamcli validate --no-net "$stage/usr/share/metainfo/$app_id.metainfo.xml"
+grep -qx 'License: GPL-3.0-or-later' "$stage/usr/share/doc/welarik/copyright" \
+    || fail "the copyright file does not name the licence"
+grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/$' \
+    "$stage/usr/share/doc/welarik/copyright" || fail "the copyright file is not machine-readable"
 for page in welarik-dbf welarik-avi; do
     warnings=$(zcat "$stage/usr/share/man/man1/$page.1.gz" | groff -man -ww -z 2>&1)
     [ -z "$warnings" ] || fail "the manual page $page has faults: $warnings"

@@ -2,13 +2,17 @@
 #include "Application.h"
 
 #include "Desktop.h"
+#include "GlownyStrings.h"
 #include "WidgetStrings.h"
 
 namespace welarik {
 
 Application::Application(int &argc, char **argv)
     : QApplication(argc, argv)
-{}
+{
+    // The program's name titles the message boxes (the executable's name is lower case).
+    setApplicationDisplayName(strings::glowny::programName.toString());
+}
 
 bool Application::notify(QObject *receiver, QEvent *event)
 {

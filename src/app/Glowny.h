@@ -167,8 +167,8 @@ public:
     void btnGatClick();
 
     // Film record commands (GlownyCommands.cpp). FilmCommand takes one of the four modes;
-    // NextCdNumber gives the number a new film gets: the pool's first, else the highest number
-    // of all films plus one.
+    // NextCdNumber gives the number a new film gets: the pool's first that no film uses (used
+    // ones leave the pool), else the highest number of all films plus one.
     enum FilmCommandMode : int { fcAdd = 0, fcCorrect = 1, fcShow = 2, fcDelete = 3 };
     void cmdTDodajClick();
     void cmdTPoprawClick();

@@ -20,9 +20,11 @@
 #include "Pytanie.h"
 
 #include <QAction>
+#include <QStringList>
 
 #include <charconv>
 #include <cstdint>
+#include <functional>
 
 namespace welarik {
 
@@ -48,6 +50,37 @@ int64_t numberOf(const std::string &text)
     return value;
 }
 
+// The pool steps after a saved film: each runs even when one before it failed, and what failed
+// is told once (the film stays saved).
+class PoolSteps
+{
+public:
+    explicit PoolSteps(Table &pool)
+        : m_pool(pool)
+    {}
+    void run(const std::function<void()> &step)
+    {
+        try {
+            step();
+        } catch (const std::exception &e) {
+            m_pool.cancel();
+            m_failures << QString::fromUtf8(e.what());
+        }
+    }
+    void report(QWidget *parent) const
+    {
+        if (!m_failures.isEmpty())
+            Desktop::instance().plain(parent,
+                                      glowny::saveError.toString() + u'\n'
+                                          + glowny::poolNotUpdated.toString() + u'\n'
+                                          + m_failures.join(u'\n'));
+    }
+
+private:
+    Table &m_pool;
+    QStringList m_failures;
+};
+
 } // namespace
 
 void TfmGlowny::connectFilmCommands()
@@ -72,7 +105,8 @@ void TfmGlowny::cmdTDodajClick()
 
 void TfmGlowny::cmdTPoprawClick()
 {
-    if (filmsPageActive())
+    // With no film in the list there is nothing to correct (as nothing to delete).
+    if (filmsPageActive() && dbfFilmy.recordCount() > 0)
         FilmCommand(fcCorrect);
 }
 
@@ -95,9 +129,21 @@ int32_t TfmGlowny::NextCdNumber(bool DropCurrent)
 {
     if (DropCurrent && !dbfNrF.isEmpty())
         dbfNrF.deleteRecord();
-    dbfNrF.first();
-    if (!dbfNrF.isEmpty())
-        return static_cast<int32_t>(dbfNrF.asInteger(kIdCd));
+    // A pool entry that a film already uses (a catalogue another program kept, an add whose
+    // pool step failed) is never handed out: it leaves the pool, or is stepped over while the
+    // pool cannot be changed.
+    for (dbfNrF.first(); !dbfNrF.isEmpty() && !dbfNrF.eof();) {
+        const int64_t pooled = dbfNrF.asInteger(kIdCd);
+        if (dbfFilmy.findInTag(kIdCd, std::to_string(pooled)) == 0)
+            return static_cast<int32_t>(pooled);
+        try {
+            dbfNrF.deleteRecord();
+            dbfNrF.first();
+        } catch (const StorageError &) {
+            dbfNrF.cancel();
+            dbfNrF.next();
+        }
+    }
     // Every film counts, also one the view hides: its number is in use. The tag gives the
     // highest number without touching the films table's order, filter or current record.
     const uint32_t highest = dbfFilmy.lastInTag(kIdCd);
@@ -171,16 +217,13 @@ void TfmGlowny::FilmCommand(int mode)
         const std::optional<int64_t> saved = showEditorUntilSaved();
         if (!saved)
             return;
-        try {
-            // The number now in use leaves the pool (nothing leaves an empty pool).
-            NextCdNumber(poolHolds(*saved));
-        } catch (const std::exception &e) {
-            dbfNrF.cancel();
-            desktop.plain(
-                this,
-                withReason(glowny::saveError.toString() + u'\n' + glowny::poolNotUpdated.toString(),
-                           e));
-        }
+        // The number now in use leaves the pool.
+        PoolSteps steps(dbfNrF);
+        steps.run([&] {
+            if (poolHolds(*saved))
+                dbfNrF.deleteRecord();
+        });
+        steps.report(this);
         return;
     }
     case fcCorrect: {
@@ -190,18 +233,20 @@ void TfmGlowny::FilmCommand(int mode)
         const std::optional<int64_t> after = showEditorUntilSaved();
         if (!after || *after == before)
             return;
-        try {
-            NextCdNumber(poolHolds(*after)); // the number the picker chose is in use now
+        // The number the picker chose is in use now; the old one is free. The old number goes
+        // into the pool even when taking out the new one failed (a used number in the pool is
+        // never handed out).
+        PoolSteps steps(dbfNrF);
+        steps.run([&] {
+            if (poolHolds(*after))
+                dbfNrF.deleteRecord();
+        });
+        steps.run([&] {
             dbfNrF.insert();
             dbfNrF.setInteger(kIdCd, before);
             dbfNrF.post();
-        } catch (const std::exception &e) {
-            dbfNrF.cancel();
-            desktop.plain(
-                this,
-                withReason(glowny::saveError.toString() + u'\n' + glowny::poolNotUpdated.toString(),
-                           e));
-        }
+        });
+        steps.report(this);
         return;
     }
     case fcShow: {

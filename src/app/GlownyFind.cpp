@@ -31,6 +31,7 @@ void TfmGlowny::buildGenrePicker(QWidget *header)
     cmdTRozwin->setGeometry(759, 0, 22, 22);
     cmdTRozwin->setLookupTable(&dbfGatunekF);
     cmdTRozwin->setLookupField(QStringLiteral("GATUNEK"));
+    cmdTRozwin->setStyle(csDropDownList); // its value is picked, never typed
     cmdTRozwin->setSelected(genreColumns);
     cmdTRozwin->setOptions(LookupOptions(loColLines | loRowLines));
     cmdTRozwin->setDropDownAlignment(taRightJustify);
@@ -43,12 +44,13 @@ void TfmGlowny::buildGenrePicker(QWidget *header)
     cmdTRozwin->setFocusPolicy(Qt::ClickFocus);
     cmdTRozwin->setLayoutDirection(Qt::RightToLeft);
     cmdTRozwin->setEnabled(false);
-    connectGuarded(cmdTRozwin,
-                   &LookupPicker::OnCloseUp,
-                   this,
-                   [this](QObject *sender, Table *lookupTable, Table *fillTable, bool modified) {
-                       cmdTRozwinCloseUp(sender, lookupTable, fillTable, modified);
-                   });
+    // Guarded directly (not through connectGuarded), which clang-tidy can parse.
+    connect(cmdTRozwin,
+            &LookupPicker::OnCloseUp,
+            this,
+            [this](QObject *sender, Table *lookupTable, Table *fillTable, bool modified) {
+                runGuarded([&] { cmdTRozwinCloseUp(sender, lookupTable, fillTable, modified); });
+            });
 }
 
 void TfmGlowny::buildQuickFind()

@@ -7,6 +7,8 @@
 namespace welarik::strings::glowny {
 
 inline constexpr QStringView caption = u"Welarik v1.01";
+// The program's name: the application's display name, which titles the plain message boxes.
+inline constexpr QStringView programName = u"Welarik";
 
 inline constexpr QStringView hintPomoc = u"Pomoc do programu";
 inline constexpr QStringView hintKoniec = u"Kończy działanie programu";

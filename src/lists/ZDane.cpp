@@ -7,9 +7,11 @@
 #include "ListsStrings.h"
 #include "ModalResult.h"
 
+#include <QEvent>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPalette>
 #include <QPushButton>
 
 #include <stdexcept>
@@ -20,6 +22,35 @@ namespace {
 
 constexpr int kEditHeight = 21;
 constexpr int kRowTop[] = {6, 31, 56};
+
+// A label's accelerator moves the focus to its edit, so it is live only while the edit can take
+// the focus: the label follows the edit's enabled state (looking the same either way), and a
+// button may own the same letter meanwhile ("ID &Osoby:" and "&Ok" in show mode).
+class LabelFollowsEdit final : public QObject
+{
+public:
+    LabelFollowsEdit(QLabel *label, QWidget *edit)
+        : QObject(label)
+        , m_label(label)
+    {
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::Disabled,
+                         QPalette::WindowText,
+                         palette.color(QPalette::Active, QPalette::WindowText));
+        label->setPalette(palette);
+        label->setEnabled(edit->isEnabled());
+        edit->installEventFilter(this);
+    }
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::EnabledChange)
+            m_label->setEnabled(static_cast<QWidget *>(watched)->isEnabled());
+        return false;
+    }
+
+private:
+    QLabel *m_label;
+};
 
 DBEdit *addRow(QWidget *box,
                DataSource *source,
@@ -39,6 +70,7 @@ DBEdit *addRow(QWidget *box,
     caption_->setGeometry(label.left(), label.top(), label.width(), kEditHeight);
     caption_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     caption_->setBuddy(edit);
+    new LabelFollowsEdit(caption_, edit);
     return edit;
 }
 

@@ -11,6 +11,7 @@
 #include "Pytanie.h"
 #include "TableModel.h"
 #include "ZDane.h"
+#include "errors.h"
 
 #include <QAction>
 #include <QFrame>
@@ -19,6 +20,9 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <limits>
+#include <string>
 
 namespace welarik {
 
@@ -161,7 +165,7 @@ void TdlgZnajomi::UpdateButtons()
 
 void TdlgZnajomi::cmdZDodajClick(QToolButton *Sender)
 {
-    NextPersonId = int(m_config.asInteger(kCounterField));
+    NextPersonId = m_config.asInteger(kCounterField);
     if (Sender == cmdZPokaz)
         showPerson();
     else
@@ -204,7 +208,12 @@ void TdlgZnajomi::editPerson(bool adding)
         while (dialog.exec() == mrOk) {
             try {
                 if (adding && !counterPosted) {
+                    if (NextPersonId == std::numeric_limits<int64_t>::max())
+                        throw FieldError(m_config.fileName(),
+                                         "the value after " + std::to_string(NextPersonId)
+                                             + " does not fit field " + kCounterField);
                     m_config.edit();
+                    // The table layer refuses a value the field cannot hold.
                     m_config.setInteger(kCounterField, NextPersonId + 1);
                     m_config.post();
                     counterPosted = true;

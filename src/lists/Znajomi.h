@@ -20,6 +20,7 @@
 #include <QDialog>
 
 #include <functional>
+#include <cstdint>
 #include <memory>
 
 class QFrame;
@@ -50,8 +51,9 @@ public:
     void setPersonDialog(TdlgZDane *dialog) { m_person = dialog; }
     void setQuestionDialog(TdlgPytanie *dialog) { m_question = dialog; }
 
-    // The counter value read by the last add, correct or show command.
-    int NextPersonId = 0;
+    // The counter value read by the last add, correct or show command (as wide as the
+    // configuration table's field may be).
+    int64_t NextPersonId = 0;
 
     QFrame *Panel1 = nullptr;
     QPushButton *cmdID = nullptr;

@@ -8,7 +8,9 @@ namespace welarik {
 namespace {
 
 constexpr int kCatalogueLevel = 4;
-constexpr uint8_t kCatalogueLdid = 0x57; // code page 1250
+// Code page 1250 under the driver byte that other dBase readers map to it (0x57 reads as 1252
+// there); our reader takes both as 1250.
+constexpr uint8_t kCatalogueLdid = 0xC8;
 
 std::string join(const std::string &dir, const std::string &name)
 {
@@ -81,7 +83,7 @@ TableLayout filmsLayout()
             {{"ID_CD", "ID_CD"},
              {"T_PL", "UPPER(T_PL)"},
              {"T_ORG", "UPPER(T_ORG)"},
-             {"GATUNEK", "LEFT(GATUNEK,100)"}}};
+             {"GATUNEK", "UPPER(LEFT(GATUNEK,100))"}}};
 }
 
 TableLayout configLayout()
@@ -98,7 +100,7 @@ TableLayout peopleLayout()
 
 TableLayout genresLayout()
 {
-    return {kGenresFile, {{"GATUNEK", 'C', 30}}, {{"GATUNEK", "GATUNEK"}}};
+    return {kGenresFile, {{"GATUNEK", 'C', 30}}, {{"GATUNEK", "UPPER(GATUNEK)"}}};
 }
 
 TableLayout numberPoolLayout()

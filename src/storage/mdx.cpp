@@ -1608,7 +1608,8 @@ struct MdxTag::Check
     uint32_t fullInterior = 0;
     uint32_t leafDepth = 0;
     bool leafSeen = false;
-    uint32_t foreign = 0; // keys that differ only by another program's upper-case rule
+    uint32_t foreign = 0;   // keys that differ only by another program's upper-case rule
+    uint32_t otherForm = 0; // numeric keys of the same value in bytes we would not write
 
     Check(MdxTag &t, uint32_t count)
         : tag(t)
@@ -1729,7 +1730,7 @@ struct MdxTag::Check
                 c = static_cast<char>(upperByte(tag.m_file.m_codePage, static_cast<uint8_t>(c)));
             return k;
         };
-        uint32_t otherForm = 0, disagreeing = 0;
+        uint32_t disagreeing = 0;
         for (const auto &e : walk) {
             if (e.recno < 1 || e.recno > recordCount || keys[e.recno] == e.key)
                 continue;
@@ -1745,7 +1746,8 @@ struct MdxTag::Check
             fault(std::to_string(disagreeing) + " keys disagree with their records");
         if (otherForm > 0)
             report.notes.push_back("tag " + tag.m_name + ": " + std::to_string(otherForm)
-                                   + " keys stored in another form of the same value");
+                                   + " keys stored in another form of the same value (rebuilt "
+                                     "when the table is opened for writing)");
     }
 
     // In a unique tag: every record's key present (unless keys of another rule make that
@@ -1789,7 +1791,11 @@ TagReport MdxTag::check(uint32_t recordCount, const RecordReader &read)
         c.checkUniqueKeys();
     else
         c.missingRecords();
-    if (c.foreign > 0 && c.report.health == TagHealth::Sound) {
+    // Keys of another form are found by value but not by their bytes (a search's prefix, a
+    // key compared with ours): the tag is rebuilt or served from our keys like a foreign one.
+    if (c.otherForm > 0 && c.report.health == TagHealth::Sound)
+        c.report.health = TagHealth::ForeignKeys;
+    if (c.foreign > 0 && c.report.health != TagHealth::Faulty) {
         c.report.health = TagHealth::ForeignKeys;
         c.report.faults.push_back("tag " + m_name + ": " + std::to_string(c.foreign)
                                   + " stored keys differ from the keys computed from the records");

@@ -83,8 +83,9 @@ struct IndexEntry
 enum class TagHealth {
     Sound,       // structure and keys agree with the records (notes may remain)
     ForeignKeys, // structure sound, but some stored keys differ from the keys we compute only
-                 // by another program's upper-case rule (e.g. upper-casing only a-z): a note
-                 // for check, but the tag must be rebuilt before we write into it
+                 // by another program's upper-case rule (e.g. upper-casing only a-z) or are
+                 // numbers of another form: a note for check, but the tag must be rebuilt
+                 // before we write into it
     Faulty       // records missing or listed twice, keys out of order or disagreeing with
                  // their records, bad pointers, loops...
 };

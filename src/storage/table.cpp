@@ -1020,6 +1020,25 @@ std::vector<uint32_t> Table::recordsWithKey(const std::string &tag, const std::s
     return found;
 }
 
+uint32_t Table::findInTag(const std::string &tag, const std::string &text) const
+{
+    d->requireOpen("findInTag");
+    const int index = d->engine->tagIndex(tag);
+    if (index < 0)
+        throw IndexError(m_fileName, m_name + ": index tag " + tag + " not found");
+    Impl &impl = const_cast<Impl &>(*d);
+    impl.ensureLive();
+    const std::string key = d->engine->keyPrefix(index, text);
+    TagCursor cursor = d->engine->cursor(index);
+    for (bool ok = cursor.seek(key); ok && cursor.key().compare(0, key.size(), key) == 0;
+         ok = cursor.next()) {
+        const uint32_t r = cursor.recno();
+        if (r >= 1 && r <= impl.live.size() && impl.live[r - 1] != 0)
+            return r;
+    }
+    return 0;
+}
+
 bool Table::counting() const
 {
     return isOpen() && d->countRunning();

@@ -158,6 +158,11 @@ public:
     // selected order. Moves nothing. IndexError when the table has no such tag; a text that
     // makes no key (not a number for a numeric tag) finds nothing.
     std::vector<uint32_t> recordsWithKey(const std::string &tag, const std::string &text) const;
+    // The first record not deleted whose key in the given tag begins with the key made from
+    // text (a number's key must equal it), whatever the filter and the selected order; 0 when
+    // there is none. Moves nothing. IndexError when the table has no such tag, FieldError when
+    // text makes no key of that tag.
+    uint32_t findInTag(const std::string &tag, const std::string &text) const;
     // Selected tag: makes current the first visible record whose key is at least the key made
     // from text (upper-cased when the tag's expression is UPPER(...)); false (and the current
     // record stays) when there is none or no tag is selected.

@@ -428,9 +428,9 @@ struct TableEngine::Impl
     }
 
     // An index another program wrote is checked tag by tag when the table is opened for
-    // writing (and at the latest before the first write); what disagrees with our keys is
-    // rebuilt, so that every cursor walks keys we can compute. Layouts we would not write
-    // ourselves (full interior nodes, other numeric key bytes) are kept.
+    // writing (and at the latest before the first write); what disagrees with our keys (also
+    // numeric keys of another form) is rebuilt, so that every cursor walks keys we can
+    // compute. Full interior nodes, a layout we would not write ourselves, are kept.
     void checkForeign()
     {
         if (!mdx || foreignChecked || mdx->markAtOpen() != EngineMark::Absent)
@@ -1248,7 +1248,7 @@ void TableEngine::Impl::checkTag(CheckReport &report, MdxTag &t, bool ours) cons
         if (r.health == TagHealth::Sound)
             return;
         const bool isFault = r.health == TagHealth::Faulty || ours;
-        if (r.faults.empty())
+        if (r.faults.empty() && isFault)
             report.findings.push_back({isFault, where, "keys disagree with the records"});
         for (size_t k = 0; k < r.faults.size() && k < 10; ++k)
             report.findings.push_back(

@@ -35,11 +35,11 @@
 //     rebuilds every tag from the table before anything else; opening read-only keeps the
 //     files untouched and serves the tags' orders from keys computed in memory.
 //   - no signature (written by another program): when the table is opened for writing, each
-//     tag is compared with the keys we compute; a tag that disagrees (for instance keys
-//     upper-cased by another rule) is rebuilt at once, the others are kept (a layout we would
-//     not write ourselves, such as full interior nodes, is no reason to rebuild), and our
-//     signature is written with the first write. Opened read-only, a tag that disagrees is
-//     served in the order of our keys, computed in memory at its first use.
+//     tag is compared with the keys we compute; a tag that disagrees (keys upper-cased by
+//     another rule, numbers in another form) is rebuilt at once, the others are kept (a
+//     layout we would not write ourselves, such as full interior nodes, is no reason to
+//     rebuild), and our signature is written with the first write. Opened read-only, a tag
+//     that disagrees is served in the order of our keys, computed in memory at its first use.
 // A write that fails half way (the file layer throws after "write in progress") leaves the
 // files as the last successful write left them, but the tags may disagree with the table: the
 // engine marks its index suspect, check() reports it, cursors order from keys computed in

@@ -80,10 +80,16 @@ protected:
     void mousePressEvent(QMouseEvent *event) override
     {
         if (!rect().contains(event->position().toPoint())) {
-            // A press on the picker itself closes the list without reopening it.
+            // A press on the picker itself closes the list without reopening it; on its button
+            // that is Escape, unless a row was clicked.
             const QPoint onPicker = m_picker->mapFromGlobal(event->globalPosition().toPoint());
             setAttribute(Qt::WA_NoMouseReplay, m_picker->rect().contains(onPicker));
+            if (!m_rowClicked && m_picker->button()->geometry().contains(onPicker)) {
+                runGuarded([this] { m_picker->closeUp(false); });
+                return;
+            }
         } else if (highlightAt(event->globalPosition().toPoint())) {
+            m_rowClicked = true;
             return;
         }
         QFrame::mousePressEvent(event);
@@ -112,6 +118,7 @@ protected:
             auto *mouse = static_cast<QMouseEvent *>(event);
             if (event->type() != QEvent::MouseMove || mouse->buttons().testFlag(Qt::LeftButton))
                 highlightAt(mouse->globalPosition().toPoint());
+            m_rowClicked = m_rowClicked || event->type() != QEvent::MouseMove;
             return true;
         }
         case QEvent::MouseButtonRelease:
@@ -140,6 +147,7 @@ private:
     }
 
     DropDownPicker *m_picker;
+    bool m_rowClicked = false; // a press on a row during this opening
     DataSource *m_source;
     TableModel *m_model;
     TableGrid *m_grid;

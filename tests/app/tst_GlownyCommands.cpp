@@ -567,6 +567,143 @@ private slots:
         QCOMPARE(closeAndReadPool(), std::vector<int64_t>({23, 7, 41, 15}));
     }
 
+    void correctWithNoFilmDoesNothing()
+    {
+        m_films = m_dir->file("PUSTE.DBF");
+        TableEngine::create(FileSystem::real(), m_films, 4, 0x57, demoFilmFields(), demoFilmTags());
+        open();
+        EditorScript script({pressEscape()});
+        clickTool(m_w->cmdTPopraw);
+        m_w->Poprawpozycje1->trigger();
+        m_w->Poprawbiecacyfilm1->trigger();
+        // A view filtered to nothing: no film to correct either.
+        m_films = m_dir->file("FILMY.DBF");
+        open();
+        m_w->dbfFilmy.setFilter("ID_CD=999");
+        m_w->dbfFilmy.setFiltered(true);
+        QCOMPARE(m_w->dbfFilmy.recordCount(), 0);
+        clickTool(m_w->cmdTPopraw);
+        QCOMPARE(script.done(), 0);
+        QCOMPARE(m_w->dbfFilmy.state(), TableState::Browse);
+        QCOMPARE(closeAndReadFilmNumbers(), std::vector<int64_t>({1, 2, 3, 4, 5}));
+    }
+
+    void aPoolNumberAFilmUsesIsNeverHandedOut()
+    {
+        open();
+        setPool({3, 5, 8});
+        QString proposed;
+        desktop().queueAnswer(1);
+        {
+            EditorScript script({[&](TdlgDopiszFilm *d) {
+                proposed = d->EditID_CD->text();
+                typeAndConfirm(QStringLiteral("Nowy"))(d);
+            }});
+            clickTool(m_w->cmdTDodaj);
+            QCOMPARE(script.done(), 1);
+        }
+        QCOMPARE(proposed, QStringLiteral("8"));
+        QCOMPARE(desktop().count(MessageKind::Plain), 0);
+        QCOMPARE(closeAndReadPool(), std::vector<int64_t>());
+        QCOMPARE(closeAndReadFilmNumbers(), std::vector<int64_t>({1, 2, 3, 4, 5, 8}));
+    }
+
+    void failedPoolStepInCorrectModeKeepsTheFilmAndTellsOnce()
+    {
+        m_w->dbfNrF.setReadOnly(true);
+        open();
+        QVERIFY(gotoFilm(5));
+        desktop().queueAnswer(1);
+        {
+            EditorScript script({[](TdlgDopiszFilm *d) {
+                fmGlowny->dbfNrF.first(); // 23, as the number picker leaves it
+                fmGlowny->dbfFilmy.setInteger("ID_CD", fmGlowny->dbfNrF.asInteger("ID_CD"));
+                typeAndConfirm(QStringLiteral("Poprawiony"))(d);
+            }});
+            clickTool(m_w->cmdTPopraw);
+            QCOMPARE(script.done(), 1);
+        }
+        QCOMPARE(desktop().count(MessageKind::Plain), 1);
+        QVERIFY(desktop()
+                    .lastText(MessageKind::Plain)
+                    .startsWith(QStringLiteral("Wystąpił nieznany błąd zapisu\nFilm został")));
+        QCOMPARE(m_w->dbfFilmy.state(), TableState::Browse);
+        QCOMPARE(m_w->dbfNrF.state(), TableState::Browse);
+        QCOMPARE(closeAndReadFilmNumbers(), std::vector<int64_t>({1, 2, 3, 4, 23}));
+        QCOMPARE(closeAndReadPool(), std::vector<int64_t>({23, 7, 41, 15}));
+    }
+
+    void escapeInDetailsClosesTheEditorAndSavesNothing()
+    {
+        open();
+        QVERIFY(gotoFilm(3));
+        const QString title = qs(m_w->dbfFilmy.asString("T_PL"));
+        {
+            EditorScript script({[](TdlgDopiszFilm *d) {
+                QTest::keyClick(d, Qt::Key_Escape);
+            }});
+            m_w->Pokaszczegy1->trigger();
+            QCOMPARE(script.done(), 1);
+        }
+        QVERIFY(!m_w->filmEditor->isVisible());
+        QCOMPARE(desktop().count(MessageKind::Question), 0);
+        QCOMPARE(m_w->dbfFilmy.state(), TableState::Browse);
+        QVERIFY(m_w->filmEditor->panelDopisz->isEnabled());
+        QCOMPARE(qs(m_w->dbfFilmy.asString("T_PL")), title);
+    }
+
+    void theSameGenrePickedTwiceIsListedTwice()
+    {
+        open();
+        QVERIFY(gotoFilm(2));
+        Table &genres = m_w->dbfGatunekF;
+        genres.first();
+        const QString genre = qs(genres.asString("GATUNEK"));
+        desktop().queueAnswer(1);
+        {
+            EditorScript script({[](TdlgDopiszFilm *d) {
+                fmGlowny->dbfFilmy.setString("GATUNEK", "");
+                for (int i = 0; i < 2; ++i) {
+                    QTest::mouseClick(d->dbeGatunek->button(), Qt::LeftButton);
+                    QTest::keyClick(d->dbeGatunek->listWindow(), Qt::Key_Return);
+                }
+                d->EditT_PL->setFocus();
+                QTest::keyClick(d->EditT_PL, Qt::Key_Return);
+            }});
+            clickTool(m_w->cmdTPopraw);
+            QCOMPARE(script.done(), 1);
+        }
+        QVERIFY(gotoFilm(2));
+        QCOMPARE(qs(m_w->dbfFilmy.asString("GATUNEK")), genre + QStringLiteral(", ") + genre);
+    }
+
+    // Correct mode: a number taken from the list, then the list opened again, moved and left
+    // with Escape (the pool now stands on another entry): the taken number leaves the pool,
+    // the old one enters it.
+    void correctedNumberAfterEscapeInTheNumberList()
+    {
+        open();
+        setPool({7, 9});
+        QVERIFY(gotoFilm(5));
+        desktop().queueAnswer(1);
+        {
+            EditorScript script({[](TdlgDopiszFilm *d) {
+                QTest::mouseClick(d->dbeNr->button(), Qt::LeftButton);
+                QTest::keyClick(d->dbeNr->listWindow(), Qt::Key_Down);
+                QTest::keyClick(d->dbeNr->listWindow(), Qt::Key_Return);
+                QTest::mouseClick(d->dbeNr->button(), Qt::LeftButton);
+                QTest::keyClick(d->dbeNr->listWindow(), Qt::Key_Up);
+                QTest::keyClick(d->dbeNr->listWindow(), Qt::Key_Escape);
+                typeAndConfirm(QStringLiteral("Przenumerowany"))(d);
+            }});
+            clickTool(m_w->cmdTPopraw);
+            QCOMPARE(script.done(), 1);
+        }
+        QCOMPARE(desktop().count(MessageKind::Plain), 0);
+        QCOMPARE(closeAndReadPool(), std::vector<int64_t>({7, 5}));
+        QCOMPARE(closeAndReadFilmNumbers(), std::vector<int64_t>({1, 2, 3, 4, 9}));
+    }
+
     void aSequenceOfCommandsLeavesSoundFiles()
     {
         open();

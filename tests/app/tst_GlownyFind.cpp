@@ -17,6 +17,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QToolButton>
@@ -55,6 +56,18 @@ private:
         const QRect cell = grid->visualRect(grid->model()->index(row, 0));
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
         QTRY_VERIFY(!m_w->cmdTRozwin->isDroppedDown());
+    }
+    // Ctrl+F, the search text typed into the quick find's box and Enter.
+    void quickFind(const QString &text)
+    {
+        ModalHelper<LookupDialog> helper([&](LookupDialog *d) {
+            QTest::keyClicks(d->edSearch, text);
+            QTest::keyClick(d->edSearch, Qt::Key_Return);
+            if (d->isVisible())
+                d->done(mrCancel);
+        });
+        QTest::keyClick(m_w.get(), Qt::Key_F, Qt::ControlModifier);
+        QTRY_VERIFY(helper.ran());
     }
 
 private slots:
@@ -169,6 +182,86 @@ private slots:
                  QStringLiteral("Psy"));
         QVERIFY(horizontalBar);
         QVERIFY(gridWidth <= m_w->screen()->geometry().width() - 40);
+    }
+
+    // The genre drop-down takes no typed text, and a click on its button while its list is
+    // open closes the list as Escape does, unless a row was clicked.
+    void genrePickerTakesNoTypingAndItsButtonClosesLikeEscape()
+    {
+        openCatalogue();
+        DropDownPicker *picker = m_w->cmdTRozwin;
+        QTest::mouseClick(picker->button(), Qt::LeftButton);
+        QTest::keyClick(picker->listWindow(), Qt::Key_Escape);
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(picker->textPart()));
+        QTest::keyClicks(picker->textPart(), QStringLiteral("Komedia"));
+        QTest::keyClick(picker->textPart(), Qt::Key_Backspace);
+        QCOMPARE(picker->text(), QString());
+
+        // Opened on no value, the list stands on its first row; the button takes nothing.
+        QTest::mouseClick(picker->button(), Qt::LeftButton);
+        QVERIFY(picker->isDroppedDown());
+        QTest::mouseClick(picker->button(), Qt::LeftButton);
+        QTRY_VERIFY(!picker->isDroppedDown());
+        QCOMPARE(picker->text(), QString());
+        QCOMPARE(m_w->dbfFilmy.filter(), std::string("GATUNEK=''"));
+
+        // A row pressed, the press let go outside the rows, then the button: that row counts.
+        QTest::mouseClick(picker->button(), Qt::LeftButton);
+        TableGrid *grid = picker->listGrid();
+        const QRect second = grid->visualRect(grid->model()->index(1, 0));
+        QTest::mousePress(grid->viewport(), Qt::LeftButton, {}, second.center());
+        QTest::mouseRelease(picker->listWindow(), Qt::LeftButton, {}, QPoint(-5, -5));
+        if (picker->isDroppedDown())
+            QTest::mouseClick(picker->button(), Qt::LeftButton);
+        QTRY_VERIFY(!picker->isDroppedDown());
+        const std::string genre
+            = m_w->dbfGatunekF.asStringOf(m_w->dbfGatunekF.recordAtRow(1), "GATUNEK");
+        QCOMPARE(picker->text(), QString::fromStdString(genre));
+        QCOMPARE(m_w->dbfFilmy.filter(), "GATUNEK='" + genre + "'");
+    }
+
+    // A catalogue another dBase program wrote keeps its CD numbers in another key form.
+    void quickFindOfANumberAnotherProgramIndexed()
+    {
+        const std::string films = test::copyFixture("xbase64/BENCH.DBF", *m_dir);
+        test::copyFixture("xbase64/BENCH.DBT", *m_dir);
+        test::copyFixture("xbase64/BENCH.MDX", *m_dir);
+        m_desktop->get().queueFileName(QString::fromStdString(films));
+        m_w->cmdTOpen->trigger();
+        QVERIFY(m_w->dbfFilmy.isOpen());
+        QCOMPARE(m_w->dbfFilmy.indexName(), std::string("ID_CD"));
+        quickFind(QStringLiteral("141"));
+        QCOMPARE(m_w->dbfFilmy.asInteger("ID_CD"), 141);
+        QCOMPARE(m_w->gridModel->currentRow(), m_w->dbfFilmy.currentRow());
+        // The pool holds numbers the films use (7, 15, 23, 41): the next number is the highest
+        // plus one, and the used ones leave the pool.
+        QCOMPARE(m_w->NextCdNumber(false), 302);
+        QCOMPARE(m_w->dbfNrF.recordCount(), 0);
+    }
+
+    // Over a view filtered to nothing the quick find finds nothing and keeps the program going.
+    void quickFindOverAnEmptyView()
+    {
+        openCatalogue();
+        m_w->dbfFilmy.setFilter("GATUNEK='Brak takiego'");
+        m_w->dbfFilmy.setFiltered(true);
+        QCOMPARE(m_w->dbfFilmy.recordCount(), 0);
+        quickFind(QStringLiteral("1"));
+        QCOMPARE(m_w->dbfFilmy.recordCount(), 0);
+        QCOMPARE(m_w->dbfFilmy.recNo(), 0u);
+        QCOMPARE(m_desktop->get().count(MessageKind::DefaultError), 0);
+        QCOMPARE(m_w->gridModel->rowCount(), 0);
+    }
+
+    // The genre order ignores letter case like the search box's capitals.
+    void quickFindInGenreOrder()
+    {
+        openCatalogue();
+        QTest::mouseClick(m_w->btnGat, Qt::LeftButton);
+        QCOMPARE(m_w->dbfFilmy.indexName(), std::string("GATUNEK"));
+        quickFind(QStringLiteral("krym"));
+        QVERIFY2(m_w->dbfFilmy.asString("GATUNEK").rfind("Kryminał", 0) == 0,
+                 m_w->dbfFilmy.asString("GATUNEK").c_str());
     }
 };
 

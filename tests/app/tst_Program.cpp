@@ -105,6 +105,26 @@ private slots:
         QTRY_VERIFY(again.ran());
         fmGlowny->hide();
     }
+
+    // Before any catalogue is open the find and list keys do nothing: their menus are off.
+    void findAndListKeysBeforeAnyCatalogue()
+    {
+        test::TempDir dir;
+        ScopedScriptedDesktop desktop;
+        Program program;
+        fmGlowny->setProgramDir(QString::fromStdString(dir.path().string()));
+        fmGlowny->show();
+        QVERIFY(QTest::qWaitForWindowActive(fmGlowny));
+        ModalHelper<QDialog> none([](QDialog *d) { d->close(); }, 300);
+        QTest::keyClick(fmGlowny, Qt::Key_F, Qt::ControlModifier);
+        QTest::keyClick(fmGlowny, Qt::Key_G, Qt::ControlModifier | Qt::AltModifier);
+        QTest::keyClick(fmGlowny, Qt::Key_Z, Qt::ControlModifier | Qt::AltModifier);
+        QTest::qWait(400);
+        QVERIFY(!none.ran());
+        QVERIFY(desktop->shown().empty());
+        QVERIFY(!fmGlowny->dbfFilmy.isOpen());
+        fmGlowny->hide();
+    }
 };
 
 QTEST_MAIN(TestProgram)

@@ -4,6 +4,10 @@
 #include "Application.h"
 #include "Desktop.h"
 
+#include "../support/qt/ModalHelper.h"
+
+#include <QMessageBox>
+
 #include <QtTest>
 
 #include <stdexcept>
@@ -40,6 +44,7 @@ class TestApplication : public QObject
 
 private slots:
     void notifyCatchesExceptions();
+    void messageBoxesCarryTheProgramsName();
 };
 
 void TestApplication::notifyCatchesExceptions()
@@ -66,6 +71,19 @@ void TestApplication::notifyCatchesExceptions()
     bool later = false;
     QTimer::singleShot(5, &thrower, [&] { later = true; });
     QTRY_VERIFY(later);
+}
+
+void TestApplication::messageBoxesCarryTheProgramsName()
+{
+    QCOMPARE(QGuiApplication::applicationDisplayName(), QStringLiteral("Welarik"));
+    RealDesktop desktop;
+    QString title;
+    test::ModalHelper<QMessageBox> helper([&](QMessageBox *box) {
+        title = box->windowTitle();
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    desktop.plain(nullptr, QStringLiteral("Film został zapisany"));
+    QCOMPARE(title, QStringLiteral("Welarik"));
 }
 
 int main(int argc, char **argv)

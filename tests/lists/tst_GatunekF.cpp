@@ -219,6 +219,62 @@ private slots:
         QCOMPARE(w.readBack(w.genres, "GATUNEK"), std::vector<std::string>{"Dramat"});
     }
 
+    // No check of the name: an empty one and one already listed are stored as entered; the
+    // films keep their genre text when a genre is renamed or deleted.
+    void emptyAndDuplicateNamesAndFilmsUnchanged()
+    {
+        GenreWindows w;
+        const std::string films = w.dir + "/FILMY.DBF";
+        const auto filmGenres = [&] {
+            Table t("films", w.fs);
+            t.setFileName(films);
+            t.open();
+            std::vector<std::string> genres;
+            for (t.first(); !t.eof(); t.next())
+                genres.push_back(t.asString("GATUNEK"));
+            return genres;
+        };
+        const std::vector<std::string> before = filmGenres();
+        const int count = w.genres.recordCount();
+        for (const QString &name : {QString(), QStringLiteral("Dramat")}) {
+            ModalHelper<TdlgGDane> add([&](TdlgGDane *d) {
+                QTest::keyClicks(d->DBEdit1, name);
+                QTest::mouseClick(d->SpeedButton1, Qt::LeftButton);
+            });
+            QTest::mouseClick(w.list.cmdGDodaj, Qt::LeftButton);
+            QVERIFY(add.ran());
+        }
+        QCOMPARE(w.genres.recordCount(), count + 2);
+        QCOMPARE(w.desktop->count(MessageKind::Error), 0);
+
+        // Rename a genre the films use, then delete it.
+        w.genres.first();
+        while (!w.genres.eof() && w.genres.asString("GATUNEK") != "Komedia")
+            w.genres.next();
+        QCOMPARE(w.genres.asString("GATUNEK"), std::string("Komedia"));
+        ModalHelper<TdlgGDane> rename([](TdlgGDane *d) {
+            d->DBEdit1->selectAll();
+            QTest::keyClicks(d->DBEdit1, QStringLiteral("Komedie"));
+            QTest::mouseClick(d->SpeedButton1, Qt::LeftButton);
+        });
+        QTest::mouseClick(w.list.cmdGPopraw, Qt::LeftButton);
+        QVERIFY(rename.ran());
+        QCOMPARE(w.genres.asString("GATUNEK"), std::string("Komedie"));
+        w.desktop->queueAnswer(1);
+        QTest::mouseClick(w.list.cmdGKasuj, Qt::LeftButton);
+
+        std::vector<std::string> names = w.readBack(w.genres, "GATUNEK");
+        QCOMPARE(int(names.size()), count + 1);
+        QCOMPARE(std::count(names.begin(), names.end(), std::string("Dramat")), 2);
+        QCOMPARE(std::count(names.begin(), names.end(), std::string()), 1);
+        QVERIFY(!w.has(names, "Komedia") && !w.has(names, "Komedie"));
+        const std::vector<std::string> after = filmGenres();
+        QCOMPARE(after, before);
+        QVERIFY(std::any_of(after.begin(), after.end(), [](const std::string &g) {
+            return g.find("Komedia") != std::string::npos;
+        }));
+    }
+
     void headerButtonRestoresNameOrder()
     {
         GenreWindows w;

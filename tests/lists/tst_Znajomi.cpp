@@ -11,13 +11,19 @@
 #include "ZDane.h"
 #include "Znajomi.h"
 #include "memfs.h"
+#include "tableengine.h"
 
 #include "../support/qt/ModalHelper.h"
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QToolButton>
 #include <QtTest>
+
+#include <algorithm>
+#include <filesystem>
+#include <initializer_list>
 
 using namespace welarik;
 using welarik::test::ModalHelper;
@@ -161,7 +167,7 @@ private slots:
         });
         QTest::mouseClick(w.list.cmdZDodaj, Qt::LeftButton);
         QVERIFY(helper.ran() && checked);
-        QCOMPARE(w.list.NextPersonId, counter);
+        QCOMPARE(w.list.NextPersonId, int64_t(counter));
         QCOMPARE(w.friends.state(), TableState::Browse);
 
         // Add, then Anuluj and the close box: nothing stored, the counter unchanged.
@@ -217,6 +223,44 @@ private slots:
         QVERIFY(w.buttonsDisabled());
         QCOMPARE(w.readBack(w.config, "ID_OSOBY"), std::vector<std::string>{"2"});
         QVERIFY(w.readBack(w.friends, "ID_OSOBY").empty());
+    }
+
+    // Correct, change every field, then "&Anuluj": every field is as before, in the dialog's
+    // edits, the table and the file.
+    void correctThenCancelRestoresEveryField()
+    {
+        FriendWindows w;
+        w.friends.first();
+        const char *fields[] = {"ID_OSOBY", "IMIE", "NAZWISKO", "NICK", "TELEFON", "EMAIL", "ILE"};
+        std::vector<std::string> before;
+        for (const char *f : fields)
+            before.push_back(w.friends.asString(f));
+        ModalHelper<TdlgZDane> helper([](TdlgZDane *d) {
+            for (QLineEdit *edit : std::initializer_list<QLineEdit *>{d->EditIMIE,
+                                                                      d->EditNAZWISKO,
+                                                                      d->EditNICK,
+                                                                      d->EditTELEFON,
+                                                                      d->EditEMAIL,
+                                                                      d->EditILE}) {
+                edit->setFocus();
+                edit->selectAll();
+                QTest::keyClicks(edit, QStringLiteral("9"));
+            }
+            QTest::keyClick(d, Qt::Key_A, Qt::AltModifier);
+        });
+        QTest::mouseClick(w.list.cmdZPopraw, Qt::LeftButton);
+        QVERIFY(helper.ran());
+        QCOMPARE(w.friends.state(), TableState::Browse);
+        std::vector<std::string> after;
+        for (const char *f : fields)
+            after.push_back(w.friends.asString(f));
+        QCOMPARE(after, before);
+        QCOMPARE(w.person.EditIMIE->text(), qs(before[1]));
+        QCOMPARE(w.person.EditEMAIL->text(), qs(before[5]));
+        const std::vector<std::string> stored = w.readBack(w.friends, "IMIE");
+        QVERIFY(std::find(stored.begin(), stored.end(), before[1]) != stored.end());
+        QVERIFY(std::find(stored.begin(), stored.end(), "9") == stored.end());
+        QCOMPARE(w.desktop->count(MessageKind::Error), 0);
     }
 
     void correctKeepsTheCountFilled()
@@ -398,6 +442,58 @@ private slots:
         QCOMPARE(int(w.readBack(w.friends, "ID_OSOBY").size()), count);
         QCOMPARE(w.readBack(w.config, "ID_OSOBY"),
                  std::vector<std::string>{std::to_string(counter + 2)});
+    }
+
+    void wideCounterIsReadWholeAndAValueTheFieldCannotHoldIsRefused()
+    {
+        FriendWindows w;
+        // A configuration table another program widened: the counter is beyond 32 bits.
+        const std::string path = w.config.fileName();
+        w.config.close();
+        std::filesystem::remove(path);
+        {
+            auto e = TableEngine::create(
+                FileSystem::real(), path, 4, 0xC8, {{"ID_OSOBY", 'N', 12, 0, 0}}, {});
+            RecordBuffer r = e->blankRecord();
+            e->setFieldInteger(r, 0, 5'000'000'000);
+            e->append(r);
+        }
+        w.config.open();
+        const int people = w.friends.recordCount();
+        ModalHelper<TdlgZDane> never([](TdlgZDane *d) { d->close(); }, 300);
+        QTest::mouseClick(w.list.cmdZDodaj, Qt::LeftButton);
+        QCOMPARE(w.list.NextPersonId, int64_t(5'000'000'000));
+        // The person's own number field (6 digits) refuses it with the table layer's reason.
+        QVERIFY(!never.ran());
+        QCOMPARE(w.desktop->count(MessageKind::DefaultError), 1);
+        QVERIFY2(w.desktop->lastText(MessageKind::DefaultError).contains(u"does not fit"),
+                 qPrintable(w.desktop->lastText(MessageKind::DefaultError)));
+        QCOMPARE(w.friends.state(), TableState::Browse);
+        QCOMPARE(w.friends.recordCount(), people);
+    }
+
+    void fullCounterIsRefusedWithTheTableLayersReason()
+    {
+        FriendWindows w;
+        w.config.edit();
+        w.config.setInteger("ID_OSOBY", 999'999);
+        w.config.post();
+        const int people = w.friends.recordCount();
+        std::unique_ptr<ModalHelper<TdlgZDane>> again;
+        ModalHelper<TdlgZDane> first([&](TdlgZDane *d) {
+            QTest::keyClicks(d->EditIMIE, QStringLiteral("Ewa"));
+            again = std::make_unique<ModalHelper<TdlgZDane>>(
+                [](TdlgZDane *d2) { QTest::mouseClick(d2->cmdZDAnuluj, Qt::LeftButton); });
+            QTest::mouseClick(d->cmdZDZapisz, Qt::LeftButton);
+        });
+        QTest::mouseClick(w.list.cmdZDodaj, Qt::LeftButton);
+        QVERIFY(first.ran() && again && again->ran());
+        QCOMPARE(w.desktop->count(MessageKind::Error), 1);
+        QVERIFY2(w.desktop->lastText(MessageKind::Error).contains(u"does not fit"),
+                 qPrintable(w.desktop->lastText(MessageKind::Error)));
+        QCOMPARE(w.friends.state(), TableState::Browse);
+        QCOMPARE(w.friends.recordCount(), people);
+        QCOMPARE(w.readBack(w.config, "ID_OSOBY"), std::vector<std::string>{"999999"});
     }
 
     void closedConfigStopsEveryMode()

@@ -5,6 +5,7 @@
 // over every tag from the moment the table opens, read-only or read-write, and check() must
 // tell those layouts (notes) from real damage (faults).
 
+#include "bcd.h"
 #include "codepage.h"
 #include "dbf.h"
 #include "keyexpr.h"
@@ -348,14 +349,16 @@ TEST(ForeignIndex, CheckTellsLayoutNotesFromFaults)
     EXPECT_TRUE(mentions(r, false, "tag ID_CD", "another form of the same value"));
     EXPECT_TRUE(mentions(r, false, "tag T_ORG", "upper-case rule"));
 
-    // Opening for writing rebuilds the tags whose keys disagree with ours, and no other.
+    // Opening for writing rebuilds the tags whose keys disagree with ours (numbers of another
+    // form too), and no other.
     const uint32_t idRoot = rootPage(mdx, 1), plRoot = rootPage(mdx, 2),
                    genreRoot = rootPage(mdx, 4);
     TableEngine::open(FileSystem::real(), path, OpenMode::ReadWrite, ShareMode::Exclusive)->close();
-    EXPECT_EQ(rootPage(mdx, 1), idRoot);
+    EXPECT_NE(rootPage(mdx, 1), idRoot);
     EXPECT_EQ(rootPage(mdx, 4), genreRoot);
     EXPECT_NE(rootPage(mdx, 2), plRoot);
     EXPECT_TRUE(checkOf(path).sound());
+    EXPECT_FALSE(mentions(checkOf(path), false, "tag ID_CD", "another form"));
 
     // Damage: a key that is not its record's under any upper-case rule, a missing entry, a
     // record listed twice, a record number beyond the table.
@@ -383,4 +386,99 @@ TEST(ForeignIndex, CheckTellsLayoutNotesFromFaults)
     damaged([](auto &v) { v.push_back({v[0].key, 999}); }, "out of range");
     rewriteTitles(own, entries);
     EXPECT_TRUE(checkOf(own).sound());
+}
+
+namespace {
+
+// A table of CD numbers in shuffled record order whose ID_CD tag holds the keys another
+// program writes: the digit count of byte 1 is the count of significant digits (10 -> 1)
+// instead of our 10. Our signature is removed.
+std::string makeOtherNumberForm(const TempDir &dir)
+{
+    const std::string path = dir.file("FILMY.DBF");
+    const std::vector<int64_t> numbers = {7, 141, 30, 1, 1410, 14, 100, 2, 999, 141000, 15};
+    {
+        auto e = TableEngine::create(FileSystem::real(),
+                                     path,
+                                     4,
+                                     0xC8,
+                                     {{"ID_CD", 'N', 7, 0, 0}, {"T_PL", 'C', 20, 0, 0}},
+                                     {{"ID_CD", "ID_CD"}});
+        for (int64_t n : numbers) {
+            RecordBuffer r = e->blankRecord();
+            e->setFieldInteger(r, 0, n);
+            e->setFieldText(r, 1, "film " + std::to_string(n));
+            e->append(r);
+        }
+    }
+    std::vector<IndexEntry> entries;
+    for (size_t i = 0; i < numbers.size(); ++i) {
+        const std::string digits = std::to_string(numbers[i]);
+        std::string key(kBcdKeyLength, '\0');
+        encodeBcd(digits, reinterpret_cast<uint8_t *>(key.data()));
+        const size_t significant = digits.find_last_not_of('0') + 1;
+        key[1] = static_cast<char>((significant << 2) | 1);
+        entries.push_back({key, uint32_t(i + 1)});
+    }
+    std::sort(entries.begin(), entries.end(), [](const IndexEntry &a, const IndexEntry &b) {
+        return compareKeys('N', a.key, b.key) < 0;
+    });
+    {
+        auto dbf = DbfFile::open(FileSystem::real(), path, OpenMode::ReadOnly, ShareMode::Shared);
+        auto mdx = MdxFile::open(FileSystem::real(),
+                                 withExtension(path, ".MDX"),
+                                 OpenMode::ReadWrite,
+                                 ShareMode::Exclusive,
+                                 dbf->fields(),
+                                 dbf->codePage());
+        mdx->findTag("ID_CD")->build(std::move(entries));
+        mdx->flush();
+    }
+    std::vector<uint8_t> bytes = readBytes(withExtension(path, ".MDX"));
+    std::fill(bytes.begin() + 48, bytes.begin() + 56, 0);
+    writeBytes(withExtension(path, ".MDX"), bytes);
+    return path;
+}
+
+// The number searches and the highest number of the ID_CD tag, read-only then read-write.
+void expectNumbersFoundByValue(const std::string &path, int64_t highest)
+{
+    for (const bool readOnly : {true, false}) {
+        SCOPED_TRACE(readOnly ? "read-only" : "read-write");
+        Table t("t");
+        t.setFileName(path);
+        t.setExclusive(false);
+        t.setReadOnly(readOnly);
+        t.setIndexName("ID_CD");
+        t.open();
+        for (const int64_t n : {int64_t(141), int64_t(14), int64_t(1), highest}) {
+            t.first();
+            ASSERT_TRUE(t.findPrefix(std::to_string(n))) << n;
+            EXPECT_EQ(t.asInteger("ID_CD"), n);
+            t.first();
+            ASSERT_TRUE(t.findNearest(std::to_string(n))) << n;
+            EXPECT_EQ(t.asInteger("ID_CD"), n);
+        }
+        t.first();
+        EXPECT_FALSE(t.findPrefix("302"));
+        const uint32_t last = t.lastInTag("ID_CD");
+        ASSERT_TRUE(t.gotoRecord(last));
+        EXPECT_EQ(t.asInteger("ID_CD"), highest);
+    }
+    EXPECT_FALSE(mentions(checkOf(path), false, "tag ID_CD", "another form"));
+}
+
+} // namespace
+
+TEST(ForeignIndex, NumberKeysOfAnotherFormAreFoundByValue)
+{
+    TempDir dir;
+    const std::string fixture = copyXbase64(dir);
+    expectNumbersFoundByValue(fixture, 301);
+
+    TempDir other;
+    const std::string own = makeOtherNumberForm(other);
+    EXPECT_TRUE(mentions(checkOf(own), false, "tag ID_CD", "another form of the same value"));
+    expectNumbersFoundByValue(own, 141000);
+    EXPECT_EQ(storedOrder(own, "ID_CD"), keyOrder(own, "ID_CD"));
 }

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <set>
 
 using namespace welarik;
@@ -53,8 +54,17 @@ TEST(Verify, DemoCatalogueIsAcceptedAndHoldsWhatTheProgramNeeds)
     auto films = TableEngine::open(
         FileSystem::real(), summary.filmsPath, OpenMode::ReadOnly, ShareMode::Shared);
     EXPECT_EQ(films->level(), 4);
-    EXPECT_EQ(films->ldid(), 0x57);
+    EXPECT_EQ(films->ldid(), 0xC8);
     EXPECT_EQ(films->tags().size(), 4u);
+    // The genre keys ignore letter case, as the titles' do, in the films and the genres tables.
+    auto genreTable = TableEngine::open(
+        FileSystem::real(), dir.file("BAZY/GATUNEKF.DBF"), OpenMode::ReadOnly, ShareMode::Shared);
+    for (const TableEngine *e : {films.get(), genreTable.get()}) {
+        const int genreTag = e->tagIndex("GATUNEK");
+        ASSERT_GE(genreTag, 0);
+        EXPECT_TRUE(e->tags()[size_t(genreTag)].upperCase)
+            << e->tags()[size_t(genreTag)].expression;
+    }
     std::set<std::string> numbers;
     for (const std::string &n : column(*films, "ID_CD"))
         numbers.insert(n);
@@ -133,4 +143,38 @@ TEST(Verify, GeneratedCatalogueAfterChurnIsAcceptedAndDeterministic)
     const CheckReport report = a->check();
     EXPECT_TRUE(report.sound());
     EXPECT_EQ(report.notes(), 0);
+}
+
+// Another reader (python3-dbfread) picks the code page from the table's language driver byte
+// and reads the Polish titles as we wrote them.
+TEST(Verify, AnotherReaderDecodesPolishTextByTheDriverByte)
+{
+    test::TempDir dir;
+    EngineDemoWriter writer;
+    const DemoSummary summary
+        = createDemoCatalogue(FileSystem::real(), dir.path().string(), {}, writer);
+    const std::string script = "import sys, dbfread\n"
+                               "sys.stdout.reconfigure(encoding='utf-8')\n"
+                               "t = dbfread.DBF(sys.argv[1])\n"
+                               "print(t.encoding)\n"
+                               "for r in t:\n"
+                               "    print(r['T_PL'])\n";
+    test::writeBytes(dir.file("read.py"), std::vector<uint8_t>(script.begin(), script.end()));
+    const std::string command = std::string("'") + WELARIK_PYTHON3 + "' '" + dir.file("read.py")
+                                + "' '" + summary.filmsPath + "' 2>&1";
+    std::string output;
+    FILE *pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    char buffer[4096];
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        output.append(buffer, n);
+    ASSERT_EQ(pclose(pipe), 0) << output;
+
+    auto films = TableEngine::open(
+        FileSystem::real(), summary.filmsPath, OpenMode::ReadOnly, ShareMode::Shared);
+    std::string expected = "cp1250\n";
+    for (const std::string &title : column(*films, "T_PL"))
+        expected += title.substr(0, title.find_last_not_of(' ') + 1) + "\n"; // unpadded there
+    EXPECT_NE(expected.find("ó"), std::string::npos) << "the demo has Polish titles";
+    EXPECT_EQ(output, expected);
 }
