@@ -13,6 +13,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <malloc.h>
 
 namespace welarik {
 
@@ -761,9 +762,17 @@ void TableEngine::close()
         d->memo->flush();
     if (d->writable)
         d->dbf->flush();
+    const bool hadIndex = d->mdx != nullptr;
     d->mdx.reset();
     d->memo.reset();
     d->dbf.reset();
+#ifdef __GLIBC__
+    // The index's node cache leaves many small blocks free all over the heap; the allocator
+    // keeps them, so the program's memory would stay as high as the cache was. Give back the
+    // free pages.
+    if (hadIndex)
+        malloc_trim(0);
+#endif
 }
 
 const std::string &TableEngine::path() const
