@@ -13,6 +13,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <malloc.h>
 
 namespace welarik {
@@ -425,8 +426,7 @@ struct TableEngine::Impl
         if (writable)
             beginSession();
         dropTornRecords(syncedCount + 1);
-        if (memo)
-            blankLostMemos();
+        repairTornFields();
     }
 
     // Drops every record from the first torn one at or after first.
@@ -456,34 +456,55 @@ struct TableEngine::Impl
         }
     }
 
-    void blankLostMemos()
+    // After a cut, every record: a record rewritten in place since the last sync may be torn
+    // at a sector bound inside a field, leaving a value that is no number, date or logical
+    // (blanked), and a memo pointer at or past the synced next block may point at text that
+    // never arrived (blanked). Read-only, they are only reported.
+    void repairTornFields()
     {
-        const FieldCodec &codec = dbf->codec();
         std::vector<uint8_t> record(dbf->recordLength());
         for (uint32_t recno = 1; recno <= dbf->recordCount(); ++recno) {
             dbf->readRecord(recno, record.data());
             bool changed = false;
             for (const FieldDesc &f : dbf->fields()) {
-                if (!isMemoType(f.type))
+                const char *what = lostField(f, record.data());
+                if (!what)
                     continue;
-                uint32_t block = 0;
-                try {
-                    block = codec.memoBlock(f, record.data());
-                } catch (const CorruptFileError &) {
-                    continue; // not a pointer at all: check() reports it
-                }
-                if (block == 0 || block < syncedMemoBlock || memo->intact(block))
-                    continue;
-                openNotes.push_back({false,
-                                     "record " + std::to_string(recno),
-                                     "field " + f.name + ": its memo never reached the disk"
-                                         + (writable ? " and was blanked" : "")});
-                codec.setMemoBlock(f, record.data(), 0);
+                openNotes.push_back(
+                    {false,
+                     "record " + std::to_string(recno),
+                     "field " + f.name + ": " + what + (writable ? "; blanked" : "")});
+                std::fill_n(record.begin() + f.offset, f.length, ' ');
                 changed = true;
             }
             if (changed && writable)
                 dbf->writeRecord(recno, record.data());
         }
+    }
+
+    // Why a field of a record after a cut cannot stay as it is; nullptr when it can.
+    const char *lostField(const FieldDesc &f, const uint8_t *record) const
+    {
+        const FieldCodec &codec = dbf->codec();
+        if (isMemoType(f.type)) {
+            uint32_t block = 0;
+            try {
+                block = codec.memoBlock(f, record);
+            } catch (const CorruptFileError &) {
+                return "its memo pointer was torn by the cut";
+            }
+            if (!memo || block == 0 || block < syncedMemoBlock || memo->intact(block))
+                return nullptr;
+            return "its memo never reached the disk";
+        }
+        if (std::strchr("NFDL", f.type) == nullptr)
+            return nullptr;
+        try {
+            decodeField(codec, f, record, DecodeMode::Stored);
+        } catch (const StorageError &) {
+            return "its value was torn by the cut";
+        }
+        return nullptr;
     }
 
     // Runs the index changes of one write sequence (after markWriting()); when one fails, the
@@ -668,7 +689,10 @@ TableEngine::open(FileSystem &fs, const std::string &dbfPath, OpenMode mode, Sha
     d->loadTags();
     d->syncedCount = d->dbf->recordCount();
     d->syncedMemoBlock = d->memo ? d->memo->nextBlock() : 0;
-    if (const auto &mark = d->dbf->sessionMarkAtOpen()) {
+    // Opened for writing in shared mode, the mark may be another user's session at work: only
+    // a reader or the exclusive owner trusts it as a session cut short.
+    const auto &mark = d->dbf->sessionMarkAtOpen();
+    if (mark && (share == ShareMode::Exclusive || !d->writable)) {
         try {
             d->recoverRecords(*mark);
         } catch (const IoError &) {
