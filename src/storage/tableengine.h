@@ -45,10 +45,12 @@
 //     The next open sees the session mark: records past the synced count that did not arrive
 //     whole (a deletion flag neither blank nor '*', a NUL byte in a text field) are dropped by
 //     lowering the count, together with every record after the first such one; a memo pointer
-//     at or past the synced next block whose text did not arrive whole is blanked; every tag
-//     is rebuilt. Each repair is a note of check() (openNotes()), never a failed open; a
-//     read-only open lowers the count in memory only. A record changed in place since the
-//     last sync may hold, sector by sector, its old or its new bytes.
+//     at or past the synced next block whose text did not arrive whole is blanked, and so is
+//     a number, date or logical torn into an invalid value; every tag is rebuilt (an open for
+//     writing in shared mode leaves the mark alone: it may be another user's live session).
+//     Each repair is a note of check() (openNotes()), never a failed open; a read-only open
+//     lowers the count in memory only. A record changed in place since the last sync may
+//     hold, sector by sector, its old or its new bytes.
 //
 // The crash marker: our index files carry our signature and a state byte (see mdx.h).
 //   - signature + "clean": the tags match the table; trusted without a check.
