@@ -570,7 +570,9 @@ void TfmGlowny::openCatalogue(const QString &file)
     } catch (const StorageError &) {
         dbfFilmy.close();
         desktop.error(this, glowny::filmsOpenError.toString());
+        return;
     }
+    reportOpenRepairs();
 }
 
 void TfmGlowny::dbfFilmyAfterOpen()

@@ -150,6 +150,8 @@ public:
     // The open command once a file is chosen: the configuration table, then the films table
     // on file, then the side tables from DataDir, each failure with its message.
     void openCatalogue(const QString &file);
+    // After a power cut the open repairs what never reached the disk; this says what it did.
+    void reportOpenRepairs();
     void dbfFilmyAfterOpen();
     void showFilmCount();
     void dbfFilmyAfterClose();

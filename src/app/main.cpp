@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Application.h"
 #include "Program.h"
+#include "table.h"
 
 #include <QCoreApplication>
 
@@ -51,6 +52,12 @@ int main(int argc, char **argv)
     if (!problem.isEmpty())
         print(stderr, QStringLiteral("welarik: %1\n").arg(problem));
 
+    // A burst of writes reaches the disk a second after its last write, on the event loop.
+    welarik::Table::setSettleRunner([](std::function<void()> task) {
+        QMetaObject::invokeMethod(qApp, std::move(task), Qt::QueuedConnection);
+    });
     welarik::Program program;
-    return program.run(line.file);
+    const int status = program.run(line.file);
+    welarik::Table::setSettleRunner(nullptr);
+    return status;
 }

@@ -598,6 +598,12 @@ uint32_t DbfFile::loadHeader(uint64_t size)
         const char *driver = reinterpret_cast<const char *>(h + DbfHeaderLayout::driverName);
         m_driverName.assign(driver, strnlen(driver, DbfHeaderLayout::driverNameSize));
     }
+    const uint8_t *mark = h + DbfHeaderLayout::sessionMark;
+    if (std::memcmp(mark, "WLRK", 4) == 0) {
+        m_markAtOpen = DbfSessionMark{decodeLe32(mark + 4), decodeLe32(mark + 8)};
+    } else {
+        std::memcpy(m_reservedAtOpen, mark, sizeof m_reservedAtOpen);
+    }
     const uint8_t *date = h + DbfHeaderLayout::date;
     m_lastUpdate = {1900 + date[0], date[1], date[2]};
     const uint32_t headerCount = decodeLe32(h + DbfHeaderLayout::recordCount);
@@ -959,6 +965,73 @@ uint32_t DbfFile::takeAutoIncrement(int fieldIndex)
 void DbfFile::flush()
 {
     m_file->flush();
+}
+
+void DbfFile::sync()
+{
+    if (m_writable) {
+        m_file->sync();
+    }
+}
+
+void DbfFile::writeSessionMark(const DbfSessionMark &mark)
+{
+    checkWritable();
+    uint8_t b[12] = {'W', 'L', 'R', 'K'};
+    encodeLe32(b + 4, mark.syncedCount);
+    encodeLe32(b + 8, mark.syncedMemoBlock);
+    m_file->writeAt(DbfHeaderLayout::sessionMark, b, sizeof b);
+}
+
+void DbfFile::clearSessionMark()
+{
+    checkWritable();
+    m_file->writeAt(DbfHeaderLayout::sessionMark, m_reservedAtOpen, sizeof m_reservedAtOpen);
+}
+
+void DbfFile::dropRecordsFrom(uint32_t recno)
+{
+    if (recno == 0) {
+        return;
+    }
+    const uint32_t count = std::min(recno - 1, m_recordCount);
+    if (m_writable) {
+        // The count the header states may exceed the records the file holds.
+        uint8_t h[8];
+        m_file->readExact(0, h, sizeof h);
+        if (decodeLe32(h + DbfHeaderLayout::recordCount) > count) {
+            encodeLe32(h + DbfHeaderLayout::recordCount, count);
+            m_file->writeWhole8(0, h);
+        }
+        // What lay past them is garbage: the file ends after the last record and its mark.
+        const uint64_t end = m_headerLength + uint64_t{count} * m_recordLength;
+        m_file->truncate(end);
+        m_file->writeAt(end, &kDbfEndOfFile, 1);
+    }
+    m_recordCount = count;
+}
+
+uint32_t DbfFile::statedCount() const
+{
+    uint8_t h[8];
+    m_file->readExact(0, h, sizeof h);
+    return decodeLe32(h + DbfHeaderLayout::recordCount);
+}
+
+bool DbfFile::tornRecord(const uint8_t *record) const
+{
+    if (record[0] != kRecordLive && record[0] != kRecordDeleted) {
+        return true;
+    }
+    for (const FieldDesc &f : m_fields) {
+        if (std::strchr("CNFLDMBG", f.type) == nullptr) {
+            continue; // binary fields hold NUL bytes of their own
+        }
+        if (std::memchr(record + f.offset, 0, f.length) != nullptr) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // ---------------------------------------------------------------------------- DbfScanner

@@ -63,6 +63,7 @@ struct DbfHeaderLayout
     static constexpr size_t recordCount = 4;      // u32
     static constexpr size_t headerLength = 8;     // u16
     static constexpr size_t recordLength = 10;    // u16
+    static constexpr size_t sessionMark = 16;     // 12 bytes, reserved by dBase: ours
     static constexpr size_t productionIndex = 28; // 1 byte
     static constexpr size_t ldid = 29;            // 1 byte
     static constexpr size_t driverName = 32;      // level 7: ASCIIZ
@@ -161,6 +162,16 @@ private:
 
 bool isMemoType(char type); // M B G
 
+// The write session's mark in the table header (the 12 bytes at 16, which dBase reserves):
+// our signature "WLRK", then what the last sync before the session left on the disk: the
+// record count and the memo file's next free block. While it is there, records past that
+// count and memo blocks from that block on may never have reached the disk (a power cut).
+struct DbfSessionMark
+{
+    uint32_t syncedCount = 0;
+    uint32_t syncedMemoBlock = 0;
+};
+
 class DbfFile
 {
 public:
@@ -221,6 +232,25 @@ public:
     // Level 7 autoincrement field: returns the next value and stores value + 1.
     uint32_t takeAutoIncrement(int fieldIndex);
     void flush();
+    // Durability barrier (File::sync).
+    void sync();
+
+    // The session mark found at open (nullopt: none, the table was left clean).
+    const std::optional<DbfSessionMark> &sessionMarkAtOpen() const { return m_markAtOpen; }
+    // Writes the mark; clearSessionMark() puts back the bytes found there at open (zeros when
+    // they were our mark).
+    void writeSessionMark(const DbfSessionMark &mark);
+    void clearSessionMark();
+    // Lowers the record count to recno - 1: records from recno on are dropped. Opened for
+    // writing, the header says so; read-only, only this object's count is lowered.
+    // The file then ends after the last record and the end-of-file mark.
+    void dropRecordsFrom(uint32_t recno);
+    // The record count the header states now (recordCount() is at most what the file holds).
+    uint32_t statedCount() const;
+    // True when a record cannot be one a writer left whole: a deletion flag that is neither
+    // blank nor '*', or a NUL byte in a field stored as text (what a power cut leaves where
+    // the record's sectors never arrived).
+    bool tornRecord(const uint8_t *record) const;
 
 private:
     DbfFile(std::unique_ptr<File> file, bool writable);
@@ -246,6 +276,8 @@ private:
     uint32_t m_recordLength = 0;
     uint32_t m_recordCount = 0;
     std::vector<uint8_t> m_appendBuffer; // a record being appended, with the end mark
+    std::optional<DbfSessionMark> m_markAtOpen;
+    uint8_t m_reservedAtOpen[12] = {}; // header bytes 16-27 as found (zeros for our mark)
     FieldList m_fields;
 };
 

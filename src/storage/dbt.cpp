@@ -192,4 +192,21 @@ void MemoFile::flush()
     m_file->flush();
 }
 
+void MemoFile::sync()
+{
+    if (m_writable) {
+        m_file->sync();
+    }
+}
+
+bool MemoFile::intact(uint32_t block) const
+{
+    try {
+        const std::string text = read(block);
+        return text.find('\0') == std::string::npos;
+    } catch (const CorruptFileError &) {
+        return false;
+    }
+}
+
 } // namespace welarik

@@ -69,6 +69,11 @@ public:
     // store nothing and return 0. dBase III memos cannot hold 0x1A (FieldError).
     uint32_t write(std::string_view bytes);
     void flush();
+    // Durability barrier (File::sync).
+    void sync();
+    // True when the memo at block reads whole: within the file, and no NUL byte in its text
+    // (where a power cut left sectors that never arrived).
+    bool intact(uint32_t block) const;
 
 private:
     MemoFile(std::unique_ptr<File> file, MemoStyle style, bool writable);

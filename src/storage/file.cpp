@@ -220,6 +220,28 @@ public:
         // pwrite hands the data to the kernel already; nothing is buffered here.
     }
 
+    void sync() override
+    {
+        if (!m_writable) {
+            return;
+        }
+        // Pages stored through the mapping first (only the part within the file), then the
+        // file's data and the size that reaches it.
+        if (m_mapWrites && m_base && m_mappedLength > 0) {
+            const uint64_t length = std::min<uint64_t>(m_size, m_mappedLength);
+            // NOLINTNEXTLINE(cppcoreguidelines-pro-type-const-cast): our own mapping
+            void *address = const_cast<uint8_t *>(m_base);
+            if (length > 0 && ::msync(address, static_cast<size_t>(length), MS_SYNC) != 0) {
+                throw IoError(m_path, systemError("cannot write the mapped pages to the disk"));
+            }
+        }
+        while (::fdatasync(m_fd) != 0) {
+            if (errno != EINTR) {
+                throw IoError(m_path, systemError("cannot write the file to the disk"));
+            }
+        }
+    }
+
     const uint8_t *view(uint64_t offset, size_t n) override
     {
         if (offset + n <= m_viewable && m_base) {

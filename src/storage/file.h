@@ -31,6 +31,9 @@ public:
     virtual void truncate(uint64_t size) = 0;
     // Hands written data to the system (not a durability barrier against power loss).
     virtual void flush() = 0;
+    // A durability barrier: returns once every write made so far, stores into the mapping
+    // included, is on the disk (msync of the mapped pages, then fdatasync). Throws IoError.
+    virtual void sync() = 0;
     // The bytes [offset, offset + n) in memory without a copy, or nullptr when this file does
     // not offer them (not mapped, past its end): then readAt is the way. The bytes follow
     // later writes through this file, and the pointer stays valid while the file is open.

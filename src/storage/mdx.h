@@ -327,6 +327,8 @@ public:
     void discardCaches();
 
     void flush();
+    // Durability barrier (File::sync): stores into the mapping included.
+    void sync();
 
     // The node cache: its budget in bytes (a smaller one takes effect at once) and what it
     // holds now.

@@ -5,13 +5,25 @@
 
 #include <algorithm>
 #include <cstring>
+#include <random>
 #include <strings.h>
 
 namespace welarik {
 
+// What reached the disk: the bytes at the last sync, and every change since, in order
+// (a write's offset and bytes, or a new size).
+struct PendingChange
+{
+    uint64_t offset = 0;
+    std::vector<uint8_t> bytes;
+    bool resize = false;
+};
+
 struct MemoryFileSystem::Node
 {
     std::vector<uint8_t> bytes;
+    std::vector<uint8_t> synced;
+    std::vector<PendingChange> pending;
     int sharedHolders = 0;
     bool exclusiveHeld = false;
 };
@@ -21,6 +33,7 @@ struct MemoryFileSystem::State
     std::map<std::string, std::shared_ptr<Node>> files;
     std::optional<uint64_t> budget;
     uint64_t writes = 0;
+    uint64_t syncs = 0;
 };
 
 namespace {
@@ -75,6 +88,8 @@ public:
         }
         if (n > 0) {
             std::memcpy(bytes.data() + offset, buffer, n);
+            const auto *in = static_cast<const uint8_t *>(buffer);
+            m_node->pending.push_back({offset, std::vector<uint8_t>(in, in + n), false});
         }
         ++m_state->writes;
     }
@@ -83,9 +98,20 @@ public:
     {
         checkWrite();
         m_node->bytes.resize(static_cast<size_t>(size), 0);
+        m_node->pending.push_back({size, {}, true});
     }
 
     void flush() override {}
+
+    void sync() override
+    {
+        if (!m_writable) {
+            return;
+        }
+        m_node->synced = m_node->bytes;
+        m_node->pending.clear();
+        ++m_state->syncs;
+    }
 
 private:
     void checkWrite()
@@ -184,6 +210,8 @@ void MemoryFileSystem::setFileBytes(const std::string &path, std::vector<uint8_t
         node = std::make_shared<Node>();
     }
     node->bytes = std::move(bytes);
+    node->synced = node->bytes;
+    node->pending.clear();
 }
 
 std::vector<uint8_t> MemoryFileSystem::fileBytes(const std::string &path) const
@@ -229,6 +257,61 @@ std::unique_ptr<MemoryFileSystem> MemoryFileSystem::snapshot() const
         copy->setFileBytes(name, node->bytes);
     }
     return copy;
+}
+
+namespace {
+
+constexpr uint64_t kSector = 512;
+
+// One file after the cut: its synced bytes, then the kept sector pieces of later changes in
+// random order (a size change is one piece).
+std::vector<uint8_t> cutFile(const Node &node, std::mt19937_64 &random)
+{
+    std::vector<PendingChange> pieces;
+    for (const PendingChange &change : node.pending) {
+        if (change.resize) {
+            pieces.push_back(change);
+            continue;
+        }
+        uint64_t at = change.offset;
+        const uint64_t end = change.offset + change.bytes.size();
+        while (at < end) {
+            const uint64_t stop = std::min(end, (at / kSector + 1) * kSector);
+            const auto *from = change.bytes.data() + (at - change.offset);
+            pieces.push_back({at, std::vector<uint8_t>(from, from + (stop - at)), false});
+            at = stop;
+        }
+    }
+    std::shuffle(pieces.begin(), pieces.end(), random);
+    std::vector<uint8_t> bytes = node.synced;
+    for (const PendingChange &piece : pieces) {
+        if (random() % 2 != 0) {
+            continue;
+        }
+        const uint64_t end = piece.offset + piece.bytes.size();
+        if (piece.resize || end > bytes.size()) {
+            bytes.resize(static_cast<size_t>(piece.resize ? piece.offset : end), 0);
+        }
+        std::copy(piece.bytes.begin(), piece.bytes.end(), bytes.begin() + piece.offset);
+    }
+    return bytes;
+}
+
+} // namespace
+
+std::unique_ptr<MemoryFileSystem> MemoryFileSystem::powerCut(uint64_t seed) const
+{
+    std::mt19937_64 random(seed);
+    auto copy = std::make_unique<MemoryFileSystem>();
+    for (const auto &[name, node] : m_state->files) {
+        copy->setFileBytes(name, cutFile(*node, random));
+    }
+    return copy;
+}
+
+uint64_t MemoryFileSystem::syncCount() const
+{
+    return m_state->syncs;
 }
 
 } // namespace welarik

@@ -3,7 +3,10 @@
 // A file system held in memory, for tests and fuzzers. Same lock semantics as the real one
 // (an exclusive opener refuses every other opener, shared openers refuse an exclusive one),
 // plus fault injection: a write budget that makes every writeAt after the N-th fail with
-// IoError without writing anything, as if the process had been killed there.
+// IoError without writing anything, as if the process had been killed there; and a power cut:
+// every file remembers what its last sync() left on the disk, and powerCut() keeps, on top of
+// that, a random part of the later writes, torn into 512-byte sectors applied in random order.
+// (Stores into a mapping are write calls here, so they are cut like the others.)
 //
 // Paths are plain strings; the folder of a path is the text up to its last '/'.
 
@@ -48,6 +51,14 @@ public:
     // A fresh file system holding a copy of the current bytes of every file, with no open
     // handles, no locks and no budget: "the machine after the crash".
     std::unique_ptr<MemoryFileSystem> snapshot() const;
+    // "The machine after a power cut": a fresh file system (as snapshot()) in which each file
+    // holds what its last sync left plus, for every sector (512 bytes at a multiple of 512) a
+    // later write touched, that write's bytes or not, at random (seeded), the kept pieces
+    // applied in random order; a file never synced starts empty. A file that grew keeps NUL
+    // bytes where no kept piece landed.
+    std::unique_ptr<MemoryFileSystem> powerCut(uint64_t seed) const;
+    // sync() calls made since creation.
+    uint64_t syncCount() const;
 
     struct Node; // one file's bytes and lock state (shared with its open handles)
     struct State;

@@ -3,6 +3,7 @@
 
 #include "filter.h"
 #include "keyexpr.h"
+#include "idletimer.h"
 #include "tableengine.h"
 
 #include <algorithm>
@@ -35,6 +36,10 @@ struct Table::Impl
 
     Table &q;
     std::unique_ptr<TableEngine> engine;
+    // The settle timer and what its task finds: the table while it lives.
+    std::shared_ptr<Table *> self = std::make_shared<Table *>(&q);
+    std::unique_ptr<IdleTimer> settleTimer;
+    int settleDelay = 1000;
     FieldList fields;             // what callers see (the declared subset, or all)
     std::vector<int> engineField; // per entry of fields: the engine's field index
     std::vector<std::string> declared;
@@ -410,6 +415,7 @@ struct Table::Impl
             if (onDisk != current)
                 engine->update(recno, current);
         }
+        wrote();
     }
 
     void filterChanged()
@@ -700,8 +706,13 @@ struct Table::Impl
         cursor.emplace(std::move(fresh));
     }
 
+    // After each write: the session ends a settle delay after the last one.
+    void wrote();
+
     void reset()
     {
+        if (settleTimer)
+            settleTimer->cancel();
         abandonCount(); // before the engine it reads goes
         countUnannounced = false;
         engine.reset();
@@ -761,6 +772,59 @@ struct Table::Impl
             throw StateError(file(), q.m_name + ": " + what + " needs an open table");
     }
 };
+
+namespace {
+std::function<void(std::function<void()>)> g_settleRunner;
+}
+
+void Table::Impl::wrote()
+{
+    if (!g_settleRunner)
+        return;
+    if (!settleTimer) {
+        std::weak_ptr<Table *> table = self;
+        settleTimer = std::make_unique<IdleTimer>(std::chrono::milliseconds(settleDelay), [table] {
+            g_settleRunner([table] {
+                if (const auto t = table.lock())
+                    (*t)->settle();
+            });
+        });
+    }
+    settleTimer->touch();
+}
+
+void Table::setSettleRunner(std::function<void(std::function<void()>)> runner)
+{
+    g_settleRunner = std::move(runner);
+}
+
+void Table::setSettleDelay(int milliseconds)
+{
+    d->settleDelay = milliseconds;
+    if (d->settleTimer)
+        d->settleTimer->setDelay(std::chrono::milliseconds(milliseconds));
+}
+
+void Table::settle()
+{
+    if (!d->engine || m_readOnly)
+        return;
+    try {
+        d->engine->settle();
+    } catch (const StorageError &) {
+        // The disk refuses: the session stays open, the next settle (or close) tries again.
+    }
+}
+
+std::vector<std::string> Table::openNotes() const
+{
+    std::vector<std::string> notes;
+    if (d->engine) {
+        for (const CheckFinding &f : d->engine->openNotes())
+            notes.push_back(f.where + ": " + f.text);
+    }
+    return notes;
+}
 
 Table::Table(std::string name, FileSystem &fs)
     : m_name(std::move(name))
@@ -1396,8 +1460,10 @@ void Table::post()
         }
     } catch (const StorageError &) {
         d->writeFailed = true;
+        d->wrote();
         throw;
     }
+    d->wrote();
     d->insertedRecno = 0;
     d->recordChanged(r, d->edited.data());
     d->current = d->edited;
@@ -1480,6 +1546,7 @@ void Table::deleteRecord()
     if (d->tag >= 0)
         key = d->engine->keyOf(d->tag, d->current.data());
     d->engine->markDeleted(r);
+    d->wrote();
     d->current[0] = '*';
     d->recordChanged(r, d->current.data());
     d->moveToNeighbour(r, key);

@@ -220,6 +220,17 @@ public:
     void cancel();
     void deleteRecord();
 
+    // Durability: the writes of a burst reach the disk together when it ends (TableEngine::
+    // settle), on close and, when the program has given a runner, a second (settleDelay)
+    // after the last write: a timer thread hands runner a task that the runner runs on the
+    // table's own thread (the program: its event loop). Without a runner, only close settles.
+    // settle() does it now; a disk that refuses leaves it for the next time.
+    static void setSettleRunner(std::function<void(std::function<void()>)> runner);
+    void setSettleDelay(int milliseconds);
+    void settle();
+    // What the open repaired after a power cut (TableEngine::openNotes), as texts.
+    std::vector<std::string> openNotes() const;
+
     // --- filter: "FIELD=number", "FIELD='text'" or "" (no filter)
     void setFilter(const std::string &expression);
     const std::string &filter() const { return m_filter; }

@@ -13,6 +13,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <malloc.h>
 
 namespace welarik {
 
@@ -302,6 +304,13 @@ struct TableEngine::Impl
     bool indexSuspect = false;
     bool foreignChecked = false;
     bool bulk = false;
+    // The write session: its marks (the index's "write in progress" and the table header's
+    // session mark) are on the disk, and what was synced before it is remembered in the mark.
+    bool session = false;
+    uint32_t syncedCount = 0;     // records on the disk at the last sync
+    uint32_t syncedMemoBlock = 0; // the memo file's next free block then
+    // What opening after a power cut dropped or blanked, reported by check() as notes.
+    std::vector<CheckFinding> openNotes;
     // Read-only open of a half-written index: each tag's entries sorted in memory, on demand.
     std::vector<std::shared_ptr<const std::vector<IndexEntry>>> memoryOrder;
 
@@ -355,15 +364,147 @@ struct TableEngine::Impl
                     which.end());
         if (which.empty())
             return;
-        mdx->markWriting();
+        beginSession();
         indexWrite([&] {
             auto entries = collectEntries(which);
             for (size_t k = 0; k < which.size(); ++k)
                 mdx->tag(which[k]).build(std::move(entries[k]));
-            // A crashed index with a tag we cannot rebuild stays marked: never trusted as clean.
-            if (!crashedAtOpen || mdx->allEvaluable())
-                mdx->markClean();
         });
+    }
+
+    // Before the first change after an open or a clean point: the index's "write in progress"
+    // and the table's session mark (holding what the last sync left), both synced, so that
+    // after a power cut the next open knows what to distrust.
+    void beginSession()
+    {
+        if (session)
+            return;
+        if (mdx)
+            mdx->markWriting();
+        // Past the index's mark, a failure is a failed write like any other.
+        indexWrite([&] {
+            dbf->writeSessionMark({syncedCount, syncedMemoBlock});
+            if (mdx)
+                mdx->sync();
+            dbf->sync();
+        });
+        session = true;
+    }
+
+    // The end of a burst: table, memo and index on the disk, then the marks cleared and
+    // synced. An index that cannot be trusted (a failed write not yet rebuilt, a crashed one
+    // with a tag we cannot rebuild) keeps its mark.
+    void settle()
+    {
+        if (!session || bulk)
+            return;
+        if (memo)
+            memo->sync();
+        dbf->sync();
+        const bool cleanIndex = mdx && !indexSuspect && (!crashedAtOpen || mdx->allEvaluable());
+        if (mdx)
+            mdx->sync();
+        if (cleanIndex)
+            mdx->markClean();
+        dbf->clearSessionMark();
+        if (cleanIndex)
+            mdx->sync();
+        dbf->sync();
+        syncedCount = dbf->recordCount();
+        syncedMemoBlock = memo ? memo->nextBlock() : 0;
+        session = false;
+    }
+
+    // Opening after a session that never ended (a kill or a power cut): records past the
+    // synced count that never reached the disk whole are dropped by lowering the count, and
+    // memo pointers at or past the synced next block whose text never arrived are blanked.
+    // Read-only, the count is lowered in memory only and the pointers are reported.
+    void recoverRecords(const DbfSessionMark &mark)
+    {
+        syncedCount = std::min(mark.syncedCount, dbf->recordCount());
+        syncedMemoBlock = mark.syncedMemoBlock;
+        if (writable)
+            beginSession();
+        dropTornRecords(syncedCount + 1);
+        repairTornFields();
+    }
+
+    // Drops every record from the first torn one at or after first.
+    void dropTornRecords(uint32_t first)
+    {
+        const uint32_t count = dbf->recordCount();
+        DbfScanner scanner(*dbf, std::min(first, count + 1));
+        while (const uint8_t *record = scanner.next()) {
+            if (!dbf->tornRecord(record))
+                continue;
+            const uint32_t from = scanner.recno();
+            dbf->dropRecordsFrom(from);
+            openNotes.push_back({false,
+                                 "table",
+                                 std::to_string(count - from + 1) + " record(s) from record "
+                                     + std::to_string(from)
+                                     + " never reached the disk whole and were dropped"});
+            return;
+        }
+        const uint32_t stated = dbf->statedCount();
+        if (stated > count) {
+            dbf->dropRecordsFrom(count + 1);
+            openNotes.push_back({false,
+                                 "table",
+                                 "the header counted " + std::to_string(stated - count)
+                                     + " record(s) more than reached the disk; dropped"});
+        }
+    }
+
+    // After a cut, every record: a record rewritten in place since the last sync may be torn
+    // at a sector bound inside a field, leaving a value that is no number, date or logical
+    // (blanked), and a memo pointer at or past the synced next block may point at text that
+    // never arrived (blanked). Read-only, they are only reported.
+    void repairTornFields()
+    {
+        std::vector<uint8_t> record(dbf->recordLength());
+        for (uint32_t recno = 1; recno <= dbf->recordCount(); ++recno) {
+            dbf->readRecord(recno, record.data());
+            bool changed = false;
+            for (const FieldDesc &f : dbf->fields()) {
+                const char *what = lostField(f, record.data());
+                if (!what)
+                    continue;
+                openNotes.push_back(
+                    {false,
+                     "record " + std::to_string(recno),
+                     "field " + f.name + ": " + what + (writable ? "; blanked" : "")});
+                std::fill_n(record.begin() + f.offset, f.length, ' ');
+                changed = true;
+            }
+            if (changed && writable)
+                dbf->writeRecord(recno, record.data());
+        }
+    }
+
+    // Why a field of a record after a cut cannot stay as it is; nullptr when it can.
+    const char *lostField(const FieldDesc &f, const uint8_t *record) const
+    {
+        const FieldCodec &codec = dbf->codec();
+        if (isMemoType(f.type)) {
+            uint32_t block = 0;
+            try {
+                block = codec.memoBlock(f, record);
+            } catch (const CorruptFileError &) {
+                return "its memo pointer was torn by the cut";
+            }
+            if (!memo || block == 0 || block < syncedMemoBlock || memo->intact(block))
+                return nullptr;
+            return "its memo never reached the disk";
+        }
+        if (std::strchr("NFDL", f.type) == nullptr)
+            return nullptr;
+        try {
+            decodeField(codec, f, record, DecodeMode::Stored);
+        } catch (const StorageError &) {
+            return "its value was torn by the cut";
+        }
+        return nullptr;
     }
 
     // Runs the index changes of one write sequence (after markWriting()); when one fails, the
@@ -448,10 +589,7 @@ struct TableEngine::Impl
             return;
         checkForeign();
         foreignChecked = true;
-        if (!mdx->signedByUs()) {
-            mdx->markWriting(); // writes our signature
-            mdx->markClean();
-        }
+        beginSession(); // the mark carries our signature
     }
 
     // Read-only (or unwritable) open of another program's index: a tag whose stored keys
@@ -549,6 +687,18 @@ TableEngine::open(FileSystem &fs, const std::string &dbfPath, OpenMode mode, Sha
         d->missingIndex = true;
     }
     d->loadTags();
+    d->syncedCount = d->dbf->recordCount();
+    d->syncedMemoBlock = d->memo ? d->memo->nextBlock() : 0;
+    // Opened for writing in shared mode, the mark may be another user's session at work: only
+    // a reader or the exclusive owner trusts it as a session cut short.
+    const auto &mark = d->dbf->sessionMarkAtOpen();
+    if (mark && (share == ShareMode::Exclusive || !d->writable)) {
+        try {
+            d->recoverRecords(*mark);
+        } catch (const IoError &) {
+            // The disk refuses the repair: the table opens as it is (check() shows it).
+        }
+    }
 
     if (d->mdx && d->mdx->markAtOpen() == EngineMark::Writing) {
         d->crashedAtOpen = true;
@@ -573,6 +723,11 @@ TableEngine::open(FileSystem &fs, const std::string &dbfPath, OpenMode mode, Sha
             d->indexSuspect = true;
             d->memoryOrder.assign(d->tags.size(), nullptr);
         }
+    }
+    try {
+        d->settle(); // what the open repaired reaches the disk before the first change
+    } catch (const IoError &) {
+        // Still marked: the next open repairs again.
     }
     return std::unique_ptr<TableEngine>(new TableEngine(std::move(d)));
 }
@@ -603,14 +758,16 @@ std::unique_ptr<TableEngine> TableEngine::create(FileSystem &fs,
                          style,
                          style == MemoStyle::DbaseIII ? kMemoBlockIII : kMemoBlockIVDefault,
                          baseName(dbfPath),
-                         share);
+                         share)
+            ->sync();
     }
     if (!tags.empty()) {
         MdxFile::create(
-            fs, mdxPath, share, {baseName(dbfPath), ldid, dbf->fields(), dbf->codePage(), tags});
+            fs, mdxPath, share, {baseName(dbfPath), ldid, dbf->fields(), dbf->codePage(), tags})
+            ->sync();
         dbf->setProductionIndex(true);
     }
-    dbf->flush();
+    dbf->sync(); // a new table is on the disk, empty, before its first record
     dbf.reset();
     return open(fs, dbfPath, OpenMode::ReadWrite, share);
 }
@@ -621,15 +778,25 @@ void TableEngine::close()
         return;
     if (d->bulk)
         endBulk();
+    if (d->writable)
+        d->settle();
     if (d->mdx && d->writable)
         d->mdx->flush();
     if (d->memo && d->writable)
         d->memo->flush();
     if (d->writable)
         d->dbf->flush();
+    const bool hadIndex = d->mdx != nullptr;
     d->mdx.reset();
     d->memo.reset();
     d->dbf.reset();
+#ifdef __GLIBC__
+    // The index's node cache leaves many small blocks free all over the heap; the allocator
+    // keeps them, so the program's memory would stay as high as the cache was. Give back the
+    // free pages.
+    if (hadIndex)
+        malloc_trim(0);
+#endif
 }
 
 const std::string &TableEngine::path() const
@@ -983,15 +1150,14 @@ uint32_t TableEngine::append(const RecordBuffer &given)
     std::vector<std::string> keys;
     for (size_t i = 0; d->mdx && i < d->mdx->tagCount(); ++i)
         keys.push_back(d->mdx->tag(i).keyFor(record.data(), record.size()));
+    d->beginSession();
     if (keys.empty())
         return d->dbf->appendRecord(record.data());
-    d->mdx->markWriting();
     uint32_t recno = 0;
     d->indexWrite([&] {
         recno = d->dbf->appendRecord(record.data());
         for (size_t i = 0; i < keys.size(); ++i)
             d->mdx->tag(i).insert(keys[i], recno);
-        d->mdx->markClean();
     });
     return recno;
 }
@@ -1022,11 +1188,11 @@ void TableEngine::update(uint32_t recno, const RecordBuffer &record)
         if (oldKey != newKey)
             changes.push_back({i, std::move(oldKey), std::move(newKey)});
     }
+    d->beginSession();
     if (changes.empty()) {
         d->dbf->writeRecord(recno, record.data());
         return;
     }
-    d->mdx->markWriting();
     d->indexWrite([&] {
         d->dbf->writeRecord(recno, record.data());
         for (const Change &c : changes) {
@@ -1034,7 +1200,6 @@ void TableEngine::update(uint32_t recno, const RecordBuffer &record)
             t.remove(c.oldKey, recno);
             t.insert(c.newKey, recno);
         }
-        d->mdx->markClean();
     });
 }
 
@@ -1045,6 +1210,7 @@ void TableEngine::markDeleted(uint32_t recno)
     d->recoverIndex();
     if (recno == 0 || recno > recordCount())
         throw StateError(d->path, "record " + std::to_string(recno) + " does not exist");
+    d->beginSession();
     d->dbf->setDeleted(recno, true);
 }
 
@@ -1056,9 +1222,24 @@ void TableEngine::beginBulk()
         return;
     d->recoverIndex();
     d->prepareIndex();
-    if (d->mdx)
-        d->mdx->markWriting();
+    d->beginSession();
     d->bulk = true;
+}
+
+void TableEngine::settle()
+{
+    if (d->dbf && d->writable)
+        d->settle();
+}
+
+bool TableEngine::settled() const
+{
+    return !d->session;
+}
+
+const std::vector<CheckFinding> &TableEngine::openNotes() const
+{
+    return d->openNotes;
 }
 
 void TableEngine::endBulk()
@@ -1267,7 +1448,7 @@ void TableEngine::Impl::checkTag(CheckReport &report, MdxTag &t, bool ours) cons
 
 CheckReport TableEngine::check() const
 {
-    CheckReport report;
+    CheckReport report = {d->openNotes};
     d->checkTableSize(report);
     d->checkRecords(report);
     d->checkIndex(report);
@@ -1277,6 +1458,20 @@ CheckReport TableEngine::check() const
 CheckReport TableEngine::repair()
 {
     d->requireWritable();
+    // Records at the end that never reached the disk whole (a power cut without our mark, or
+    // another program's) are dropped.
+    uint32_t first = d->dbf->recordCount() + 1;
+    RecordBuffer record;
+    while (first > 1) {
+        readRecord(first - 1, record);
+        if (!d->dbf->tornRecord(record.data()))
+            break;
+        --first;
+    }
+    if (first <= d->dbf->recordCount() || d->dbf->statedCount() > d->dbf->recordCount()) {
+        d->beginSession();
+        d->dropTornRecords(first);
+    }
     if (d->mdx) {
         d->foreignChecked = true;
         // An index marked "write in progress" (a failed write of this session, or a crash that
@@ -1289,10 +1484,10 @@ CheckReport TableEngine::repair()
             d->indexSuspect = false;
             d->memoryOrder.assign(d->tags.size(), nullptr);
         } else if (d->mdx->markAtOpen() == EngineMark::Absent) {
-            d->mdx->markWriting();
-            d->mdx->markClean();
+            d->beginSession(); // writes our signature
         }
     }
+    d->settle();
     return check();
 }
 

@@ -8,26 +8,49 @@
 //
 // On-disk invariants and the order of writes
 // -------------------------------------------
-// A process may be killed between any two writes. The order below makes sure that every post
-// that returned is on disk, that the files always open and read, and that an index that might
-// disagree with the table is never trusted.
+// A process may be killed between any two writes, and the power may fail at any moment. The
+// order below makes sure that every post that returned survives a kill, that every post
+// before the last sync survives a power cut, that the files always open and read, and that an
+// index that might disagree with the table is never trusted.
 //
+//   session     The first change after an open (or after the last settle) starts a write
+//               session: the index's state byte := "write in progress" and the table header's
+//               session mark (reserved bytes 16-27: "WLRK", the record count and the memo's
+//               next free block as the last sync left them) are written and synced before
+//               any change. The posts of the session then cost no sync of their own. settle()
+//               ends it (close(), and the table component a second after the last write):
+//               table, memo and index synced (the index's mapped pages by msync), then the
+//               state byte := "clean" and the mark cleared, and synced again. Two syncs per
+//               burst of posts, none on a post's path.
 //   memo text   Setting a memo field writes the text into NEW blocks of the memo file at once
 //               (the memo header's next-free block is raised after the data are written) and
 //               puts the block number into the caller's record buffer. Old blocks are never
 //               overwritten, so the record on disk keeps pointing at complete text until the
 //               record itself is written. Empty text leaves a blank pointer.
-//   append      1. index state byte := "write in progress"   (only if the table has tags)
-//               2. the record at the end of the table file, then the end-of-file mark,
-//               3. the header's record count and date (a crash before this step leaves the
-//                  record outside the table: no half-written record is ever live),
-//               4. the record's key inserted into every tag,
-//               5. index state byte := "clean".
-//   update      1. "write in progress" (only when some tag's key changes), 2. the record
-//               overwritten in place, 3. per changed tag: old key removed, new key inserted,
-//               4. "clean".
+//   append      1. the record at the end of the table file, then the end-of-file mark,
+//               2. the header's record count and date in one 8-byte write (a kill before this
+//                  step leaves the record outside the table: no half-written record is ever
+//                  live),
+//               3. the record's key inserted into every tag.
+//   update      1. the record overwritten in place, 2. per changed tag: old key removed, new
+//               key inserted.
 //   markDeleted the deletion flag only; deleted records stay in every tag (dBase keeps them),
 //               so no index page changes.
+//
+// What is lost:
+//   - a kill: nothing that returned. The index is left "write in progress" and rebuilt by the
+//     next open for writing; a record written past the count is a harmless leftover.
+//   - a power cut: at most the posts since the last sync (about the last second of work):
+//     the writes since then may reach the disk in any order, in part, torn at sector bounds.
+//     The next open sees the session mark: records past the synced count that did not arrive
+//     whole (a deletion flag neither blank nor '*', a NUL byte in a text field) are dropped by
+//     lowering the count, together with every record after the first such one; a memo pointer
+//     at or past the synced next block whose text did not arrive whole is blanked, and so is
+//     a number, date or logical torn into an invalid value; every tag is rebuilt (an open for
+//     writing in shared mode leaves the mark alone: it may be another user's live session).
+//     Each repair is a note of check() (openNotes()), never a failed open; a read-only open
+//     lowers the count in memory only. A record changed in place since the last sync may
+//     hold, sector by sector, its old or its new bytes.
 //
 // The crash marker: our index files carry our signature and a state byte (see mdx.h).
 //   - signature + "clean": the tags match the table; trusted without a check.
@@ -239,6 +262,16 @@ public:
     // index that the next open for writing rebuilds.
     void beginBulk();
     void endBulk();
+
+    // --- durability (see "the write session" above)
+    // Ends the write session: table, memo and index synced, then the marks cleared and
+    // synced. Nothing to do when no write came since the last one. The table component calls
+    // it after a second without writes; close() calls it too. IoError when the disk refuses.
+    void settle();
+    bool settled() const; // no write since the last settle (or the open)
+    // What opening after a power cut repaired (records dropped, memo pointers blanked), as
+    // notes; check() reports them too.
+    const std::vector<CheckFinding> &openNotes() const;
 
     // --- tags
     const std::vector<TagInfo> &tags() const;

@@ -25,7 +25,9 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 
 using namespace welarik;
@@ -471,6 +473,38 @@ private slots:
     // A big catalogue is counted while its first rows show: at every tick the count label is
     // empty or the exact count, never the previous catalogue's nor the provisional one; the
     // grid then takes the exact row count.
+    // A power cut left the films table in a session whose last record never reached the disk
+    // (its count did): the open drops it and says so in one note, no error.
+    void openAfterAPowerCutSaysWhatItRepaired()
+    {
+        const std::filesystem::path films = m_dir->path() / "FILMY.DBF";
+        std::fstream f(films, std::ios::in | std::ios::out | std::ios::binary);
+        uint8_t h[32];
+        f.read(reinterpret_cast<char *>(h), sizeof h);
+        const uint32_t count = h[4] | h[5] << 8 | h[6] << 16 | uint32_t(h[7]) << 24;
+        const uint32_t length = h[10] | h[11] << 8;
+        const uint32_t header = h[8] | h[9] << 8;
+        f.seekp(header + std::streamoff(count) * length);
+        const std::string lost(length, '\0');
+        f.write(lost.data(), std::streamsize(lost.size()));
+        uint8_t mark[12] = {'W', 'L', 'R', 'K'};
+        std::memcpy(mark + 4, h + 4, 4); // synced: the count before the lost record
+        h[4] = uint8_t(count + 1);       // the demo has fewer than 255 films
+        std::memcpy(h + 16, mark, sizeof mark);
+        f.seekp(0);
+        f.write(reinterpret_cast<const char *>(h), sizeof h);
+        f.close();
+
+        openFile(m_films);
+        QCOMPARE(desktop().count(MessageKind::Error), 0);
+        QCOMPARE(desktop().count(MessageKind::Information), 1);
+        QVERIFY(
+            desktop().lastText(MessageKind::Information).contains(QStringLiteral("naprawiono")));
+        QVERIFY(desktop().lastText(MessageKind::Information).contains(QStringLiteral("dropped")));
+        QVERIFY(m_w->dbfFilmy.isOpen());
+        QCOMPARE(m_w->dbfFilmy.recordCount(), int(count));
+    }
+
     void bigCatalogueCountIsNeverWrong()
     {
         m_w->show();

@@ -9,6 +9,7 @@
 
 #include <csignal>
 #include <future>
+#include <mutex>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -885,4 +886,48 @@ TEST(TableBig, FirstRowsAreRightWhileTheCountRuns)
     table.deleteRecord();
     EXPECT_EQ(table.recordCount(), int(lent.size()) - 1);
     EXPECT_EQ(table.recNo(), lent[1]);
+}
+
+// A burst of posts is settled (synced, marked clean) by the table's idle timer, through the
+// program's runner, once writes stop; without a runner it waits for close.
+TEST_F(TableTest, PostsSettleOnTheIdleTimerThroughTheRunner)
+{
+    auto marked = [&] {
+        const auto bytes = fs.fileBytes(kPath);
+        return std::equal(bytes.begin() + 16, bytes.begin() + 20, "WLRK");
+    };
+    std::mutex mutex;
+    std::vector<std::function<void()>> tasks;
+    Table::setSettleRunner([&](std::function<void()> task) {
+        std::lock_guard<std::mutex> lock(mutex);
+        tasks.push_back(std::move(task));
+    });
+    table.setSettleDelay(20);
+    table.open();
+    table.edit();
+    table.setString("T_PL", "Rejs");
+    table.post();
+    EXPECT_TRUE(marked()) << "the session is open after the post";
+    for (int i = 0; i < 400; ++i) { // the timer fires 20 ms after the post
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        std::lock_guard<std::mutex> lock(mutex);
+        if (!tasks.empty())
+            break;
+    }
+    std::vector<std::function<void()>> due;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        due.swap(tasks);
+    }
+    ASSERT_EQ(due.size(), 1u);
+    EXPECT_TRUE(marked()) << "nothing is written on the timer's thread";
+    due[0]();
+    EXPECT_FALSE(marked());
+    Table::setSettleRunner(nullptr);
+    table.edit();
+    table.setString("T_PL", "Rejs 2");
+    table.post();
+    EXPECT_TRUE(marked());
+    table.close();
+    EXPECT_FALSE(marked()) << "close settles";
 }
