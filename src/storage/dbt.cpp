@@ -192,4 +192,9 @@ void MemoFile::flush()
     m_file->flush();
 }
 
+void MemoFile::sync()
+{
+    m_file->sync();
+}
+
 } // namespace welarik

@@ -69,6 +69,7 @@ public:
     // store nothing and return 0. dBase III memos cannot hold 0x1A (FieldError).
     uint32_t write(std::string_view bytes);
     void flush();
+    void sync(); // flush() and wait for the disk
 
 private:
     MemoFile(std::unique_ptr<File> file, MemoStyle style, bool writable);

@@ -220,6 +220,14 @@ public:
         // pwrite hands the data to the kernel already; nothing is buffered here.
     }
 
+    void sync() override
+    {
+        while (::fsync(m_fd) != 0) {
+            if (errno != EINTR)
+                throw IoError(m_path, systemError("cannot write the file to the disk"));
+        }
+    }
+
     const uint8_t *view(uint64_t offset, size_t n) override
     {
         if (offset + n <= m_viewable && m_base) {
@@ -440,6 +448,20 @@ public:
     {
         if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
             throw IoError(path, systemError("cannot remove the file"));
+        }
+    }
+
+    void rename(const std::string &from, const std::string &to) override
+    {
+        if (::rename(from.c_str(), to.c_str()) != 0)
+            throw IoError(from, systemError("cannot rename the file to " + to));
+        // The folder's entry is what makes the new name survive a power cut.
+        const size_t slash = to.find_last_of('/');
+        const std::string folder = slash == std::string::npos ? "." : to.substr(0, slash + 1);
+        const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd >= 0) {
+            ::fsync(fd);
+            ::close(fd);
         }
     }
 

@@ -31,6 +31,8 @@ public:
     virtual void truncate(uint64_t size) = 0;
     // Hands written data to the system (not a durability barrier against power loss).
     virtual void flush() = 0;
+    // Waits until the written data are on the disk (fsync): what a power cut must not take.
+    virtual void sync() { flush(); }
     // The bytes [offset, offset + n) in memory without a copy, or nullptr when this file does
     // not offer them (not mapped, past its end): then readAt is the way. The bytes follow
     // later writes through this file, and the pointer stays valid while the file is open.
@@ -79,6 +81,10 @@ public:
     // The existing file in the same folder whose name equals path's name in any letter case
     // (an exact match wins); nullopt when there is none. Catalogues come from Windows.
     virtual std::optional<std::string> resolve(const std::string &path) = 0;
+    // Gives the file at from the name to, replacing a file of that name in one step (the
+    // folder then holds the old file or the new one, never neither), and makes the new name
+    // durable. Both names lie on this file system. Throws IoError.
+    virtual void rename(const std::string &from, const std::string &to) = 0;
 
     // The real file system (POSIX, flock-based locks).
     static FileSystem &real();

@@ -624,6 +624,12 @@ void MdxFile::flush()
         m_file->flush();
 }
 
+void MdxFile::sync()
+{
+    if (m_writable)
+        m_file->sync();
+}
+
 void MdxFile::writeHeaderCounts()
 {
     if (m_totalPages == m_pagesOnDisk)

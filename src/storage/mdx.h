@@ -326,6 +326,7 @@ public:
     void discardCaches();
 
     void flush();
+    void sync(); // flush() and wait for the disk
 
     // The node cache: its budget in bytes (a smaller one takes effect at once) and what it
     // holds now.

@@ -7,6 +7,7 @@
 #include "decode.h"
 #include "filter.h"
 #include "mdx.h"
+#include "pack.h"
 
 #include <algorithm>
 #include <cctype>
@@ -531,6 +532,8 @@ TableEngine::open(FileSystem &fs, const std::string &dbfPath, OpenMode mode, Sha
     d->fs = &fs;
     const auto resolved = fs.resolve(dbfPath);
     d->path = resolved ? *resolved : dbfPath;
+    // A pack that a kill interrupted after its commit is completed first (pack.h).
+    finishPendingPack(fs, d->path);
     d->dbf = DbfFile::open(fs, d->path, mode, share);
     d->writable = mode == OpenMode::ReadWrite;
 
@@ -630,6 +633,17 @@ void TableEngine::close()
     d->mdx.reset();
     d->memo.reset();
     d->dbf.reset();
+}
+
+void TableEngine::sync()
+{
+    if (!d->dbf || !d->writable)
+        return;
+    if (d->mdx)
+        d->mdx->sync();
+    if (d->memo)
+        d->memo->sync();
+    d->dbf->file().sync();
 }
 
 const std::string &TableEngine::path() const
