@@ -63,7 +63,8 @@ struct Source
 Source openSource(FileSystem &fs, const TableFiles &files)
 {
     Source s;
-    s.dbf = DbfFile::open(fs, files.table, OpenMode::ReadOnly, ShareMode::Exclusive);
+    // Opened for writing, though only read: a table the user may not change is not packed.
+    s.dbf = DbfFile::open(fs, files.table, OpenMode::ReadWrite, ShareMode::Exclusive);
     if (s.dbf->hasMemoFields()) {
         if (files.memo.empty())
             throw OpenError(companionOf(files.table, ".DBT"),

@@ -232,3 +232,36 @@ TEST(Pack, ANewCatalogueLaysOutOnlyTheMissingSideTables)
     config->readRecord(1, c);
     EXPECT_EQ(config->fieldInteger(c.data(), 0), 1);
 }
+
+// The whole tidy stopped at every write: each of the six tables opens, sound, with the records
+// it had (packed or not), whatever the moment.
+TEST(Pack, AKillAtEveryWriteOfATidyLeavesEveryTableWhole)
+{
+    const auto base = churnedCatalogue(30, 30);
+    const CataloguePaths paths = cataloguePaths(*base, kFilms, "cat/BAZY/");
+    std::vector<std::vector<std::string>> before;
+    for (const std::string &table : allTables(paths))
+        before.push_back(liveRecords(*base, table));
+    uint64_t writes = 0;
+    {
+        auto fs = base->snapshot();
+        fs->resetWriteCount();
+        tidyCatalogue(*fs, paths, {}, 0);
+        writes = fs->writeCount();
+    }
+    for (uint64_t n = 0; n <= writes; ++n) {
+        auto fs = base->snapshot();
+        fs->setWriteBudget(n);
+        try {
+            tidyCatalogue(*fs, paths, {}, 0);
+        } catch (const IoError &) {
+        }
+        auto after = fs->snapshot();
+        for (size_t t = 0; t < before.size(); ++t) {
+            const std::string table = allTables(paths)[t];
+            auto e = TableEngine::open(*after, table, OpenMode::ReadOnly, ShareMode::Shared);
+            ASSERT_EQ(liveRecords(*e), before[t]) << table << ", killed after write " << n;
+            ASSERT_TRUE(e->check().sound()) << table << ", killed after write " << n;
+        }
+    }
+}
