@@ -73,6 +73,9 @@ CatalogueFinding fromEngine(const std::string &table, const CheckFinding &f)
                             : "Znacznik indeksu " + w.substr(4) + ": ")
                    + f.text;
         out.repairable = f.fault;
+        // "the key of record 12 disagrees...": the record it names.
+        if (const size_t at = f.text.find("record "); at != std::string::npos)
+            out.recno = uint32_t(std::strtoul(f.text.c_str() + at + 7, nullptr, 10));
     } else if (w == "index") {
         out.text = "Indeks do przebudowania: " + f.text;
         out.repairable = f.fault;
