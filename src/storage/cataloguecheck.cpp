@@ -371,8 +371,17 @@ CatalogueCheck runRules(const CatalogueTables &t,
 {
     CatalogueCheck result;
     result.findings = std::move(findings);
-    for (const CatalogueRule &rule : rules)
-        rule.check(t, result.findings);
+    for (const CatalogueRule &rule : rules) {
+        try {
+            rule.check(t, result.findings);
+        } catch (const StorageError &e) {
+            // A table too damaged for one rule does not stop the others.
+            result.findings.push_back({true,
+                                       nameOf(e.file()),
+                                       0,
+                                       "Sprawdzanie (" + rule.name + ") przerwane: " + e.fault()});
+        }
+    }
     return result;
 }
 
