@@ -16,7 +16,10 @@
 #include "../support/qt/ModalHelper.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
@@ -53,6 +56,19 @@ private:
     std::string m_films;
 
     ScriptedDesktop &desktop() { return m_desktop->get(); }
+
+    // Opens a top menu from the menu bar and walks it with the keyboard, the way a user picks
+    // an item that has no shortcut.
+    void pickFromMenu(QMenu *menu, std::initializer_list<Qt::Key> keys)
+    {
+        m_w->menuBar()->setActiveAction(menu->menuAction());
+        QTRY_VERIFY(menu->isVisible());
+        for (Qt::Key key : keys) {
+            QWidget *target = QApplication::activePopupWidget();
+            QVERIFY(target);
+            QTest::keyClick(target, key);
+        }
+    }
 
     void open()
     {
@@ -128,7 +144,9 @@ private slots:
         const int films = m_w->dbfFilmy.recordCount();
         const auto original = test::readBytes(m_films);
         desktop().queueFileName(qs(m_dir->file("kopia.dbf")));
-        m_w->Zapiszjako1->trigger();
+        // "Plik": "&Nowa baza...", "&Otwórz bazę...", "&Zapisz", "Zapisz jako..."
+        pickFromMenu(m_w->Plik1,
+                     {Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Return});
         QCOMPARE(qs(m_w->dbfFilmy.fileName()), qs(m_dir->file("kopia.dbf")));
         QCOMPARE(m_w->dbfFilmy.recordCount(), films);
         QVERIFY(test::readBytes(m_films) == original);
@@ -141,7 +159,8 @@ private slots:
         open();
         const int films = m_w->dbfFilmy.recordCount();
         QVERIFY(before > uint32_t(films));
-        m_w->Porzadkujbazy1->trigger();
+        // "Narzędzia" up to its last item "&Bazy", into it: "Porządkuj bazy"
+        pickFromMenu(m_w->Narzedzia1, {Qt::Key_Up, Qt::Key_Right, Qt::Key_Return});
         QCOMPARE(desktop().count(MessageKind::Information), 1);
         const QString result = desktop().lastText(MessageKind::Information);
         QVERIFY2(result.contains(QStringLiteral("Usunięto rekordów: %1").arg(before - films)),
@@ -173,7 +192,7 @@ private slots:
             QVERIFY(d->lbPodsumowanie->text().startsWith(QStringLiteral("Wykonane naprawy: 1.")));
             QTest::mouseClick(d->btnZamknij, Qt::LeftButton);
         });
-        m_w->Sprawdzspojnoscbaz1->trigger();
+        pickFromMenu(m_w->Narzedzia1, {Qt::Key_Up, Qt::Key_Right, Qt::Key_Down, Qt::Key_Return});
         QVERIFY(helper.ran());
         QVERIFY(rowsBefore >= 1);
         QCOMPARE(rowsAfter, rowsBefore - 1);
@@ -188,13 +207,13 @@ private slots:
         const int films = m_w->dbfFilmy.recordCount();
         desktop().queueAnswer(1);
         desktop().queueAnswer(2); // the second question declined: nothing changes
-        m_w->Kasujcalabaze1->trigger();
+        pickFromMenu(m_w->Edycja1, {Qt::Key_Up, Qt::Key_Return}); // its last item
         QCOMPARE(m_w->dbfFilmy.recordCount(), films);
         QVERIFY(desktop().lastText(MessageKind::Question).contains(QString::number(films)));
 
         desktop().queueAnswer(1);
         desktop().queueAnswer(1);
-        m_w->Kasujcalabaze1->trigger();
+        pickFromMenu(m_w->Edycja1, {Qt::Key_Up, Qt::Key_Return}); // its last item
         QVERIFY(m_w->dbfFilmy.isOpen());
         QCOMPARE(m_w->dbfFilmy.recordCount(), 0);
         const QString done = desktop().lastText(MessageKind::Information);
