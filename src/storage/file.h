@@ -3,6 +3,8 @@
 // The file seam: everything the engine reads or writes goes through File and FileSystem, so
 // tests can run on memory, fail the n-th write, or corrupt bytes.
 
+#include "errors.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -84,7 +86,11 @@ public:
     // Gives the file at from the name to, replacing a file of that name in one step (the
     // folder then holds the old file or the new one, never neither), and makes the new name
     // durable. Both names lie on this file system. Throws IoError.
-    virtual void rename(const std::string &from, const std::string &to) = 0;
+    virtual void rename(const std::string &from, const std::string &to)
+    {
+        (void)to;
+        throw IoError(from, "this file system cannot rename files");
+    }
 
     // The real file system (POSIX, flock-based locks).
     static FileSystem &real();
