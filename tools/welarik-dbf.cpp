@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // welarik-dbf: inspects, dumps, verifies and repairs dBase catalogues, and lays out a demo
 // catalogue. Errors go to standard error with a non-zero exit status; nothing is changed
-// except by `check --repair` and `demo`.
+// except by `check --repair`, `pack` and `demo`.
 
 #include "catalogue.h"
+#include "dbf_catalogue.h"
 #include "dbf_exchange.h"
 #include "dbf_lending.h"
 #include "demo.h"
@@ -37,6 +38,8 @@ const char *const kUsage
     = "usage: welarik-dbf info FILE\n"
       "       welarik-dbf dump FILE [--tag NAME] [--filter EXPR] [--deleted]\n"
       "       welarik-dbf check FILE [--repair]\n"
+      "       welarik-dbf check --catalogue DIR [--films NAME] [--repair]\n"
+      "       welarik-dbf pack FILE\n"
       "       welarik-dbf demo DIR [--films N] [--seed S] [--churn K]\n"
       "       welarik-dbf import FILE FILMY.DBF [--format csv|tellico|gcstar|xml|dbf]\n"
       "                          [--separator C] [--encoding E] [--duplicates]\n"
@@ -318,8 +321,12 @@ int main(int argc, char **argv)
             return runInfo(args);
         if (command == "dump")
             return runDump(args);
+        if (command == "check" && !args.empty() && args.front() == "--catalogue")
+            return runCatalogueCheck(args);
         if (command == "check")
             return runCheck(args);
+        if (command == "pack")
+            return runPack(args);
         if (command == "demo")
             return runDemo(args);
         if (command == "import" || command == "export") {
@@ -340,6 +347,9 @@ int main(int argc, char **argv)
             return 0;
         }
         throw UsageError("unknown command \"" + command + "\"");
+    } catch (const std::invalid_argument &e) {
+        std::cerr << "welarik-dbf: " << e.what() << "\n" << kUsage;
+        return kExitUsage;
     } catch (const UsageError &e) {
         std::cerr << "welarik-dbf: " << e.what() << "\n" << kUsage;
         return kExitUsage;

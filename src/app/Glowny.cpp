@@ -106,6 +106,7 @@ TfmGlowny::TfmGlowny(QWidget *parent)
     connectExchangeCommands();
     buildQuickFind();
     buildLending();
+    buildCatalogueTools();
 
     auto *central = new QWidget(this);
     auto *column = new QVBoxLayout(central);
@@ -230,12 +231,14 @@ void TfmGlowny::buildFileMenu()
 {
     const QKeySequence none;
     Plik1 = addTopMenu("Plik1", glowny::menuPlik);
-    addItem(Plik1, "Nowabaza1", glowny::itemNowaBaza, QKeySequence(Qt::CTRL | Qt::Key_N), false);
+    Nowabaza1 = addItem(
+        Plik1, "Nowabaza1", glowny::itemNowaBaza, QKeySequence(Qt::CTRL | Qt::Key_N), true);
     Otworzbaze1 = addItem(
         Plik1, "Otworzbaze1", glowny::itemOtworzBaze, QKeySequence(Qt::CTRL | Qt::Key_O), true);
     Plik1->addSeparator();
-    addItem(Plik1, "Zapisz1", glowny::itemZapisz, QKeySequence(Qt::CTRL | Qt::Key_S), false);
-    addItem(Plik1, "Zapiszjako1", glowny::itemZapiszJako, none, false);
+    Zapisz1
+        = addItem(Plik1, "Zapisz1", glowny::itemZapisz, QKeySequence(Qt::CTRL | Qt::Key_S), false);
+    Zapiszjako1 = addItem(Plik1, "Zapiszjako1", glowny::itemZapiszJako, none, false);
     Plik1->addSeparator();
     addItem(Plik1, "Drukuj1", glowny::itemDrukuj, QKeySequence(Qt::CTRL | Qt::Key_P), false);
     addItem(Plik1, "Drukujokladke1", glowny::itemDrukujOkladke, none, false);
@@ -260,7 +263,7 @@ void TfmGlowny::buildEditMenu()
     Edycja1->addSeparator();
     Kasujfilm1 = addItem(Edycja1, "Kasujfilm1", glowny::itemKasujPozycje, none, true);
     Kasujfilm1->setIcon(pictureIcon(u"delete", 16));
-    addItem(Edycja1, "Kasujcalabaze1", glowny::itemKasujBaze, none, false);
+    Kasujcalabaze1 = addItem(Edycja1, "Kasujcalabaze1", glowny::itemKasujBaze, none, true);
 }
 
 void TfmGlowny::buildSearchMenu()
@@ -520,6 +523,8 @@ void TfmGlowny::setCatalogueCommandsEnabled(bool enabled)
     cmdTDodaj->setEnabled(enabled);
     cmdTPopraw->setEnabled(enabled);
     setExchangeCommandsEnabled(enabled);
+    Zapisz1->setEnabled(enabled);
+    Zapiszjako1->setEnabled(enabled);
     for (QMenu *menu : {Edycja1, Narzedzia1, Szukaj1}) {
         menu->setEnabled(enabled);
         menu->menuAction()->setEnabled(enabled);

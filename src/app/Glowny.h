@@ -40,6 +40,7 @@ class TdlgDopiszFilm;
 class TdlgPytanie;
 class TdlgWypozycz;
 class LoanMarks;
+class TdlgSpojnosc;
 
 class TfmGlowny final : public QMainWindow
 {
@@ -112,6 +113,10 @@ public:
     QAction *Porzadkujbazy1 = nullptr;
     QAction *Sprawdzspojnoscbaz1 = nullptr;
     QAction *Ustawieniaprogramu1 = nullptr;
+    QAction *Nowabaza1 = nullptr;
+    QAction *Zapisz1 = nullptr;
+    QAction *Zapiszjako1 = nullptr;
+    QAction *Kasujcalabaze1 = nullptr;
 
     QMenu *pmenuGrid = nullptr;
     QAction *Poprawbiecacyfilm1 = nullptr;
@@ -222,6 +227,17 @@ public:
     void reloadOpenLoans();
     // Recounts the overdue loans among the open ones (status bar, lent view's marks).
     void refreshLoanMarks();
+    // Catalogue tools (GlownyTools.cpp): a new catalogue, saving, a copy, tidying, the check
+    // and emptying the films table. The work itself is in storage (cataloguetools.h,
+    // cataloguecheck.h); these close the tables it needs, run it and open the catalogue again.
+    void Nowabaza1Click();
+    void Zapisz1Click();
+    void Zapiszjako1Click();
+    void Porzadkujbazy1Click();
+    void Sprawdzspojnoscbaz1Click();
+    void Kasujcalabaze1Click();
+    QLabel *lbZapisano = nullptr;        // "Zapisano" for a few seconds after a save
+    TdlgSpojnosc *dlgSpojnosc = nullptr; // the check's window, made at its first use
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -251,6 +267,12 @@ private:
     void buildGenrePicker(QWidget *header);
     void buildQuickFind();
     void setCatalogueCommandsEnabled(bool enabled);
+    void buildCatalogueTools();
+    // A name from the save dialog with ".DBF" added when missing; one that exists is refused
+    // with a question offering another choice. Empty when the user gave up.
+    QString chooseNewTableName();
+    // Closes the six tables: the tools need their files, which the open tables lock.
+    void closeAllTables();
     void attachGridMenu(bool attach);
     void connectFilmCommands();
     void connectExchangeCommands();

@@ -465,6 +465,20 @@ public:
         }
     }
 
+    void rename(const std::string &from, const std::string &to) override
+    {
+        if (::rename(from.c_str(), to.c_str()) != 0)
+            throw IoError(from, systemError("cannot rename the file to " + to));
+        // The folder's entry is what makes the new name survive a power cut.
+        const size_t slash = to.find_last_of('/');
+        const std::string folder = slash == std::string::npos ? "." : to.substr(0, slash + 1);
+        const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd >= 0) {
+            ::fsync(fd);
+            ::close(fd);
+        }
+    }
+
     std::optional<std::string> resolve(const std::string &path) override
     {
         if (exists(path)) {

@@ -3,6 +3,8 @@
 // The file seam: everything the engine reads or writes goes through File and FileSystem, so
 // tests can run on memory, fail the n-th write, or corrupt bytes.
 
+#include "errors.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -82,6 +84,14 @@ public:
     // The existing file in the same folder whose name equals path's name in any letter case
     // (an exact match wins); nullopt when there is none. Catalogues come from Windows.
     virtual std::optional<std::string> resolve(const std::string &path) = 0;
+    // Gives the file at from the name to, replacing a file of that name in one step (the
+    // folder then holds the old file or the new one, never neither), and makes the new name
+    // durable. Both names lie on this file system. Throws IoError.
+    virtual void rename(const std::string &from, const std::string &to)
+    {
+        (void)to;
+        throw IoError(from, "this file system cannot rename files");
+    }
 
     // The real file system (POSIX, flock-based locks).
     static FileSystem &real();

@@ -185,6 +185,19 @@ void MemoryFileSystem::remove(const std::string &path)
     m_state->files.erase(path);
 }
 
+void MemoryFileSystem::rename(const std::string &from, const std::string &to)
+{
+    const auto it = m_state->files.find(from);
+    if (it == m_state->files.end())
+        throw IoError(from, "cannot rename the file: it does not exist");
+    if (m_state->budget && m_state->writes >= *m_state->budget)
+        throw IoError(from, "write failed (write budget exhausted)");
+    ++m_state->writes;
+    auto node = it->second;
+    m_state->files.erase(it);
+    m_state->files[to] = std::move(node);
+}
+
 std::optional<std::string> MemoryFileSystem::resolve(const std::string &path)
 {
     if (exists(path)) {

@@ -34,6 +34,8 @@ public:
     bool exists(const std::string &path) override;
     void remove(const std::string &path) override;
     std::optional<std::string> resolve(const std::string &path) override;
+    // Counts as one write for the budget: a kill may fall before or after it.
+    void rename(const std::string &from, const std::string &to) override;
 
     // Building and inspecting images. setFileBytes creates or replaces a file's bytes (open
     // handles see the new bytes); fileBytes throws OpenError when the file does not exist.

@@ -925,6 +925,12 @@ bool Table::isOpen() const
     return d->isOpen();
 }
 
+void Table::sync()
+{
+    if (d->engine)
+        d->engine->sync();
+}
+
 // --- order
 
 void Table::setIndexName(const std::string &tag)

@@ -107,6 +107,8 @@ public:
     void open();
     void close();
     bool isOpen() const;
+    // Waits until the open table's files are on the disk (fsync); nothing when closed.
+    void sync();
 
     // --- order
     void setIndexName(const std::string &tag);

@@ -7,6 +7,7 @@
 #include "decode.h"
 #include "filter.h"
 #include "mdx.h"
+#include "pack.h"
 
 #include <algorithm>
 #include <cctype>
@@ -669,6 +670,8 @@ TableEngine::open(FileSystem &fs, const std::string &dbfPath, OpenMode mode, Sha
     d->fs = &fs;
     const auto resolved = fs.resolve(dbfPath);
     d->path = resolved ? *resolved : dbfPath;
+    // A pack that a kill interrupted after its commit is completed first (pack.h).
+    finishPendingPack(fs, d->path);
     d->dbf = DbfFile::open(fs, d->path, mode, share);
     d->writable = mode == OpenMode::ReadWrite;
 
@@ -797,6 +800,23 @@ void TableEngine::close()
     if (hadIndex)
         malloc_trim(0);
 #endif
+}
+
+void TableEngine::sync()
+{
+    if (!d->dbf || !d->writable)
+        return;
+    // A write session under way is settled (files synced, then marked clean); otherwise the
+    // files are synced as they stand.
+    if (d->session) {
+        d->settle();
+        return;
+    }
+    if (d->mdx)
+        d->mdx->sync();
+    if (d->memo)
+        d->memo->sync();
+    d->dbf->file().sync();
 }
 
 const std::string &TableEngine::path() const

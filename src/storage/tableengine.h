@@ -200,6 +200,9 @@ public:
 
     // Closes the files (also done by the destructor). Harmless twice.
     void close();
+    // Waits until every write of the table, its memo and its index is on the disk (fsync).
+    // Each post is written when it returns; this makes it survive a power cut too.
+    void sync();
 
     // --- the table
     const std::string &path() const;
