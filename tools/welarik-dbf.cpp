@@ -18,6 +18,9 @@
 
 using namespace welarik;
 
+// dbf_scan.cpp
+int runScan(const std::vector<std::string> &args);
+
 namespace {
 
 constexpr int kExitFault = 1; // an error, or check found faults
@@ -34,7 +37,8 @@ public:
 const char *const kUsage = "usage: welarik-dbf info FILE\n"
                            "       welarik-dbf dump FILE [--tag NAME] [--filter EXPR] [--deleted]\n"
                            "       welarik-dbf check FILE [--repair]\n"
-                           "       welarik-dbf demo DIR [--films N] [--seed S] [--churn K]\n";
+                           "       welarik-dbf demo DIR [--films N] [--seed S] [--churn K]\n"
+                           "       welarik-dbf scan DIR [--add FILMY.DBF]\n";
 
 uint64_t parseCount(const std::string &option, const std::string &text)
 {
@@ -314,6 +318,8 @@ int main(int argc, char **argv)
             return runCheck(args);
         if (command == "demo")
             return runDemo(args);
+        if (command == "scan")
+            return runScan(args);
         if (command == "--help" || command == "-h") {
             std::cout << kUsage;
             return 0;

@@ -18,10 +18,10 @@
 #include "Guard.h"
 #include "ModalResult.h"
 #include "Pytanie.h"
+#include "cdnumber.h"
 
 #include <QAction>
 
-#include <charconv>
 #include <cstdint>
 
 namespace welarik {
@@ -35,17 +35,6 @@ constexpr const char *kIdCd = "ID_CD";
 QString withReason(const QString &text, const std::exception &e)
 {
     return text + u'\n' + QString::fromUtf8(e.what());
-}
-
-// A number field's stored text as a number; blank reads as 0.
-int64_t numberOf(const std::string &text)
-{
-    const size_t begin = text.find_first_not_of(' ');
-    if (begin == std::string::npos)
-        return 0;
-    int64_t value = 0;
-    std::from_chars(text.data() + begin, text.data() + text.size(), value);
-    return value;
 }
 
 } // namespace
@@ -93,22 +82,7 @@ void TfmGlowny::Kasujfilm1Click()
 
 int32_t TfmGlowny::NextCdNumber(bool DropCurrent)
 {
-    if (DropCurrent && !dbfNrF.isEmpty())
-        dbfNrF.deleteRecord();
-    dbfNrF.first();
-    if (!dbfNrF.isEmpty())
-        return static_cast<int32_t>(dbfNrF.asInteger(kIdCd));
-    // Every film counts, also one the view hides: its number is in use. The tag gives the
-    // highest number without touching the films table's order, filter or current record.
-    const uint32_t highest = dbfFilmy.lastInTag(kIdCd);
-    if (highest == 0)
-        return 1;
-    const int64_t number = numberOf(dbfFilmy.asStringOf(highest, kIdCd));
-    if (number >= INT32_MAX)
-        throw FieldError(dbfFilmy.fileName(),
-                         "ID_CD: no CD number is left after " + std::to_string(number));
-    dbfFilmy.gotoRecord(highest); // stays where it is when the view hides that film
-    return static_cast<int32_t>(number + 1);
+    return nextCdNumber(dbfFilmy, dbfNrF, DropCurrent);
 }
 
 std::optional<int64_t> TfmGlowny::showEditorUntilSaved()

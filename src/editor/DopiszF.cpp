@@ -552,8 +552,8 @@ void TdlgDopiszFilm::btnDopiszINFOClick()
 {
     if (!dlgOpenFilm.Execute(this))
         return;
-    StdProbeFile file;
-    applyProbeResult(probeVideoFile(toEnginePath(dlgOpenFilm.FileName), file));
+    // An AVI file goes through our AVI probe, any other through MediaInfoLib.
+    applyProbeResult(probeAnyVideoFile(toEnginePath(dlgOpenFilm.FileName)));
 }
 
 void TdlgDopiszFilm::btnDopiszWEBClick() {}

@@ -7,6 +7,7 @@
 // the record.
 
 #include "aviprobe.h"
+#include "videoprobe.h"
 
 #include <QDialog>
 #include <QString>

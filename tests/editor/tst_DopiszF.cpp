@@ -277,9 +277,8 @@ void TestDopiszF::probeButton()
     f.table.edit();
     desktop->queueFileName(QString::fromStdString(avi));
     d.btnDopiszINFO->click();
-    QCOMPARE(desktop->lastFilter(),
-             u"Pliki AVI (*.avi)|*.avi|Inne pliki filmowe (*.mpg; *.mpeg; *.asf)|*.mpg; "
-             u"*.mpeg; *.asf|Wszystkie pliki (*.*)|*.*"_qs);
+    QVERIFY(desktop->lastFilter().startsWith(u"Pliki AVI (*.avi)|*.avi|Pliki wideo (*.avi *.mkv "));
+    QVERIFY(desktop->lastFilter().endsWith(u"|Wszystkie pliki (*)|*"));
     QVERIFY(desktop->shown().empty());
     const std::pair<DBEdit *, QString> expected[]
         = {{d.EditFPS, u"25.00"_qs},
