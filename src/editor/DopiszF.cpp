@@ -10,6 +10,7 @@
 #include "FieldBinding.h"
 #include "Guard.h"
 #include "ModalResult.h"
+#include "videoprobe.h"
 #include "Pictures.h"
 #include "Pytanie.h"
 #include "table.h"

@@ -7,7 +7,6 @@
 // the record.
 
 #include "aviprobe.h"
-#include "videoprobe.h"
 
 #include <QDialog>
 #include <QString>

@@ -3,13 +3,16 @@
 
 #include <MediaInfo/MediaInfo.h>
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace welarik {
 
@@ -18,6 +21,11 @@ namespace {
 constexpr size_t kVideoCodecWidth = 25;
 constexpr size_t kAudioCodecWidth = 35;
 constexpr double kBytesPerMegabyte = 1048576.0;
+// Reads of one file: in pieces of kReadChunk, kReadBudget in all.
+constexpr size_t kReadChunk = 64 * 1024;
+constexpr uint64_t kReadBudget = 8 * 1024 * 1024;
+// Open_Buffer_Continue's status: the library has all it wants.
+constexpr size_t kFinishedBit = 0x08;
 
 std::string decimalText(int64_t value)
 {
@@ -81,8 +89,9 @@ std::string firstOf(const MediaValues &values,
     return {};
 }
 
-// The format, then the codec id in brackets when the container names one that says more, as
-// long as the whole fits the field; a longer name is cut at a character boundary.
+// The format, then the codec id in brackets when the container names one that says more (a code
+// with a letter: "avc1", "V_VP9", "MP43"; a bare stream type number such as "27" says nothing),
+// as long as the whole fits the field; a longer name is cut at a character boundary.
 std::string codecName(const MediaValues &values, MediaStream stream, size_t width)
 {
     std::string format = values(stream, "Format");
@@ -98,7 +107,10 @@ std::string codecName(const MediaValues &values, MediaStream stream, size_t widt
         }
         return true;
     };
-    if (!codecId.empty() && !same(codecId, format)) {
+    const bool named = std::any_of(codecId.begin(), codecId.end(), [](unsigned char c) {
+        return std::isalpha(c);
+    });
+    if (named && !same(codecId, format)) {
         std::string both = format.empty() ? codecId : format + " (" + codecId + ")";
         if (both.size() <= width || format.empty())
             name = std::move(both);
@@ -290,26 +302,71 @@ MediaFacts MediaReader::collect()
 MediaFacts MediaReader::readFile(const std::string &path, FileError &error)
 {
     error = {};
-    struct stat st
-    {};
-    if (::stat(path.c_str(), &st) != 0) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
         error = FileError::fromErrno(errno);
         return {};
     }
-    if (!S_ISREG(st.st_mode)) {
+    struct Closer
+    {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat st{};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         error = FileError::io(ESPIPE);
         return {};
     }
-    if (m_library->info.Open(wideOf(path)) == 0) {
-        // Not opened although it exists: unreadable (or no container the library knows).
-        if (::access(path.c_str(), R_OK) != 0) {
-            error = FileError::fromErrno(errno);
+    const auto size = static_cast<uint64_t>(st.st_size);
+    // A file within the budget the library may read itself: it reads some small files (MPEG
+    // transport streams) better that way.
+    if (size <= kReadBudget) {
+        if (m_library->info.Open(wideOf(path)) == 0) {
+            m_library->info.Close();
             return {};
         }
-        m_library->info.Close();
-        return {};
+        return collect();
     }
+    if (!feed(fd, size, error))
+        return {};
     return collect();
+}
+
+// We do the reading and hand the library what it asks for, so no file is read beyond
+// kReadBudget bytes however it is laid out (a damaged file can send the library searching).
+bool MediaReader::feed(int fd, uint64_t size, FileError &error)
+{
+    MediaInfoLib::MediaInfo &info = m_library->info;
+    std::vector<uint8_t> buffer(kReadChunk);
+    info.Open_Buffer_Init(size, 0);
+    uint64_t position = 0;
+    uint64_t total = 0;
+    while (total < kReadBudget) {
+        const ssize_t got = ::pread(fd, buffer.data(), buffer.size(), static_cast<off_t>(position));
+        if (got < 0) {
+            error = FileError::fromErrno(errno);
+            info.Close();
+            return false;
+        }
+        if (got == 0) {
+            info.Open_Buffer_Continue(buffer.data(), 0); // the end of the file
+            break;
+        }
+        total += static_cast<uint64_t>(got);
+        position += static_cast<uint64_t>(got);
+        const size_t status = info.Open_Buffer_Continue(buffer.data(), static_cast<size_t>(got));
+        if (status & kFinishedBit)
+            break;
+        const uint64_t wanted = info.Open_Buffer_Continue_GoTo_Get();
+        if (wanted != static_cast<uint64_t>(-1)) {
+            if (wanted >= size)
+                break;
+            position = wanted;
+            info.Open_Buffer_Init(size, position);
+        }
+    }
+    info.Open_Buffer_Finalize();
+    return true;
 }
 
 MediaFacts MediaReader::readBuffer(const uint8_t *data, size_t size)

@@ -58,7 +58,8 @@ std::string durationText(int64_t seconds); // "01:29:40"
 std::string channelCountText(int64_t channels);
 
 // One library object, set up for bounded reads: the quickest parse speed, no look-up of
-// neighbouring files of a numbered sequence.
+// neighbouring files of a numbered sequence, and the reading done by us, at most a few
+// megabytes of a file however large it is.
 class MediaReader
 {
 public:
@@ -76,6 +77,7 @@ private:
     struct Library;
     std::unique_ptr<Library> m_library;
     MediaFacts collect();
+    bool feed(int fd, uint64_t size, FileError &error);
 };
 
 } // namespace welarik
