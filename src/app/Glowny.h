@@ -7,6 +7,7 @@
 #include "DataSource.h"
 #include "DropDownPicker.h"
 #include "catalogue.h"
+#include "scan.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -29,6 +30,7 @@ namespace welarik {
 
 class DBNavigator;
 class QuickFind;
+class ScanDialog;
 class TableGrid;
 class TableModel;
 class TEStatusBar;
@@ -181,6 +183,11 @@ public:
 
     // The list editors' dialogs, set by the program once they are created.
     QDialog *genreListDialog = nullptr;
+
+    // "skanuj hdd" (GlownyScan.cpp): the disc scan and its preview dialog.
+    QAction *Skanujhdd1 = nullptr;
+    ScanDialog *scanDialog = nullptr;
+    void Skanujhdd1Click();
     QDialog *friendsListDialog = nullptr;
 
 protected:
@@ -214,6 +221,10 @@ private:
     void attachGridMenu(bool attach);
     void connectFilmCommands();
     std::optional<int64_t> showEditorUntilSaved();
+    void buildScan();
+    std::optional<std::vector<ScannedFile>> scanFilesWithProgress(const std::filesystem::path &dir);
+    void addScannedFilms(const std::vector<ScanRow> &rows, ScanNumbering numbering);
+    QString m_scanFolder;
     bool poolHolds(int64_t number);
     QAction *addItem(QMenu *menu,
                      const char *name,
