@@ -107,9 +107,8 @@ std::string codecName(const MediaValues &values, MediaStream stream, size_t widt
         }
         return true;
     };
-    const bool named = std::any_of(codecId.begin(), codecId.end(), [](unsigned char c) {
-        return std::isalpha(c);
-    });
+    const bool named = std::any_of(
+        codecId.begin(), codecId.end(), [](unsigned char c) { return std::isalpha(c); });
     if (named && !same(codecId, format)) {
         std::string both = format.empty() ? codecId : format + " (" + codecId + ")";
         if (both.size() <= width || format.empty())
@@ -312,7 +311,8 @@ MediaFacts MediaReader::readFile(const std::string &path, FileError &error)
         int fd;
         ~Closer() { ::close(fd); }
     } closer{fd};
-    struct stat st{};
+    struct stat st
+    {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         error = FileError::io(ESPIPE);
         return {};

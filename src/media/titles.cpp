@@ -223,7 +223,7 @@ TitleGuess guessTitle(const std::string &fileName, const std::string &folder)
         }
         if (ended)
             continue;
-        if (i > 0 && isReleaseTag(word)) {
+        if (isReleaseTag(word)) {
             ended = true;
         } else {
             title.push_back(word);
