@@ -37,8 +37,8 @@ void addRows(const std::string &filmsFile, const std::vector<ScanRow> &rows)
     Catalogue catalogue;
     catalogue.dbfFilmy.setFileName(std::filesystem::absolute(filmsFile).string());
     catalogue.bindSideTables(poolFolder(std::filesystem::absolute(filmsFile)));
+    catalogue.dbfNrF.open(); // a missing pool stops before the films table is touched
     catalogue.dbfFilmy.open();
-    catalogue.dbfNrF.open();
     const std::vector<int32_t> numbers
         = addScanRows(catalogue.dbfFilmy, catalogue.dbfNrF, rows, ScanNumbering::OwnNumbers);
     std::cerr << "welarik-dbf: " << numbers.size() << " films added to " << filmsFile << "\n";

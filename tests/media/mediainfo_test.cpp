@@ -191,17 +191,20 @@ TEST(MediaProbe, EveryContainerGivesTheTenTextsOfItsKnownParameters)
         const VideoData data = probeVideo(media(e.file).string(), reader);
         const ProbeResult &r = data.result;
         ASSERT_EQ(r.status, ProbeStatus::Completed) << r.errorText();
-        if (e.fps)
+        if (e.fps) {
             EXPECT_EQ(text(r, ProbeEdit::Fps), e.fps);
-        if (e.czas)
+        }
+        if (e.czas) {
             EXPECT_EQ(text(r, ProbeEdit::Czas), e.czas);
+        }
         EXPECT_EQ(text(r, ProbeEdit::Rozdziel), e.rozdziel);
         EXPECT_EQ(text(r, ProbeEdit::CVideo), e.cvideo);
         EXPECT_EQ(text(r, ProbeEdit::CAudio), e.caudio);
         EXPECT_EQ(text(r, ProbeEdit::Kanaly), e.kanaly);
         EXPECT_EQ(text(r, ProbeEdit::SampleR), e.sampleR);
-        if (!isAviFile(media(e.file).string()))
+        if (!isAviFile(media(e.file).string())) {
             EXPECT_EQ(text(r, ProbeEdit::Rozmiar), sizeText(int64_t(fs::file_size(media(e.file)))));
+        }
         EXPECT_TRUE(data.seconds.has_value());
     }
 }

@@ -23,12 +23,6 @@ fs::path media(const char *name)
     return fs::path(WELARIK_TEST_DATA_DIR) / "media" / name;
 }
 
-std::vector<ScanRow> scanOf(const fs::path &dir)
-{
-    MediaReader reader;
-    return scanRows(readVideoFiles(findVideoFiles(dir), reader), dir);
-}
-
 ScanRow row(const std::string &title)
 {
     ScanRow r;
