@@ -14,6 +14,7 @@
 
 #include <QAction>
 #include <QHeaderView>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
