@@ -14,6 +14,7 @@
 
 #include <QAction>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
@@ -37,11 +38,6 @@ fs::path media(const char *name)
     return fs::path(WELARIK_TEST_DATA_DIR) / "media" / name;
 }
 
-QPoint cellCentre(QTableWidget *grid, int row, int column)
-{
-    return grid->visualItemRect(grid->item(row, column)).center();
-}
-
 } // namespace
 
 class TestGlownyScan : public QObject
@@ -57,6 +53,20 @@ private:
     fs::path m_disc;
 
     ScriptedDesktop &desktop() { return m_desktop->get(); }
+
+    void setPool(std::initializer_list<int> numbers)
+    {
+        Table &pool = m_w->dbfNrF;
+        while (!pool.isEmpty()) {
+            pool.first();
+            pool.deleteRecord();
+        }
+        for (int n : numbers) {
+            pool.insert();
+            pool.setInteger("ID_CD", n);
+            pool.post();
+        }
+    }
 
     std::vector<std::pair<int64_t, std::string>> filmsFrom(int64_t first)
     {
@@ -105,11 +115,14 @@ private slots:
         m_w->cmdTOpen->trigger();
         QVERIFY(m_w->dbfFilmy.isOpen());
         QVERIFY(m_w->Skanujhdd1->isEnabled() && m_w->Narzedzia1->isEnabled());
+        setPool({7}); // the pool's number first, then the highest plus one
 
         int rowsShown = 0;
         QString folderCell;
-        test::ModalHelper<ScanDialog> helper([&](ScanDialog *d) {
+        const auto drive = [&](ScanDialog *d) {
             QTableWidget *grid = d->grid;
+            d->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(d));
             rowsShown = grid->rowCount();
             // Rows in path order: Matrix/ (two parts), Rejs, Seksmisja.
             folderCell = grid->item(0, ScanDialog::ColFiles)->text();
@@ -117,14 +130,22 @@ private slots:
             grid->setFocus();
             grid->setCurrentCell(1, ScanDialog::ColCheck);
             QTest::keyClick(grid, Qt::Key_Space);
-            // Retypes the Polish title of "Seksmisja" in place.
-            QTest::mouseDClick(
-                grid->viewport(), Qt::LeftButton, {}, cellCentre(grid, 2, ScanDialog::ColPolish));
-            QWidget *editor = QApplication::focusWidget();
+            // Retypes the Polish title of "Seksmisja" in place (F2 opens the cell's editor).
+            grid->setCurrentCell(2, ScanDialog::ColPolish);
+            QTest::keyClick(grid, Qt::Key_F2);
+            auto *editor = grid->viewport()->findChild<QLineEdit *>();
+            QVERIFY(editor && editor->isVisible());
             QTest::keySequence(editor, QKeySequence::SelectAll);
-            QTest::keyClicks(editor, u"Seksmisja (wersja reżyserska)"_qs);
+            QTest::keyClicks(editor, u"Seksmisja (wersja re"_qs);
+            QTest::sendKeyEvent(QTest::Click, editor, Qt::Key_Z, u"ż"_qs, Qt::NoModifier);
+            QTest::keyClicks(editor, u"yserska)"_qs);
             QTest::keyClick(editor, Qt::Key_Return);
             QTest::mouseClick(d->btnDodaj, Qt::LeftButton);
+        };
+        test::ModalHelper<ScanDialog> helper([&](ScanDialog *d) {
+            drive(d);
+            if (d->isVisible()) // a failed step leaves nothing open
+                d->reject();
         });
         desktop().queueFileName(qs(m_disc.string()));
         m_w->Skanujhdd1->trigger();
@@ -135,13 +156,15 @@ private slots:
 
         const auto added = filmsFrom(6);
         QCOMPARE(added.size(), size_t(2));
-        QCOMPARE(added[0].first, 6);
+        QCOMPARE(added[0].first, 7);
         QCOMPARE(qs(added[0].second), u"Matrix"_qs);
-        QCOMPARE(added[1].first, 7);
+        QCOMPARE(added[1].first, 8);
         QCOMPARE(qs(added[1].second), u"Seksmisja (wersja reżyserska)"_qs);
         Table &films = m_w->dbfFilmy;
-        for (films.first(); films.asInteger("ID_CD") != 6; films.next()) {
-        }
+        films.first();
+        while (!films.eof() && films.asInteger("ID_CD") != 7)
+            films.next();
+        QVERIFY(!films.eof());
         QCOMPARE(films.asInteger("ILOSC_CD"), 2);
         QCOMPARE(qs(films.asString("CZAS")), u"00:00:04"_qs);
         QCOMPARE(qs(films.asString("D_PROD")), u"1999"_qs);
@@ -151,6 +174,7 @@ private slots:
     {
         desktop().queueFileName(qs(m_films));
         m_w->cmdTOpen->trigger();
+        setPool({});
         const int before = m_w->dbfFilmy.recordCount();
         {
             test::ModalHelper<ScanDialog> helper(
