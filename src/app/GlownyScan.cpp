@@ -99,12 +99,13 @@ void TfmGlowny::Skanujhdd1Click()
     std::optional<std::vector<ScannedFile>> files = scanFilesWithProgress(dir);
     if (!files)
         return;
-    const std::vector<ScanRow> rows = scanRows(*files, dir);
+    std::vector<std::string> skipped;
+    const std::vector<ScanRow> rows = scanRows(*files, dir, &skipped);
     if (rows.empty()) {
         desktop.information(this, scan::nothingFound.toString().arg(folder));
         return;
     }
-    scanDialog->setRows(rows, folder);
+    scanDialog->setRows(rows, folder, skipped);
     if (scanDialog->exec() != QDialog::Accepted)
         return;
     addScannedFilms(scanDialog->rows(), scanDialog->numbering());

@@ -81,7 +81,9 @@ ScanDialog::ScanDialog(QWidget *parent)
     layout->addLayout(buttons);
 }
 
-void ScanDialog::setRows(const std::vector<ScanRow> &rows, const QString &folder)
+void ScanDialog::setRows(const std::vector<ScanRow> &rows,
+                         const QString &folder,
+                         const std::vector<std::string> &skipped)
 {
     m_rows = rows;
     const QSignalBlocker quiet(grid);
@@ -106,7 +108,14 @@ void ScanDialog::setRows(const std::vector<ScanRow> &rows, const QString &folder
         grid->setItem(r, ColFiles, fixedItem(files.join(u" + ")));
     }
     grid->resizeColumnsToContents();
-    lbFound->setText(strings::scan::found.arg(rows.size()));
+    QString found = strings::scan::found.arg(rows.size());
+    QStringList reasons;
+    for (const std::string &line : skipped)
+        reasons << qs(line);
+    if (!skipped.empty())
+        found += strings::scan::skipped.arg(skipped.size());
+    lbFound->setText(found);
+    lbFound->setToolTip(reasons.join(u'\n'));
     updateAddButton();
 }
 

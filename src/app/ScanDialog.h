@@ -37,8 +37,11 @@ public:
         ColumnCount
     };
 
-    // Shows rows found under folder; every row checked.
-    void setRows(const std::vector<ScanRow> &rows, const QString &folder);
+    // Shows rows found under folder; every row checked. skipped names the files that gave no
+    // row, with the reason (the count is shown, the list is the count's tool tip).
+    void setRows(const std::vector<ScanRow> &rows,
+                 const QString &folder,
+                 const std::vector<std::string> &skipped = {});
     // The rows as shown: check marks and edited titles, year and remarks.
     std::vector<ScanRow> rows() const;
     ScanNumbering numbering() const;

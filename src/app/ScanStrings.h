@@ -21,6 +21,7 @@ inline constexpr QStringView nothingFound = u"Nie znaleziono plików wideo w fol
 inline constexpr QStringView addError
     = u"Nie udało się dodać filmu. Filmy dodane wcześniej zostały zapisane.";
 inline const QString found = QStringLiteral("Filmów: %1");
+inline const QString skipped = QStringLiteral(", pominięte pliki: %1");
 inline constexpr std::array<QStringView, 17> columns = {u"",
                                                         u"Tytuł Polski",
                                                         u"Tytuł Oryginalny",
