@@ -10,10 +10,10 @@
 #include "FieldBinding.h"
 #include "Guard.h"
 #include "ModalResult.h"
-#include "videoprobe.h"
 #include "Pictures.h"
 #include "Pytanie.h"
 #include "table.h"
+#include "videoprobe.h"
 
 #include <QApplication>
 #include <QFile>
