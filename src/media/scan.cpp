@@ -112,6 +112,16 @@ ScanRow rowOf(const std::vector<const ScannedFile *> &parts)
     return row;
 }
 
+// A DVD's menus (VIDEO_TS.VOB, VTS_01_0.VOB) are no part of its film.
+bool isDvdMenu(const fs::path &file)
+{
+    const std::string name = lowerAscii(file.filename().string());
+    if (name == "video_ts.vob")
+        return true;
+    return name.size() == 12 && name.compare(0, 4, "vts_") == 0
+           && name.compare(6, 6, "_0.vob") == 0;
+}
+
 bool readable(const ScannedFile &file)
 {
     const ProbeStatus status = file.data.result.status;
@@ -186,6 +196,8 @@ std::vector<ScanRow> scanRows(const std::vector<ScannedFile> &files,
     std::vector<std::pair<std::string, int>> order; // group key or single file, in path order
     for (size_t i = 0; i < files.size(); ++i) {
         const ScannedFile &file = files[i];
+        if (isDvdMenu(file.path))
+            continue;
         if (!readable(file)) {
             if (skipped)
                 skipped->push_back(relativeText(file.path, dir) + ": "

@@ -201,10 +201,13 @@ void splitTitles(const std::string &title, TitleGuess &guess)
 
 } // namespace
 
-TitleGuess guessTitle(const std::string &fileName, const std::string &folder)
+namespace {
+
+// The guess from one name; stripExtension is false for a folder's name.
+TitleGuess guessFrom(const std::string &fileName, bool withExtension)
 {
     TitleGuess guess;
-    std::string name = stripExtension(fileName);
+    std::string name = withExtension ? stripExtension(fileName) : fileName;
     guess.part = takeDiscMarker(name);
     const std::vector<std::string> words = tokens(name);
     std::vector<std::string> title;
@@ -223,18 +226,34 @@ TitleGuess guessTitle(const std::string &fileName, const std::string &folder)
         }
         if (ended)
             continue;
-        if (isReleaseTag(word)) {
+        if (isReleaseTag(word))
             ended = true;
-        } else {
+        else
             title.push_back(word);
-        }
     }
     for (std::string_view tag : polish)
         guess.remarks += (guess.remarks.empty() ? "" : " ") + std::string(tag);
     splitTitles(joined(title), guess);
-    if (guess.polish.empty() && guess.original.empty())
-        guess.polish = folder;
     return guess;
+}
+
+} // namespace
+
+TitleGuess guessTitle(const std::string &fileName, const std::string &folder)
+{
+    TitleGuess guess = guessFrom(fileName, true);
+    if (!guess.polish.empty() || !guess.original.empty())
+        return guess;
+    // Nothing left of the file's name: the folder names the film.
+    TitleGuess fromFolder = guessFrom(folder, false);
+    fromFolder.part = guess.part;
+    if (fromFolder.year.empty())
+        fromFolder.year = guess.year;
+    if (fromFolder.remarks.empty())
+        fromFolder.remarks = guess.remarks;
+    if (fromFolder.polish.empty() && fromFolder.original.empty())
+        fromFolder.polish = folder;
+    return fromFolder;
 }
 
 } // namespace welarik

@@ -128,6 +128,23 @@ TEST(Scan, PartsOfOneFilmJoinAndNonVideosAreSkipped)
               std::string::npos);
 }
 
+TEST(Scan, ADvdFolderIsOneFilmNamedByTheFolderAboveVideoTs)
+{
+    test::TempDir dir;
+    const fs::path video = dir.path() / "Potop (1974)" / "VIDEO_TS";
+    fs::create_directories(video);
+    for (const char *name : {"VIDEO_TS.VOB", "VTS_01_0.VOB", "VTS_01_1.VOB", "VTS_01_2.VOB"})
+        fs::copy_file(media("mpeg2_ac3.vob"), video / name);
+    MediaReader reader;
+    const std::vector<ScanRow> rows
+        = scanRows(readVideoFiles(findVideoFiles(dir.path()), reader), dir.path());
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].polish, "Potop");
+    EXPECT_EQ(rows[0].year, "1974");
+    EXPECT_EQ(rows[0].parts, 2);
+    EXPECT_EQ(rows[0].texts[size_t(ProbeEdit::Czas)], "00:00:04");
+}
+
 TEST(ScanAdd, OwnNumbersComeFromThePoolThenTheHighestAndOneNumberIsShared)
 {
     MemCatalogue m({7, 3}, 5);

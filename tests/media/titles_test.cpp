@@ -98,7 +98,10 @@ TEST(TitleGuess, RealLookingNames)
 
 TEST(TitleGuess, NothingLeftGivesTheFolderAndDvdPartsAreParts)
 {
-    EXPECT_EQ(guessTitle("DVDRip.XviD.avi", "Rejs 1970").polish, "Rejs 1970");
+    // The folder's name is guessed the same way.
+    EXPECT_EQ(guessTitle("DVDRip.XviD.avi", "Rejs 1970").polish, "Rejs");
+    EXPECT_EQ(guessTitle("DVDRip.XviD.avi", "Rejs 1970").year, "1970");
+    EXPECT_EQ(guessTitle("DVDRip.avi", "DVDRip").polish, "DVDRip");
     EXPECT_EQ(guessTitle("cd1.avi", "Potop").polish, "Potop");
     EXPECT_EQ(guessTitle("cd1.avi", "Potop").part, 1);
     const TitleGuess vob = guessTitle("VTS_01_2.VOB", "Seksmisja");
