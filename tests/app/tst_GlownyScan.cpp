@@ -16,7 +16,10 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QTimer>
 #include <QRadioButton>
 #include <QTableWidget>
 #include <QTest>
@@ -198,6 +201,45 @@ private slots:
         // A cancelled folder choice does nothing at all.
         m_w->Skanujhdd1->trigger();
         QCOMPARE(m_w->dbfFilmy.recordCount(), before + 3);
+    }
+
+    void progressShowsTheFileAndCancelStopsTheScan()
+    {
+        desktop().queueFileName(qs(m_films));
+        m_w->cmdTOpen->trigger();
+        const fs::path many = m_dir->path() / "wiele";
+        fs::create_directories(many);
+        for (int i = 0; i < 300; ++i)
+            fs::copy_file(media("h264_aac.mp4"), many / ("Film." + std::to_string(i) + ".mp4"));
+        const int before = m_w->dbfFilmy.recordCount();
+        QStringList labels;
+        bool previewShown = false;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, [&] {
+            QWidget *modal = QApplication::activeModalWidget();
+            previewShown = previewShown || qobject_cast<ScanDialog *>(modal);
+            auto *progress = qobject_cast<QProgressDialog *>(modal);
+            if (!progress || !progress->isVisible())
+                return;
+            labels << progress->labelText();
+            if (labels.last().startsWith(u"Skanowanie: ")) {
+                watch.stop();
+                const auto buttons = progress->findChildren<QPushButton *>();
+                QCOMPARE(buttons.size(), 1);
+                QCOMPARE(buttons.front()->text(), u"Anuluj"_qs);
+                QTest::mouseClick(buttons.front(), Qt::LeftButton);
+            }
+        });
+        watch.start(5);
+        desktop().queueFileName(qs(many.string()));
+        m_w->Skanujhdd1->trigger();
+        QVERIFY(!labels.isEmpty());
+        const QRegularExpression shown(u"^Skanowanie: (\\d+) z 300 — Film\\.\\d+\\.mp4$"_qs);
+        QVERIFY2(shown.match(labels.last()).hasMatch(), qPrintable(labels.last()));
+        QVERIFY(shown.match(labels.last()).captured(1).toInt() < 300);
+        QVERIFY(!previewShown);
+        QVERIFY(!m_w->scanDialog->isVisible());
+        QCOMPARE(m_w->dbfFilmy.recordCount(), before);
     }
 };
 

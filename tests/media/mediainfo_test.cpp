@@ -299,8 +299,12 @@ TEST(MediaMapping, NumbersAreParsedWithoutTheLocaleAndNonsenseCountsAsMissing)
     // A decimal comma in the process's locale changes nothing.
     const char *old = std::setlocale(LC_NUMERIC, "pl_PL.UTF-8");
     const ProbeResult r = mediaTexts(mediaFacts(lookup));
+    // The library's own numbers, read under that locale, too.
+    MediaReader reader;
+    const ProbeResult mp4 = probeVideo(media("h264_aac.mp4").string(), reader).result;
     if (old)
         std::setlocale(LC_NUMERIC, "C");
+    EXPECT_EQ(text(mp4, ProbeEdit::Fps), "23.98");
     EXPECT_EQ(text(r, ProbeEdit::Rozmiar), "700.12 MB");
     EXPECT_EQ(text(r, ProbeEdit::Czas), "01:29:40");
     EXPECT_EQ(text(r, ProbeEdit::Rozdziel), "720 / 304");
