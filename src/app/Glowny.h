@@ -184,7 +184,7 @@ public:
     // The list editors' dialogs, set by the program once they are created.
     QDialog *genreListDialog = nullptr;
 
-    // "skanuj hdd" (GlownyScan.cpp): the disc scan and its preview dialog.
+    // "skanuj hdd" (GlownyScan.cpp): the disc scan and its preview dialog (made on first use).
     QAction *Skanujhdd1 = nullptr;
     ScanDialog *scanDialog = nullptr;
     void Skanujhdd1Click();

@@ -83,7 +83,6 @@ void TfmGlowny::buildScan()
 {
     Skanujhdd1->setEnabled(true); // the Tools menu itself follows the open catalogue
     connectGuarded(Skanujhdd1, &QAction::triggered, this, [this] { Skanujhdd1Click(); });
-    scanDialog = new ScanDialog(this);
 }
 
 void TfmGlowny::Skanujhdd1Click()
@@ -105,6 +104,9 @@ void TfmGlowny::Skanujhdd1Click()
         desktop.information(this, scan::nothingFound.toString().arg(folder));
         return;
     }
+    // Made on first use: the windows made at start are the program's specified ones.
+    if (!scanDialog)
+        scanDialog = new ScanDialog(this);
     scanDialog->setRows(rows, folder, skipped);
     if (scanDialog->exec() != QDialog::Accepted)
         return;
