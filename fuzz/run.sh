@@ -11,7 +11,7 @@ seconds=$2
 shift 2
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-    targets=(fuzz_dbf fuzz_dbt fuzz_mdx fuzz_probe)
+    targets=(fuzz_dbf fuzz_dbt fuzz_mdx fuzz_probe fuzz_media)
 fi
 out=$build/fuzz-run
 mkdir -p "$out"
@@ -30,6 +30,12 @@ run_one() {
     mkdir -p "$out/$target" "$out/$target-findings"
     local status=0
     mkdir -p "$samples/$target"
+    # The media target's seeds are the test videos.
+    if [ "$target" = fuzz_media ]; then
+        cp tests/data/media/*.* "$samples/$target/"
+        rm -f "$samples/$target/make.sh"
+    fi
+    mkdir -p "fuzz/corpus/$target"
     "$build/fuzz/$target" "$out/$target" "fuzz/corpus/$target" "$samples/$target" \
         -max_total_time="$seconds" \
         -timeout=60 -print_final_stats=1 -artifact_prefix="$out/$target-findings/" \

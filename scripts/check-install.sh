@@ -138,7 +138,7 @@ packaged=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { sub(/^\.\//, "", $6); print $6
     || fail "the package holds other files:"$'\n'"$(diff - <(echo "$packaged") <<< "$installed")"
 depends=$(dpkg-deb -f "$deb" Depends)
 names=$(sed 's/ *([^)]*)//g; s/, */\n/g' <<< "$depends")
-for dependency in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 qt6-qpa-plugins; do
+for dependency in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 qt6-qpa-plugins libmediainfo0v5; do
     grep -qxF "$dependency" <<< "$names" || fail "the package lacks $dependency: $depends"
 done
 echo "package $(basename "$deb"): $(wc -l <<< "$packaged") files; Depends: $depends"

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // welarik-avi FILE: runs the video file probe without a window and prints "FIELD<TAB>text" for
-// every edit the film editor would fill; a message or file error goes to standard error.
+// every edit the film editor would fill; a message or file error goes to standard error. AVI
+// files go through our AVI probe, every other video file through MediaInfoLib.
 
-#include "aviprobe.h"
+#include "videoprobe.h"
 
 #include <cstdio>
 #include <string>
@@ -13,7 +14,7 @@ int main(int argc, char **argv)
         std::fputs("usage: welarik-avi FILE\n", stderr);
         return 2;
     }
-    const welarik::ProbeResult result = welarik::probeVideoFile(argv[1]);
+    const welarik::ProbeResult result = welarik::probeAnyVideoFile(argv[1]);
     const std::string lines = welarik::probeReportLines(result);
     std::fwrite(lines.data(), 1, lines.size(), stdout);
     std::fflush(stdout);

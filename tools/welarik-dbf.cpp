@@ -21,6 +21,9 @@
 
 using namespace welarik;
 
+// dbf_scan.cpp
+int runScan(const std::vector<std::string> &args);
+
 namespace {
 
 constexpr int kExitFault = 1; // an error, or check found faults
@@ -41,6 +44,7 @@ const char *const kUsage
       "       welarik-dbf check --catalogue DIR [--films NAME] [--repair]\n"
       "       welarik-dbf pack FILE\n"
       "       welarik-dbf demo DIR [--films N] [--seed S] [--churn K]\n"
+      "       welarik-dbf scan DIR [--add FILMY.DBF]\n"
       "       welarik-dbf import FILE FILMY.DBF [--format csv|tellico|gcstar|xml|dbf]\n"
       "                          [--separator C] [--encoding E] [--duplicates]\n"
       "       welarik-dbf export FILMY.DBF --csv|--html|--xml [--tag T_PL]\n"
@@ -342,6 +346,8 @@ int main(int argc, char **argv)
             return tools::runLend(args);
         if (command == "return")
             return tools::runReturn(args);
+        if (command == "scan")
+            return runScan(args);
         if (command == "--help" || command == "-h") {
             std::cout << kUsage << tools::kLendingUsage;
             return 0;

@@ -107,6 +107,7 @@ TfmGlowny::TfmGlowny(QWidget *parent)
     buildQuickFind();
     buildLending();
     buildCatalogueTools();
+    buildScan();
 
     auto *central = new QWidget(this);
     auto *column = new QVBoxLayout(central);
@@ -303,7 +304,7 @@ void TfmGlowny::buildToolsMenu()
     addItem(Narzedzia1, "Import1", glowny::itemImport, none, false);
     addItem(Narzedzia1, "export1", glowny::itemExport, none, false);
     addItem(Narzedzia1, "Polaczbazy1", glowny::itemPolacz, none, false);
-    addItem(Narzedzia1, "Skanujhdd1", glowny::itemSkanuj, none, false);
+    Skanujhdd1 = addItem(Narzedzia1, "Skanujhdd1", glowny::itemSkanuj, none, false);
     addItem(Narzedzia1, "Autouzupelnienie1", glowny::itemAuto, none, false);
     Narzedzia1->addSeparator();
     Edytujgatunekfilmu1 = addItem(Narzedzia1,

@@ -10,6 +10,7 @@
 #include "catalogue.h"
 #include "importplan.h"
 #include "loans.h"
+#include "scan.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -33,6 +34,7 @@ namespace welarik {
 
 class DBNavigator;
 class QuickFind;
+class ScanDialog;
 class TableGrid;
 class TableModel;
 class TEStatusBar;
@@ -201,6 +203,11 @@ public:
 
     // The list editors' dialogs, set by the program once they are created.
     QDialog *genreListDialog = nullptr;
+
+    // "skanuj hdd" (GlownyScan.cpp): the disc scan and its preview dialog (made on first use).
+    QAction *Skanujhdd1 = nullptr;
+    ScanDialog *scanDialog = nullptr;
+    void Skanujhdd1Click();
     QDialog *friendsListDialog = nullptr;
 
     // Lending (GlownyLending.cpp): the loans of the open films table, the lend and return
@@ -279,6 +286,10 @@ private:
     void setExchangeCommandsEnabled(bool enabled);
     exchange::ImportTables importTables();
     std::optional<int64_t> showEditorUntilSaved();
+    void buildScan();
+    std::optional<std::vector<ScannedFile>> scanFilesWithProgress(const std::filesystem::path &dir);
+    void addScannedFilms(const std::vector<ScanRow> &rows, ScanNumbering numbering);
+    QString m_scanFolder;
     bool poolHolds(int64_t number);
     QAction *addItem(QMenu *menu,
                      const char *name,

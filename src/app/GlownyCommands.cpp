@@ -18,11 +18,11 @@
 #include "Guard.h"
 #include "ModalResult.h"
 #include "Pytanie.h"
+#include "cdnumber.h"
 
 #include <QAction>
 #include <QStringList>
 
-#include <charconv>
 #include <cstdint>
 #include <functional>
 
@@ -37,17 +37,6 @@ constexpr const char *kIdCd = "ID_CD";
 QString withReason(const QString &text, const std::exception &e)
 {
     return text + u'\n' + QString::fromUtf8(e.what());
-}
-
-// A number field's stored text as a number; blank reads as 0.
-int64_t numberOf(const std::string &text)
-{
-    const size_t begin = text.find_first_not_of(' ');
-    if (begin == std::string::npos)
-        return 0;
-    int64_t value = 0;
-    std::from_chars(text.data() + begin, text.data() + text.size(), value);
-    return value;
 }
 
 // The pool steps after a saved film: each runs even when one before it failed, and what failed
@@ -127,34 +116,7 @@ void TfmGlowny::Kasujfilm1Click()
 
 int32_t TfmGlowny::NextCdNumber(bool DropCurrent)
 {
-    if (DropCurrent && !dbfNrF.isEmpty())
-        dbfNrF.deleteRecord();
-    // A pool entry that a film already uses (a catalogue another program kept, an add whose
-    // pool step failed) is never handed out: it leaves the pool, or is stepped over while the
-    // pool cannot be changed.
-    for (dbfNrF.first(); !dbfNrF.isEmpty() && !dbfNrF.eof();) {
-        const int64_t pooled = dbfNrF.asInteger(kIdCd);
-        if (dbfFilmy.findInTag(kIdCd, std::to_string(pooled)) == 0)
-            return static_cast<int32_t>(pooled);
-        try {
-            dbfNrF.deleteRecord();
-            dbfNrF.first();
-        } catch (const StorageError &) {
-            dbfNrF.cancel();
-            dbfNrF.next();
-        }
-    }
-    // Every film counts, also one the view hides: its number is in use. The tag gives the
-    // highest number without touching the films table's order, filter or current record.
-    const uint32_t highest = dbfFilmy.lastInTag(kIdCd);
-    if (highest == 0)
-        return 1;
-    const int64_t number = numberOf(dbfFilmy.asStringOf(highest, kIdCd));
-    if (number >= INT32_MAX)
-        throw FieldError(dbfFilmy.fileName(),
-                         "ID_CD: no CD number is left after " + std::to_string(number));
-    dbfFilmy.gotoRecord(highest); // stays where it is when the view hides that film
-    return static_cast<int32_t>(number + 1);
+    return nextCdNumber(dbfFilmy, dbfNrF, DropCurrent);
 }
 
 std::optional<int64_t> TfmGlowny::showEditorUntilSaved()

@@ -13,6 +13,7 @@
 #include "Pictures.h"
 #include "Pytanie.h"
 #include "table.h"
+#include "videoprobe.h"
 
 #include <QApplication>
 #include <QFile>
@@ -565,8 +566,8 @@ void TdlgDopiszFilm::btnDopiszINFOClick()
 {
     if (!dlgOpenFilm.Execute(this))
         return;
-    StdProbeFile file;
-    applyProbeResult(probeVideoFile(toEnginePath(dlgOpenFilm.FileName), file));
+    // An AVI file goes through our AVI probe, any other through MediaInfoLib.
+    applyProbeResult(probeAnyVideoFile(toEnginePath(dlgOpenFilm.FileName)));
 }
 
 void TdlgDopiszFilm::btnDopiszWEBClick() {}

@@ -28,8 +28,10 @@ inline constexpr QStringView filmSaveQuestion = u"Czy chcesz zapisać dane ?";
 
 // The Open dialog of the file button: AVI files (preselected), other film files, all files.
 inline constexpr QStringView filmOpenFilter
-    = u"Pliki AVI (*.avi)|*.avi|Inne pliki filmowe (*.mpg; *.mpeg; *.asf)|*.mpg; *.mpeg; "
-      u"*.asf|Wszystkie pliki (*.*)|*.*";
+    = u"Pliki AVI (*.avi)|*.avi|"
+      u"Pliki wideo (*.avi *.mkv *.mp4 *.m4v *.mov *.webm *.mpg *.mpeg *.vob *.ts *.m2ts *.ogm "
+      u"*.ogv *.wmv *.asf *.divx *.flv)|*.avi;*.mkv;*.mp4;*.m4v;*.mov;*.webm;*.mpg;*.mpeg;*.vob;"
+      u"*.ts;*.m2ts;*.ogm;*.ogv;*.wmv;*.asf;*.divx;*.flv|Wszystkie pliki (*)|*";
 
 // Field labels.
 inline constexpr QStringView filmLabelIdCd = u"Nr CD: ";

@@ -71,6 +71,7 @@ private slots:
     void loadAndStore();
     void resultsAndKeys();
     void probeButton();
+    void probeButtonOtherFormats();
     void cleanup();
 };
 
@@ -277,9 +278,8 @@ void TestDopiszF::probeButton()
     f.table.edit();
     desktop->queueFileName(QString::fromStdString(avi));
     d.btnDopiszINFO->click();
-    QCOMPARE(desktop->lastFilter(),
-             u"Pliki AVI (*.avi)|*.avi|Inne pliki filmowe (*.mpg; *.mpeg; *.asf)|*.mpg; "
-             u"*.mpeg; *.asf|Wszystkie pliki (*.*)|*.*"_qs);
+    QVERIFY(desktop->lastFilter().startsWith(u"Pliki AVI (*.avi)|*.avi|Pliki wideo (*.avi *.mkv "));
+    QVERIFY(desktop->lastFilter().endsWith(u"|Wszystkie pliki (*)|*"));
     QVERIFY(desktop->shown().empty());
     const std::pair<DBEdit *, QString> expected[]
         = {{d.EditFPS, u"25.00"_qs},
@@ -322,6 +322,42 @@ void TestDopiszF::probeButton()
     QCOMPARE(desktop->lastText(MessageKind::DefaultError), u"File not found"_qs);
     QCOMPARE(d.EditCZAS->text(), u"1:00"_qs);
     QCOMPARE(d.EditFPS->text(), u"25.00"_qs);
+}
+
+void TestDopiszF::probeButtonOtherFormats()
+{
+    ScopedScriptedDesktop desktop;
+    Films f;
+    TdlgDopiszFilm &d = f.dlg;
+    const QString mediaDir = QStringLiteral(WELARIK_TEST_DATA_DIR "/media/");
+    f.table.edit();
+    d.EditVBITRATE->setText(QStringLiteral("stare"));
+    desktop->queueFileName(mediaDir + u"h264_ac3.mkv");
+    d.btnDopiszINFO->click();
+    QVERIFY(desktop->shown().empty());
+    const std::pair<DBEdit *, QString> expected[] = {{d.EditFPS, u"25.00"_qs},
+                                                     {d.EditROZMIAR, u"0.03 MB"_qs},
+                                                     {d.EditCZAS, u"00:00:02"_qs},
+                                                     {d.EditROZDZIEL, u"320 / 240"_qs},
+                                                     {d.EditCVIDEO, u"AVC (V_MPEG4/ISO/AVC)"_qs},
+                                                     {d.EditVBITRATE, u"40 Kbit/s"_qs},
+                                                     {d.EditCAUDIO, u"AC-3 (A_AC3)"_qs},
+                                                     {d.EditABITRATE, u"96 Kbit/s"_qs},
+                                                     {d.EditKANALY, u"6 kanałów (5.1)"_qs},
+                                                     {d.EditSAMPLE_R, u"48000 Hz"_qs}};
+    for (const auto &[edit, value] : expected)
+        QCOMPARE(edit->text(), value);
+    // A WebM file carries no bit rates: those edits are emptied, not left with the MKV's.
+    desktop->queueFileName(mediaDir + u"vp9_opus.webm");
+    d.btnDopiszINFO->click();
+    QCOMPARE(d.EditVBITRATE->text(), QString());
+    QCOMPARE(d.EditCVIDEO->text(), u"VP9 (V_VP9)"_qs);
+    // A text file under a video name: a plain message, no edit changes.
+    desktop->queueFileName(mediaDir + u"notes.mkv");
+    d.btnDopiszINFO->click();
+    QCOMPARE(desktop->lastText(MessageKind::Plain), u"To nie jest plik wideo"_qs);
+    QCOMPARE(d.EditCVIDEO->text(), u"VP9 (V_VP9)"_qs);
+    f.table.cancel();
 }
 
 void TestDopiszF::cleanup()

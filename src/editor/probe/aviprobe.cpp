@@ -321,6 +321,8 @@ std::string ProbeResult::errorText() const
         return std::string(kProbeNotAviMessage);
     case ProbeStatus::AnalysisFailed:
         return std::string(kProbeAnalysisMessage);
+    case ProbeStatus::NotVideo:
+        return std::string(kProbeNotVideoMessage);
     case ProbeStatus::FileFailed:
         return fileError.text();
     }

@@ -56,6 +56,8 @@ inline constexpr size_t kAviCodeSize = 4;
 // The messages the probe shows (plain message boxes with an OK button).
 inline constexpr std::string_view kProbeNotAviMessage = "To nie jest plik AVI";
 inline constexpr std::string_view kProbeAnalysisMessage = "Wystąpił błąd podczas analizy pliku";
+// Shown when a file of another container holds no picture the library recognises.
+inline constexpr std::string_view kProbeNotVideoMessage = "To nie jest plik wideo";
 
 // The fourteen values of the header, named by the letters of the table above.
 struct AviHeader
@@ -99,6 +101,8 @@ enum class ProbeStatus {
     Completed,      // all reads and all steps ran; the edits hold the new texts
     NotAvi,         // the form type is not "AVI": kProbeNotAviMessage, no edit changes
     AnalysisFailed, // a step failed: kProbeAnalysisMessage; edits of earlier steps changed
+    NotVideo,       // not AVI and no video the library knows: kProbeNotVideoMessage, no edit
+                    // changes
     FileFailed,     // opening or reading failed: ProbeResult::fileError, no edit changes;
                     // its text belongs in the default error box, not a plain message box
 };
