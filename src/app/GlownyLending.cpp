@@ -41,11 +41,20 @@ void TfmGlowny::buildLending()
     Zwroctenfilm1 = pmenuGrid->addAction(pictureIcon(u"open", 16), text::popupZwroc.toString());
     Zwroctenfilm1->setObjectName(QStringLiteral("Zwroctenfilm1"));
     Zwroctenfilm1->setVisible(false);
-    Edycja1->addSeparator();
     Wypozyczfilm1 = addItem(
         Edycja1, "Wypozyczfilm1", text::popupWypozycz, QKeySequence(Qt::CTRL | Qt::Key_W), false);
     Zwrocfilm1 = addItem(
         Edycja1, "Zwrocfilm1", text::popupZwroc, QKeySequence(Qt::CTRL | Qt::Key_R), false);
+    // The two lending items stand in a group of their own between the film commands and the
+    // deletions, so that the menu still ends with "Kasuj całą bazę".
+    const QList<QAction *> items = Edycja1->actions();
+    const qsizetype deletions = items.indexOf(Kasujfilm1);
+    QAction *separator = deletions > 0 ? items.at(deletions - 1) : Kasujfilm1;
+    for (QAction *item : {Wypozyczfilm1, Zwrocfilm1}) {
+        Edycja1->removeAction(item);
+        Edycja1->insertAction(separator, item);
+    }
+    Edycja1->insertSeparator(Wypozyczfilm1);
     for (QAction *lend : {Wypozycztenfilm1, Wypozyczfilm1})
         connectGuarded(lend, &QAction::triggered, this, [this] { Wypozycztenfilm1Click(); });
     for (QAction *give : {Zwroctenfilm1, Zwrocfilm1})

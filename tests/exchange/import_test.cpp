@@ -62,6 +62,7 @@ private:
         }
         void truncate(uint64_t s) override { m_file->truncate(s); }
         void flush() override { m_file->flush(); }
+        void sync() override { m_file->sync(); }
 
     private:
         OneFailureFileSystem &m_fs;

@@ -147,14 +147,14 @@ TEST(Scan, ADvdFolderIsOneFilmNamedByTheFolderAboveVideoTs)
 
 TEST(ScanAdd, OwnNumbersComeFromThePoolThenTheHighestAndOneNumberIsShared)
 {
-    MemCatalogue m({7, 3}, 5);
+    MemCatalogue m({7, 6}, 5);
     {
         Catalogue c(m.fs);
         m.open(c);
         std::vector<ScanRow> rows = {row("A"), row("B"), row("C"), row("D")};
         rows[2].checked = false;
         EXPECT_EQ(addScanRows(c.dbfFilmy, c.dbfNrF, rows, ScanNumbering::OwnNumbers),
-                  (std::vector<int32_t>{7, 3, 8}));
+                  (std::vector<int32_t>{7, 6, 8}));
         EXPECT_TRUE(m.numbers(c.dbfNrF).empty());
         EXPECT_EQ(addScanRows(c.dbfFilmy, c.dbfNrF, {row("E"), row("F")}, ScanNumbering::OneNumber),
                   (std::vector<int32_t>{9, 9}));
