@@ -34,7 +34,9 @@ public:
 const char *const kUsage = "usage: welarik-dbf info FILE\n"
                            "       welarik-dbf dump FILE [--tag NAME] [--filter EXPR] [--deleted]\n"
                            "       welarik-dbf check FILE [--repair]\n"
-                           "       welarik-dbf demo DIR [--films N] [--seed S] [--churn K]\n";
+                           "       welarik-dbf demo DIR [--films N] [--seed S] [--churn K]\n"
+                           "       welarik-dbf people FILE [--role R|S|Z|A]\n"
+                           "       welarik-dbf people FILE --add ROLE SURNAME [FIRST]\n";
 
 uint64_t parseCount(const std::string &option, const std::string &text)
 {
@@ -296,6 +298,10 @@ int runDemo(const std::vector<std::string> &args)
 
 } // namespace
 
+namespace welarik {
+int runPeople(const std::vector<std::string> &args); // dbf_people.cpp
+}
+
 int main(int argc, char **argv)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
@@ -314,6 +320,8 @@ int main(int argc, char **argv)
             return runCheck(args);
         if (command == "demo")
             return runDemo(args);
+        if (command == "people")
+            return welarik::runPeople(args);
         if (command == "--help" || command == "-h") {
             std::cout << kUsage;
             return 0;

@@ -103,6 +103,7 @@ public:
     QAction *Edytujgatunekfilmu1 = nullptr;
     QAction *Edytujznajomych1 = nullptr;
     QAction *Edytujdanedodatkowe1 = nullptr;
+    QAction *Autouzupelnienie1 = nullptr;
     QAction *Porzadkujbazy1 = nullptr;
     QAction *Sprawdzspojnoscbaz1 = nullptr;
     QAction *Ustawieniaprogramu1 = nullptr;
@@ -182,6 +183,10 @@ public:
     // The list editors' dialogs, set by the program once they are created.
     QDialog *genreListDialog = nullptr;
     QDialog *friendsListDialog = nullptr;
+    // The people list and the completion switch (GlownyPeople.cpp).
+    QDialog *peopleListDialog = nullptr;
+    void Edytujdanedodatkowe1Click();
+    void Autouzupelnienie1Click();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -213,6 +218,7 @@ private:
     void setCatalogueCommandsEnabled(bool enabled);
     void attachGridMenu(bool attach);
     void connectFilmCommands();
+    void connectPeopleCommands();
     std::optional<int64_t> showEditorUntilSaved();
     bool poolHolds(int64_t number);
     QAction *addItem(QMenu *menu,

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "DopiszF.h"
 
+#include "Completion.h"
 #include "DataSource.h"
 #include "Desktop.h"
 #include "DialogPicker.h"
@@ -12,6 +13,9 @@
 #include "ModalResult.h"
 #include "Pictures.h"
 #include "Pytanie.h"
+#include "Settings.h"
+#include "completion.h"
+#include "people.h"
 #include "table.h"
 
 #include <QApplication>
@@ -116,6 +120,7 @@ TdlgDopiszFilm::TdlgDopiszFilm(DataSource *dsFilmy, QWidget *parent)
     buildPanel(dsFilmy);
     layout->addWidget(panelDopisz, 1);
     arrangeTabOrder();
+    buildCompletion();
 
     connect(EditT_PL, &QLineEdit::textChanged, this, &TdlgDopiszFilm::FormPaint);
     connect(EditT_ORG, &QLineEdit::textChanged, this, &TdlgDopiszFilm::FormPaint);
@@ -395,10 +400,78 @@ void TdlgDopiszFilm::setLookupSources(DataSource *dsNrF,
                                       DataSource *dsDaneF)
 {
     m_dsNrF = dsNrF;
+    m_dsGatunekF = dsGatunekF;
+    m_dsDaneF = dsDaneF;
     dbeNr->setLookupTable(dsNrF ? dsNrF->table() : nullptr);
     dbeGatunek->setLookupTable(dsGatunekF ? dsGatunekF->table() : nullptr);
     for (DialogPicker *p : {dbeRezyser, dbeScenariu, dbeZdjecia, dbeAktorzy})
         p->setLookupTable(dsDaneF ? dsDaneF->table() : nullptr);
+}
+
+void TdlgDopiszFilm::setPersonAdder(std::function<bool(char role)> adder)
+{
+    const std::pair<DialogPicker *, char> pickers[]
+        = {{dbeRezyser, 'R'}, {dbeScenariu, 'S'}, {dbeZdjecia, 'Z'}, {dbeAktorzy, 'A'}};
+    for (const auto &[picker, role] : pickers) {
+        if (!adder) {
+            picker->setAction({}, nullptr);
+            continue;
+        }
+        picker->setAction(strings::filmAddPerson.toString(), [this, adder, role](Table &) {
+            if (!adder(role))
+                return false;
+            refreshCompletion(); // the new name is offered at once
+            return true;
+        });
+    }
+}
+
+void TdlgDopiszFilm::buildCompletion()
+{
+    // Lists: genres and actors; the rest hold one value.
+    for (const auto &[edit, list] : {std::pair{EditREZYSER, false},
+                                     std::pair{EditSCENARIU, false},
+                                     std::pair{EditZDJECIA, false},
+                                     std::pair{EditAKTORZY, true},
+                                     std::pair{EditGATUNEK, true},
+                                     std::pair{EditKRAJ, false},
+                                     std::pair{EditCVIDEO, false},
+                                     std::pair{EditCAUDIO, false}})
+        m_completers.push_back(new FieldCompleter(edit, list, this));
+}
+
+FieldCompleter *TdlgDopiszFilm::completion(const QLineEdit *edit) const
+{
+    for (FieldCompleter *c : m_completers) {
+        if (c->edit() == edit)
+            return c;
+    }
+    return nullptr;
+}
+
+void TdlgDopiszFilm::refreshCompletion()
+{
+    const bool on = panelDopisz->isEnabled() && Settings::autocomplete();
+    for (FieldCompleter *c : m_completers)
+        c->setEnabled(on);
+    if (!on)
+        return;
+    const auto tableOf = [](DataSource *source) {
+        return source ? source->table() : nullptr;
+    };
+    const CompletionValues values
+        = collectCompletionValues(films(), tableOf(m_dsDaneF), tableOf(m_dsGatunekF));
+    const std::pair<QLineEdit *, const std::vector<std::string> *> lists[]
+        = {{EditREZYSER, &values.people[0]},
+           {EditSCENARIU, &values.people[1]},
+           {EditZDJECIA, &values.people[2]},
+           {EditAKTORZY, &values.people[3]},
+           {EditGATUNEK, &values.genres},
+           {EditKRAJ, &values.countries},
+           {EditCVIDEO, &values.videoCodecs},
+           {EditCAUDIO, &values.audioCodecs}};
+    for (const auto &[edit, list] : lists)
+        completion(edit)->setValues(*list);
 }
 
 Table *TdlgDopiszFilm::films() const
@@ -583,6 +656,7 @@ TdlgPytanie &TdlgDopiszFilm::questionDialog()
 void TdlgDopiszFilm::showEvent(QShowEvent *e)
 {
     FormActivate();
+    runGuarded([this] { refreshCompletion(); });
     if (const QScreen *screen = this->screen())
         move(screen->availableGeometry().center() - frameGeometry().center() + pos());
     // Key preview: Esc and Enter reach the dialog before the focused control.
@@ -593,6 +667,8 @@ void TdlgDopiszFilm::showEvent(QShowEvent *e)
 void TdlgDopiszFilm::hideEvent(QHideEvent *e)
 {
     qApp->removeEventFilter(this);
+    for (FieldCompleter *c : m_completers)
+        c->setEnabled(false);
     QDialog::hideEvent(e);
 }
 

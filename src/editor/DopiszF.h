@@ -13,9 +13,11 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QGroupBox;
 class QLabel;
+class QLineEdit;
 class QToolBar;
 class QToolButton;
 
@@ -23,6 +25,7 @@ namespace welarik {
 
 class DataSource;
 class DBCheckBox;
+class FieldCompleter;
 class DialogPicker;
 class DropDownPicker;
 class Table;
@@ -44,6 +47,17 @@ public:
     // The pickers' lookup tables, reached through the main window's data sources: the pool of
     // free numbers, the genres, the people. Until they are set the pickers have no table.
     void setLookupSources(DataSource *dsNrF, DataSource *dsGatunekF, DataSource *dsDaneF);
+
+    // Adds a person of a role (R, S, Z, A) and makes it the people table's current record;
+    // true when one was saved. Given one, each people picker's dialog offers "Dodaj osobę...".
+    void setPersonAdder(std::function<bool(char role)> adder);
+
+    // Completion of the text edits (Completion.h), switched by the program's setting and
+    // filled once each time the dialog is shown in add or correct mode: the four people edits
+    // from the people table by role, the genre edit from the genre table, country and codecs
+    // from the films. nullptr for an edit without completion.
+    FieldCompleter *completion(const QLineEdit *edit) const;
+    void refreshCompletion();
 
     // The question dialog the OK action asks through. Without one the editor makes its own.
     void setQuestionDialog(TdlgPytanie *dialog) { m_question = dialog; }
@@ -150,6 +164,10 @@ private:
 
     DataSource *m_dsFilmy = nullptr;
     DataSource *m_dsNrF = nullptr;
+    DataSource *m_dsGatunekF = nullptr;
+    DataSource *m_dsDaneF = nullptr;
+    std::vector<FieldCompleter *> m_completers;
+    void buildCompletion();
     TdlgPytanie *m_question = nullptr;
     std::unique_ptr<TdlgPytanie> m_ownQuestion;
 };
