@@ -66,6 +66,9 @@ QGroupBox *makeGroup(QWidget *parent, const QString &name)
 }
 
 constexpr int kPickerWidth = 21;
+// Films read per idle step for completion: a few milliseconds.
+constexpr uint32_t kFilmValuesStep = 5000;
+constexpr int kFilmValuesDelayMs = 300;
 constexpr int kPeopleGridHeight = 209;
 
 // A people picker sets its role's filter also when its dialog opens, so a second choice made
@@ -406,6 +409,16 @@ void TdlgDopiszFilm::setLookupSources(DataSource *dsNrF,
     dbeGatunek->setLookupTable(dsGatunekF ? dsGatunekF->table() : nullptr);
     for (DialogPicker *p : {dbeRezyser, dbeScenariu, dbeZdjecia, dbeAktorzy})
         p->setLookupTable(dsDaneF ? dsDaneF->table() : nullptr);
+    // Any change of the people or the genres (also a filter) has them read at the next showing.
+    m_sideValuesDirty = true;
+    for (DataSource *source : {dsGatunekF, dsDaneF}) {
+        if (!source)
+            continue;
+        for (auto signal :
+             {&DataSource::tableOpened, &DataSource::tableClosed, &DataSource::tableDataChanged}) {
+            connect(source, signal, this, [this] { m_sideValuesDirty = true; });
+        }
+    }
 }
 
 void TdlgDopiszFilm::setPersonAdder(std::function<bool(char role)> adder)
@@ -438,6 +451,37 @@ void TdlgDopiszFilm::buildCompletion()
                                      std::pair{EditCVIDEO, false},
                                      std::pair{EditCAUDIO, false}})
         m_completers.push_back(new FieldCompleter(edit, list, this));
+
+    // The films' values are read anew for each opening of the films table, while idle.
+    m_filmValuesStep.setInterval(0);
+    connect(&m_filmValuesStep, &QTimer::timeout, this, [this] { readFilmValues(); });
+    connect(m_dsFilmy, &DataSource::tableOpened, this, [this] {
+        m_filmValues.reset();
+        m_filmValuesDirty = true;
+        // After the opening has shown its first rows.
+        QTimer::singleShot(kFilmValuesDelayMs, this, [this] {
+            if (Settings::autocomplete() && !m_filmValues.complete() && films()->isOpen())
+                m_filmValuesStep.start();
+        });
+    });
+    connect(m_dsFilmy, &DataSource::tableClosed, this, [this] {
+        m_filmValuesStep.stop();
+        m_filmValues.reset();
+        m_filmValuesDirty = true;
+    });
+}
+
+void TdlgDopiszFilm::readFilmValues()
+{
+    // A read error here stops the idle reading silently: the next showing reads the rest and
+    // reports it.
+    try {
+        m_filmValuesDirty = true;
+        if (m_filmValues.step(*films(), kFilmValuesStep))
+            m_filmValuesStep.stop();
+    } catch (const std::exception &) {
+        m_filmValuesStep.stop();
+    }
 }
 
 FieldCompleter *TdlgDopiszFilm::completion(const QLineEdit *edit) const
@@ -459,19 +503,32 @@ void TdlgDopiszFilm::refreshCompletion()
     const auto tableOf = [](DataSource *source) {
         return source ? source->table() : nullptr;
     };
-    const CompletionValues values
-        = collectCompletionValues(films(), tableOf(m_dsDaneF), tableOf(m_dsGatunekF));
-    const std::pair<QLineEdit *, const std::vector<std::string> *> lists[]
-        = {{EditREZYSER, &values.people[0]},
-           {EditSCENARIU, &values.people[1]},
-           {EditZDJECIA, &values.people[2]},
-           {EditAKTORZY, &values.people[3]},
-           {EditGATUNEK, &values.genres},
-           {EditKRAJ, &values.countries},
-           {EditCVIDEO, &values.videoCodecs},
-           {EditCAUDIO, &values.audioCodecs}};
-    for (const auto &[edit, list] : lists)
-        completion(edit)->setValues(*list);
+    m_filmValuesStep.stop();
+    if (films() && films()->isOpen() && !m_filmValues.complete()) {
+        m_filmValues.step(*films(), UINT32_MAX);
+        m_filmValuesDirty = true;
+    }
+    // Only what changed since the last showing is read and sorted again.
+    CompletionValues values;
+    if (m_sideValuesDirty) {
+        values = collectCompletionValues(nullptr, tableOf(m_dsDaneF), tableOf(m_dsGatunekF));
+        const std::pair<QLineEdit *, const std::vector<std::string> *> lists[]
+            = {{EditREZYSER, &values.people[0]},
+               {EditSCENARIU, &values.people[1]},
+               {EditZDJECIA, &values.people[2]},
+               {EditAKTORZY, &values.people[3]},
+               {EditGATUNEK, &values.genres}};
+        for (const auto &[edit, list] : lists)
+            completion(edit)->setValues(*list);
+        m_sideValuesDirty = false;
+    }
+    if (m_filmValuesDirty) {
+        m_filmValues.fill(values);
+        completion(EditKRAJ)->setValues(values.countries);
+        completion(EditCVIDEO)->setValues(values.videoCodecs);
+        completion(EditCAUDIO)->setValues(values.audioCodecs);
+        m_filmValuesDirty = false;
+    }
 }
 
 Table *TdlgDopiszFilm::films() const
@@ -636,6 +693,17 @@ int TdlgDopiszFilm::exec()
     if (scriptedRun)
         return scriptedRun(*this);
     return QDialog::exec();
+}
+
+void TdlgDopiszFilm::done(int result)
+{
+    if (result == mrOk) {
+        m_filmValues.add(EditKRAJ->text().toStdString(),
+                         EditCVIDEO->text().toStdString(),
+                         EditCAUDIO->text().toStdString());
+        m_filmValuesDirty = true;
+    }
+    QDialog::done(result);
 }
 
 void TdlgDopiszFilm::reject()

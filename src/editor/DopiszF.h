@@ -7,9 +7,11 @@
 // the record.
 
 #include "aviprobe.h"
+#include "completion.h"
 
 #include <QDialog>
 #include <QString>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -56,8 +58,12 @@ public:
     // filled once each time the dialog is shown in add or correct mode: the four people edits
     // from the people table by role, the genre edit from the genre table, country and codecs
     // from the films. nullptr for an edit without completion.
+    // The films' countries and codecs are read once per opening of the films table, in steps
+    // while the program is idle (see FilmValues); a showing before they are all read reads the
+    // rest at once. ready: every film has been read.
     FieldCompleter *completion(const QLineEdit *edit) const;
     void refreshCompletion();
+    bool filmValuesReady() const { return m_filmValues.complete(); }
 
     // The question dialog the OK action asks through. Without one the editor makes its own.
     void setQuestionDialog(TdlgPytanie *dialog) { m_question = dialog; }
@@ -143,6 +149,8 @@ public:
     std::function<int(TdlgDopiszFilm &)> scriptedRun;
 
     void reject() override;
+    // A save (result 1) adds the film's country and codecs to the values completion offers.
+    void done(int result) override;
 
 protected:
     void showEvent(QShowEvent *e) override;
@@ -167,7 +175,12 @@ private:
     DataSource *m_dsGatunekF = nullptr;
     DataSource *m_dsDaneF = nullptr;
     std::vector<FieldCompleter *> m_completers;
+    FilmValues m_filmValues;
+    bool m_filmValuesDirty = true; // the films' completers lag behind m_filmValues
+    bool m_sideValuesDirty = true; // people or genres changed since the last showing
+    QTimer m_filmValuesStep;
     void buildCompletion();
+    void readFilmValues();
     TdlgPytanie *m_question = nullptr;
     std::unique_ptr<TdlgPytanie> m_ownQuestion;
 };

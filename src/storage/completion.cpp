@@ -45,6 +45,47 @@ collectCompletionValues(const Table *films, const Table *people, const Table *ge
     return values;
 }
 
+void FilmValues::reset()
+{
+    m_next = 1;
+    m_complete = false;
+    for (auto &set : m_values)
+        set.clear();
+}
+
+bool FilmValues::step(const Table &films, uint32_t count)
+{
+    if (m_complete || !films.isOpen())
+        return m_complete;
+    const uint32_t last = count >= UINT32_MAX - m_next ? UINT32_MAX : m_next + count - 1;
+    const auto lists = films.distinctTexts({{"KRAJ"}, {"CVIDEO"}, {"CAUDIO"}}, ' ', m_next, last);
+    for (size_t k = 0; k < m_values.size(); ++k)
+        m_values[k].insert(lists[k].begin(), lists[k].end());
+    if (last >= films.physicalRecordCount())
+        m_complete = true;
+    else
+        m_next = last + 1;
+    return m_complete;
+}
+
+void FilmValues::add(const std::string &kraj, const std::string &cvideo, const std::string &caudio)
+{
+    const std::string *texts[] = {&kraj, &cvideo, &caudio};
+    for (size_t k = 0; k < m_values.size(); ++k) {
+        const std::string &t = *texts[k];
+        const size_t begin = t.find_first_not_of(' ');
+        if (begin != std::string::npos)
+            m_values[k].insert(t.substr(begin, t.find_last_not_of(' ') - begin + 1));
+    }
+}
+
+void FilmValues::fill(CompletionValues &values) const
+{
+    values.countries.assign(m_values[0].begin(), m_values[0].end());
+    values.videoCodecs.assign(m_values[1].begin(), m_values[1].end());
+    values.audioCodecs.assign(m_values[2].begin(), m_values[2].end());
+}
+
 size_t completionStart(std::string_view text, bool list)
 {
     if (!list)

@@ -1169,6 +1169,11 @@ std::string trimmedText(const std::string &text)
 
 } // namespace
 
+uint32_t Table::physicalRecordCount() const
+{
+    return d->isOpen() ? d->engine->recordCount() : 0;
+}
+
 std::vector<std::vector<std::string>>
 Table::distinctTexts(const std::vector<std::vector<std::string>> &columns,
                      char separator,

@@ -181,6 +181,8 @@ public:
     // The same reads on any record without moving (for grids and lists); a text hook runs
     // with the table's reads pointed at that record.
     std::string asStringOf(uint32_t recno, const std::string &field) const;
+    // The records in the file, deleted ones included (the last record number); 0 when closed.
+    uint32_t physicalRecordCount() const;
     // The distinct values of columns over the records first..last in record order (deleted
     // records skipped, the filter ignored). A column is one or more character fields; its value
     // in a record is their texts without leading and trailing blanks, joined by separator. For

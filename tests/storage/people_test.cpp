@@ -211,3 +211,33 @@ TEST(People, DistinctTextsOnAForeignTable)
     ASSERT_FALSE(field.empty());
     EXPECT_EQ(asSet(t.distinctTexts({{field}}).front()), walked(t, field));
 }
+
+TEST(People, FilmValuesInStepsAndAdded)
+{
+    DemoCatalogue c;
+    Table &films = c.catalogue.dbfFilmy;
+    FilmValues whole;
+    EXPECT_TRUE(whole.step(films, UINT32_MAX));
+    FilmValues steps;
+    int calls = 0;
+    while (!steps.step(films, 7))
+        ++calls;
+    EXPECT_GE(calls, int(films.physicalRecordCount() / 7) - 1);
+    CompletionValues a, b;
+    whole.fill(a);
+    steps.fill(b);
+    EXPECT_EQ(a.countries, b.countries);
+    EXPECT_EQ(a.audioCodecs, b.audioCodecs);
+    EXPECT_EQ(asSet(a.countries), walked(films, "KRAJ"));
+
+    // A saved film's values join; blank ones do not; reset forgets.
+    steps.add("  Islandia ", "", "Opus");
+    steps.fill(b);
+    EXPECT_EQ(asSet(b.countries).count("Islandia"), 1u);
+    EXPECT_EQ(b.videoCodecs, a.videoCodecs);
+    EXPECT_EQ(asSet(b.audioCodecs).count("Opus"), 1u);
+    steps.reset();
+    EXPECT_FALSE(steps.complete());
+    steps.fill(b);
+    EXPECT_TRUE(b.countries.empty());
+}
