@@ -142,15 +142,18 @@ double msSince(std::chrono::steady_clock::time_point start)
         .count();
 }
 
-// Opens the films table again; with idle set, lets the program be idle until the editor has
-// read the films' values, and returns how long that took.
+// Opens the films and people tables again; with idle set, lets the program be idle until the
+// editor has read the values again, and returns how long that took.
 double reopen(TfmGlowny &w, TdlgDopiszFilm &editor, bool idle)
 {
     w.dbfFilmy.close();
     w.dbfFilmy.open();
     w.dbfFilmy.first();
+    // The people are read again at the next showing too, as at the first one of a run.
+    w.dbfDaneF.close();
+    w.dbfDaneF.open();
     const auto start = std::chrono::steady_clock::now();
-    while (idle && !editor.filmValuesReady() && msSince(start) < 10000)
+    while (idle && !editor.completionReady() && msSince(start) < 10000)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
     return msSince(start);
 }

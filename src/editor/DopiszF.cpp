@@ -69,6 +69,7 @@ constexpr int kPickerWidth = 21;
 // Films read per idle step for completion: a few milliseconds.
 constexpr uint32_t kFilmValuesStep = 5000;
 constexpr int kFilmValuesDelayMs = 300;
+constexpr int kSideValuesDelayMs = 200;
 constexpr int kPeopleGridHeight = 209;
 
 // A people picker sets its role's filter also when its dialog opens, so a second choice made
@@ -416,7 +417,11 @@ void TdlgDopiszFilm::setLookupSources(DataSource *dsNrF,
             continue;
         for (auto signal :
              {&DataSource::tableOpened, &DataSource::tableClosed, &DataSource::tableDataChanged}) {
-            connect(source, signal, this, [this] { m_sideValuesDirty = true; });
+            connect(source, signal, this, [this] {
+                m_sideValuesDirty = true;
+                // Read again while idle, once the changes have settled.
+                m_sideValuesRead.start();
+            });
         }
     }
 }
@@ -451,6 +456,18 @@ void TdlgDopiszFilm::buildCompletion()
                                      std::pair{EditCVIDEO, false},
                                      std::pair{EditCAUDIO, false}})
         m_completers.push_back(new FieldCompleter(edit, list, this));
+
+    // People and genres are read again while idle after they changed (a showing before that
+    // reads them itself); a read error waits for the showing, which reports it.
+    m_sideValuesRead.setSingleShot(true);
+    m_sideValuesRead.setInterval(kSideValuesDelayMs);
+    connect(&m_sideValuesRead, &QTimer::timeout, this, [this] {
+        try {
+            if (m_sideValuesDirty && Settings::autocomplete() && !isVisible())
+                readSideValues();
+        } catch (const std::exception &) {
+        }
+    });
 
     // The films' values are read anew for each opening of the films table, while idle.
     m_filmValuesStep.setInterval(0);
@@ -500,28 +517,15 @@ void TdlgDopiszFilm::refreshCompletion()
         c->setEnabled(on);
     if (!on)
         return;
-    const auto tableOf = [](DataSource *source) {
-        return source ? source->table() : nullptr;
-    };
     m_filmValuesStep.stop();
     if (films() && films()->isOpen() && !m_filmValues.complete()) {
         m_filmValues.step(*films(), UINT32_MAX);
         m_filmValuesDirty = true;
     }
-    // Only what changed since the last showing is read and sorted again.
+    // Only what changed since it was last read is read and sorted again.
+    if (m_sideValuesDirty)
+        readSideValues();
     CompletionValues values;
-    if (m_sideValuesDirty) {
-        values = collectCompletionValues(nullptr, tableOf(m_dsDaneF), tableOf(m_dsGatunekF));
-        const std::pair<QLineEdit *, const std::vector<std::string> *> lists[]
-            = {{EditREZYSER, &values.people[0]},
-               {EditSCENARIU, &values.people[1]},
-               {EditZDJECIA, &values.people[2]},
-               {EditAKTORZY, &values.people[3]},
-               {EditGATUNEK, &values.genres}};
-        for (const auto &[edit, list] : lists)
-            completion(edit)->setValues(*list);
-        m_sideValuesDirty = false;
-    }
     if (m_filmValuesDirty) {
         m_filmValues.fill(values);
         completion(EditKRAJ)->setValues(values.countries);
@@ -529,6 +533,24 @@ void TdlgDopiszFilm::refreshCompletion()
         completion(EditCAUDIO)->setValues(values.audioCodecs);
         m_filmValuesDirty = false;
     }
+}
+
+void TdlgDopiszFilm::readSideValues()
+{
+    const auto tableOf = [](DataSource *source) {
+        return source ? source->table() : nullptr;
+    };
+    const CompletionValues values
+        = collectCompletionValues(nullptr, tableOf(m_dsDaneF), tableOf(m_dsGatunekF));
+    const std::pair<QLineEdit *, const std::vector<std::string> *> lists[]
+        = {{EditREZYSER, &values.people[0]},
+           {EditSCENARIU, &values.people[1]},
+           {EditZDJECIA, &values.people[2]},
+           {EditAKTORZY, &values.people[3]},
+           {EditGATUNEK, &values.genres}};
+    for (const auto &[edit, list] : lists)
+        completion(edit)->setValues(*list);
+    m_sideValuesDirty = false;
 }
 
 Table *TdlgDopiszFilm::films() const
@@ -737,6 +759,8 @@ void TdlgDopiszFilm::hideEvent(QHideEvent *e)
     qApp->removeEventFilter(this);
     for (FieldCompleter *c : m_completers)
         c->setEnabled(false);
+    if (m_sideValuesDirty)
+        m_sideValuesRead.start();
     QDialog::hideEvent(e);
 }
 

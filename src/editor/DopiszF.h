@@ -60,10 +60,11 @@ public:
     // from the films. nullptr for an edit without completion.
     // The films' countries and codecs are read once per opening of the films table, in steps
     // while the program is idle (see FilmValues); a showing before they are all read reads the
-    // rest at once. ready: every film has been read.
+    // rest at once.
     FieldCompleter *completion(const QLineEdit *edit) const;
     void refreshCompletion();
-    bool filmValuesReady() const { return m_filmValues.complete(); }
+    // Every value is read: a showing now reads nothing.
+    bool completionReady() const { return m_filmValues.complete() && !m_sideValuesDirty; }
 
     // The question dialog the OK action asks through. Without one the editor makes its own.
     void setQuestionDialog(TdlgPytanie *dialog) { m_question = dialog; }
@@ -179,6 +180,8 @@ private:
     bool m_filmValuesDirty = true; // the films' completers lag behind m_filmValues
     bool m_sideValuesDirty = true; // people or genres changed since the last showing
     QTimer m_filmValuesStep;
+    QTimer m_sideValuesRead;
+    void readSideValues();
     void buildCompletion();
     void readFilmValues();
     TdlgPytanie *m_question = nullptr;
