@@ -25,6 +25,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 
@@ -58,6 +59,7 @@ private:
     std::unique_ptr<Program> m_program;
     TfmGlowny *m_w = nullptr;
     std::string m_films;
+    QTemporaryDir m_config;
 
     void start()
     {
@@ -91,6 +93,14 @@ private:
     }
 
 private slots:
+    void initTestCase()
+    {
+        // A settings file of this test's own: other tests may run at the same time.
+        QVERIFY(m_config.isValid());
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+        QVERIFY(Settings::filePath().startsWith(m_config.path()));
+    }
+
     void init()
     {
         QFile::remove(Settings::filePath());

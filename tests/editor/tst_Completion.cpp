@@ -16,6 +16,8 @@
 
 #include <QAbstractItemView>
 #include <QCompleter>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace welarik;
@@ -88,7 +90,16 @@ class TestCompletion : public QObject
 {
     Q_OBJECT
 
+    QTemporaryDir m_config;
+
 private slots:
+    void initTestCase()
+    {
+        // A settings file of this test's own: other tests may run at the same time.
+        QVERIFY(m_config.isValid());
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+    }
+
     void offersAndEnterTakes()
     {
         Editor e;
