@@ -45,6 +45,8 @@ const char *const kUsage
       "       welarik-dbf pack FILE\n"
       "       welarik-dbf demo DIR [--films N] [--seed S] [--churn K]\n"
       "       welarik-dbf scan DIR [--add FILMY.DBF]\n"
+      "       welarik-dbf people FILE [--role R|S|Z|A]\n"
+      "       welarik-dbf people FILE --add ROLE SURNAME [FIRST]\n"
       "       welarik-dbf import FILE FILMY.DBF [--format csv|tellico|gcstar|xml|dbf]\n"
       "                          [--separator C] [--encoding E] [--duplicates]\n"
       "       welarik-dbf export FILMY.DBF --csv|--html|--xml [--tag T_PL]\n"
@@ -311,6 +313,10 @@ int runDemo(const std::vector<std::string> &args)
 
 } // namespace
 
+namespace welarik {
+int runPeople(const std::vector<std::string> &args); // dbf_people.cpp
+}
+
 int main(int argc, char **argv)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
@@ -348,6 +354,8 @@ int main(int argc, char **argv)
             return tools::runReturn(args);
         if (command == "scan")
             return runScan(args);
+        if (command == "people")
+            return welarik::runPeople(args);
         if (command == "--help" || command == "-h") {
             std::cout << kUsage << tools::kLendingUsage;
             return 0;

@@ -305,7 +305,7 @@ void TfmGlowny::buildToolsMenu()
     addItem(Narzedzia1, "export1", glowny::itemExport, none, false);
     addItem(Narzedzia1, "Polaczbazy1", glowny::itemPolacz, none, false);
     Skanujhdd1 = addItem(Narzedzia1, "Skanujhdd1", glowny::itemSkanuj, none, false);
-    addItem(Narzedzia1, "Autouzupelnienie1", glowny::itemAuto, none, false);
+    Autouzupelnienie1 = addItem(Narzedzia1, "Autouzupelnienie1", glowny::itemAuto, none, true);
     Narzedzia1->addSeparator();
     Edytujgatunekfilmu1 = addItem(Narzedzia1,
                                   "Edytujgatunekfilmu1",
@@ -321,7 +321,8 @@ void TfmGlowny::buildToolsMenu()
                                    "Edytujdanedodatkowe1",
                                    glowny::itemEdytujDane,
                                    QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_D),
-                                   false);
+                                   true);
+    connectPeopleCommands();
     connectGuarded(
         Edytujgatunekfilmu1, &QAction::triggered, this, [this] { Edytujgatunekfilmu1Click(); });
     connectGuarded(

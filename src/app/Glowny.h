@@ -112,6 +112,7 @@ public:
     QAction *Edytujgatunekfilmu1 = nullptr;
     QAction *Edytujznajomych1 = nullptr;
     QAction *Edytujdanedodatkowe1 = nullptr;
+    QAction *Autouzupelnienie1 = nullptr;
     QAction *Porzadkujbazy1 = nullptr;
     QAction *Sprawdzspojnoscbaz1 = nullptr;
     QAction *Ustawieniaprogramu1 = nullptr;
@@ -209,6 +210,10 @@ public:
     ScanDialog *scanDialog = nullptr;
     void Skanujhdd1Click();
     QDialog *friendsListDialog = nullptr;
+    // The people list and the completion switch (GlownyPeople.cpp).
+    QDialog *peopleListDialog = nullptr;
+    void Edytujdanedodatkowe1Click();
+    void Autouzupelnienie1Click();
 
     // Lending (GlownyLending.cpp): the loans of the open films table, the lend and return
     // commands in the grid's pop-up menu and in "&Edycja", the editor's loan line, the lent
@@ -285,6 +290,7 @@ private:
     void connectExchangeCommands();
     void setExchangeCommandsEnabled(bool enabled);
     exchange::ImportTables importTables();
+    void connectPeopleCommands();
     std::optional<int64_t> showEditorUntilSaved();
     void buildScan();
     std::optional<std::vector<ScannedFile>> scanFilesWithProgress(const std::filesystem::path &dir);

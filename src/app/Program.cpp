@@ -6,6 +6,8 @@
 #include "GDane.h"
 #include "GatunekF.h"
 #include "Glowny.h"
+#include "ODane.h"
+#include "Osoby.h"
 #include "Pytanie.h"
 #include "ZDane.h"
 #include "Znajomi.h"
@@ -37,6 +39,8 @@ TdlgGatunekF *dlgGatunekF = nullptr;
 TdlgGDane *dlgGDane = nullptr;
 TdlgZnajomi *dlgZnajomi = nullptr;
 TdlgZDane *dlgZDane = nullptr;
+TdlgOsoby *dlgOsoby = nullptr;
+TdlgODane *dlgODane = nullptr;
 
 namespace {
 
@@ -202,6 +206,14 @@ Program::Program()
     dlgZnajomi->setQuestionDialog(dlgPytanie);
     fmGlowny->genreListDialog = dlgGatunekF;
     fmGlowny->friendsListDialog = dlgZnajomi;
+    m_osoby = std::make_unique<TdlgOsoby>(fmGlowny->dsDaneF, fmGlowny);
+    dlgOsoby = m_osoby.get();
+    m_oDane = std::make_unique<TdlgODane>(fmGlowny);
+    dlgODane = m_oDane.get();
+    dlgOsoby->setPersonDialog(dlgODane);
+    dlgOsoby->setQuestionDialog(dlgPytanie);
+    fmGlowny->peopleListDialog = dlgOsoby;
+    dlgDopiszFilm->setPersonAdder([](char role) { return dlgOsoby->addPerson(role); });
     QApplication::setWindowIcon(programIcon());
     QGuiApplication::setDesktopFileName(QStringLiteral(WELARIK_APP_ID));
 }
@@ -210,6 +222,10 @@ Program::~Program()
 {
     fmGlowny->genreListDialog = nullptr;
     fmGlowny->friendsListDialog = nullptr;
+    fmGlowny->peopleListDialog = nullptr;
+    dlgDopiszFilm->setPersonAdder(nullptr);
+    dlgODane = nullptr;
+    dlgOsoby = nullptr;
     dlgZDane = nullptr;
     dlgZnajomi = nullptr;
     dlgGDane = nullptr;
@@ -217,6 +233,8 @@ Program::~Program()
     dlgPytanie = nullptr;
     dlgDopiszFilm = nullptr;
     fmGlowny = nullptr;
+    m_oDane.reset();
+    m_osoby.reset();
     m_zDane.reset();
     m_znajomi.reset();
     m_gDane.reset();

@@ -20,6 +20,8 @@ class TdlgGatunekF;
 class TdlgGDane;
 class TdlgZnajomi;
 class TdlgZDane;
+class TdlgOsoby;
+class TdlgODane;
 
 // One global reference per window, as the program reaches them from anywhere.
 extern TfmGlowny *fmGlowny;
@@ -29,6 +31,8 @@ extern TdlgGatunekF *dlgGatunekF;
 extern TdlgGDane *dlgGDane;
 extern TdlgZnajomi *dlgZnajomi;
 extern TdlgZDane *dlgZDane;
+extern TdlgOsoby *dlgOsoby;
+extern TdlgODane *dlgODane;
 
 // The program folder (ending with '/'): executableDir itself when it holds a folder BAZY (the
 // portable layout), otherwise the user's data folder, $XDG_DATA_HOME/welarik/ (by default
@@ -83,6 +87,8 @@ private:
     std::unique_ptr<TdlgGDane> m_gDane;
     std::unique_ptr<TdlgZnajomi> m_znajomi;
     std::unique_ptr<TdlgZDane> m_zDane;
+    std::unique_ptr<TdlgOsoby> m_osoby;
+    std::unique_ptr<TdlgODane> m_oDane;
 };
 
 } // namespace welarik

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "DopiszF.h"
 
+#include "Completion.h"
 #include "DataSource.h"
 #include "Desktop.h"
 #include "DialogPicker.h"
@@ -12,6 +13,9 @@
 #include "ModalResult.h"
 #include "Pictures.h"
 #include "Pytanie.h"
+#include "Settings.h"
+#include "completion.h"
+#include "people.h"
 #include "table.h"
 #include "videoprobe.h"
 
@@ -63,6 +67,10 @@ QGroupBox *makeGroup(QWidget *parent, const QString &name)
 }
 
 constexpr int kPickerWidth = 21;
+// Films read per idle step for completion: a few milliseconds.
+constexpr uint32_t kFilmValuesStep = 5000;
+constexpr int kFilmValuesDelayMs = 300;
+constexpr int kSideValuesDelayMs = 200;
 constexpr int kPeopleGridHeight = 209;
 
 // A people picker sets its role's filter also when its dialog opens, so a second choice made
@@ -127,6 +135,7 @@ TdlgDopiszFilm::TdlgDopiszFilm(DataSource *dsFilmy, QWidget *parent)
     right->addWidget(lbWypozyczenie);
     layout->addLayout(right, 1);
     arrangeTabOrder();
+    buildCompletion();
 
     connect(EditT_PL, &QLineEdit::textChanged, this, &TdlgDopiszFilm::FormPaint);
     connect(EditT_ORG, &QLineEdit::textChanged, this, &TdlgDopiszFilm::FormPaint);
@@ -406,10 +415,153 @@ void TdlgDopiszFilm::setLookupSources(DataSource *dsNrF,
                                       DataSource *dsDaneF)
 {
     m_dsNrF = dsNrF;
+    m_dsGatunekF = dsGatunekF;
+    m_dsDaneF = dsDaneF;
     dbeNr->setLookupTable(dsNrF ? dsNrF->table() : nullptr);
     dbeGatunek->setLookupTable(dsGatunekF ? dsGatunekF->table() : nullptr);
     for (DialogPicker *p : {dbeRezyser, dbeScenariu, dbeZdjecia, dbeAktorzy})
         p->setLookupTable(dsDaneF ? dsDaneF->table() : nullptr);
+    // Any change of the people or the genres (also a filter) has them read at the next showing.
+    m_sideValuesDirty = true;
+    for (DataSource *source : {dsGatunekF, dsDaneF}) {
+        if (!source)
+            continue;
+        for (auto signal :
+             {&DataSource::tableOpened, &DataSource::tableClosed, &DataSource::tableDataChanged}) {
+            connect(source, signal, this, [this] {
+                m_sideValuesDirty = true;
+                // Read again while idle, once the changes have settled.
+                m_sideValuesRead.start();
+            });
+        }
+    }
+}
+
+void TdlgDopiszFilm::setPersonAdder(std::function<bool(char role)> adder)
+{
+    const std::pair<DialogPicker *, char> pickers[]
+        = {{dbeRezyser, 'R'}, {dbeScenariu, 'S'}, {dbeZdjecia, 'Z'}, {dbeAktorzy, 'A'}};
+    for (const auto &[picker, role] : pickers) {
+        if (!adder) {
+            picker->setAction({}, nullptr);
+            continue;
+        }
+        picker->setAction(strings::filmAddPerson.toString(), [this, adder, role](Table &) {
+            if (!adder(role))
+                return false;
+            refreshCompletion(); // the new name is offered at once
+            return true;
+        });
+    }
+}
+
+void TdlgDopiszFilm::buildCompletion()
+{
+    // Lists: genres and actors; the rest hold one value.
+    for (const auto &[edit, list] : {std::pair{EditREZYSER, false},
+                                     std::pair{EditSCENARIU, false},
+                                     std::pair{EditZDJECIA, false},
+                                     std::pair{EditAKTORZY, true},
+                                     std::pair{EditGATUNEK, true},
+                                     std::pair{EditKRAJ, false},
+                                     std::pair{EditCVIDEO, false},
+                                     std::pair{EditCAUDIO, false}})
+        m_completers.push_back(new FieldCompleter(edit, list, this));
+
+    // People and genres are read again while idle after they changed (a showing before that
+    // reads them itself); a read error waits for the showing, which reports it.
+    m_sideValuesRead.setSingleShot(true);
+    m_sideValuesRead.setInterval(kSideValuesDelayMs);
+    connect(&m_sideValuesRead, &QTimer::timeout, this, [this] {
+        try {
+            if (m_sideValuesDirty && Settings::autocomplete() && !isVisible())
+                readSideValues();
+        } catch (const std::exception &) {
+        }
+    });
+
+    // The films' values are read anew for each opening of the films table, while idle.
+    m_filmValuesStep.setInterval(0);
+    connect(&m_filmValuesStep, &QTimer::timeout, this, [this] { readFilmValues(); });
+    connect(m_dsFilmy, &DataSource::tableOpened, this, [this] {
+        m_filmValues.reset();
+        m_filmValuesDirty = true;
+        // After the opening has shown its first rows.
+        QTimer::singleShot(kFilmValuesDelayMs, this, [this] {
+            if (Settings::autocomplete() && !m_filmValues.complete() && films()->isOpen())
+                m_filmValuesStep.start();
+        });
+    });
+    connect(m_dsFilmy, &DataSource::tableClosed, this, [this] {
+        m_filmValuesStep.stop();
+        m_filmValues.reset();
+        m_filmValuesDirty = true;
+    });
+}
+
+void TdlgDopiszFilm::readFilmValues()
+{
+    // A read error here stops the idle reading silently: the next showing reads the rest and
+    // reports it.
+    try {
+        m_filmValuesDirty = true;
+        if (m_filmValues.step(*films(), kFilmValuesStep))
+            m_filmValuesStep.stop();
+    } catch (const std::exception &) {
+        m_filmValuesStep.stop();
+    }
+}
+
+FieldCompleter *TdlgDopiszFilm::completion(const QLineEdit *edit) const
+{
+    for (FieldCompleter *c : m_completers) {
+        if (c->edit() == edit)
+            return c;
+    }
+    return nullptr;
+}
+
+void TdlgDopiszFilm::refreshCompletion()
+{
+    const bool on = panelDopisz->isEnabled() && Settings::autocomplete();
+    for (FieldCompleter *c : m_completers)
+        c->setEnabled(on);
+    if (!on)
+        return;
+    m_filmValuesStep.stop();
+    if (films() && films()->isOpen() && !m_filmValues.complete()) {
+        m_filmValues.step(*films(), UINT32_MAX);
+        m_filmValuesDirty = true;
+    }
+    // Only what changed since it was last read is read and sorted again.
+    if (m_sideValuesDirty)
+        readSideValues();
+    CompletionValues values;
+    if (m_filmValuesDirty) {
+        m_filmValues.fill(values);
+        completion(EditKRAJ)->setValues(values.countries);
+        completion(EditCVIDEO)->setValues(values.videoCodecs);
+        completion(EditCAUDIO)->setValues(values.audioCodecs);
+        m_filmValuesDirty = false;
+    }
+}
+
+void TdlgDopiszFilm::readSideValues()
+{
+    const auto tableOf = [](DataSource *source) {
+        return source ? source->table() : nullptr;
+    };
+    const CompletionValues values
+        = collectCompletionValues(nullptr, tableOf(m_dsDaneF), tableOf(m_dsGatunekF));
+    const std::pair<QLineEdit *, const std::vector<std::string> *> lists[]
+        = {{EditREZYSER, &values.people[0]},
+           {EditSCENARIU, &values.people[1]},
+           {EditZDJECIA, &values.people[2]},
+           {EditAKTORZY, &values.people[3]},
+           {EditGATUNEK, &values.genres}};
+    for (const auto &[edit, list] : lists)
+        completion(edit)->setValues(*list);
+    m_sideValuesDirty = false;
 }
 
 Table *TdlgDopiszFilm::films() const
@@ -579,6 +731,17 @@ int TdlgDopiszFilm::exec()
     return QDialog::exec();
 }
 
+void TdlgDopiszFilm::done(int result)
+{
+    if (result == mrOk) {
+        m_filmValues.add(EditKRAJ->text().toStdString(),
+                         EditCVIDEO->text().toStdString(),
+                         EditCAUDIO->text().toStdString());
+        m_filmValuesDirty = true;
+    }
+    QDialog::done(result);
+}
+
 void TdlgDopiszFilm::reject()
 {
     // The close box answers Cancel.
@@ -597,6 +760,7 @@ TdlgPytanie &TdlgDopiszFilm::questionDialog()
 void TdlgDopiszFilm::showEvent(QShowEvent *e)
 {
     FormActivate();
+    runGuarded([this] { refreshCompletion(); });
     if (const QScreen *screen = this->screen())
         move(screen->availableGeometry().center() - frameGeometry().center() + pos());
     // Key preview: Esc and Enter reach the dialog before the focused control.
@@ -607,6 +771,10 @@ void TdlgDopiszFilm::showEvent(QShowEvent *e)
 void TdlgDopiszFilm::hideEvent(QHideEvent *e)
 {
     qApp->removeEventFilter(this);
+    for (FieldCompleter *c : m_completers)
+        c->setEnabled(false);
+    if (m_sideValuesDirty)
+        m_sideValuesRead.start();
     QDialog::hideEvent(e);
 }
 

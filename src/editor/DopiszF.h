@@ -7,15 +7,19 @@
 // the record.
 
 #include "aviprobe.h"
+#include "completion.h"
 
 #include <QDialog>
 #include <QString>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QGroupBox;
 class QLabel;
+class QLineEdit;
 class QToolBar;
 class QToolButton;
 
@@ -23,6 +27,7 @@ namespace welarik {
 
 class DataSource;
 class DBCheckBox;
+class FieldCompleter;
 class DialogPicker;
 class DropDownPicker;
 class Table;
@@ -44,6 +49,22 @@ public:
     // The pickers' lookup tables, reached through the main window's data sources: the pool of
     // free numbers, the genres, the people. Until they are set the pickers have no table.
     void setLookupSources(DataSource *dsNrF, DataSource *dsGatunekF, DataSource *dsDaneF);
+
+    // Adds a person of a role (R, S, Z, A) and makes it the people table's current record;
+    // true when one was saved. Given one, each people picker's dialog offers "Dodaj osobę...".
+    void setPersonAdder(std::function<bool(char role)> adder);
+
+    // Completion of the text edits (Completion.h), switched by the program's setting and
+    // filled once each time the dialog is shown in add or correct mode: the four people edits
+    // from the people table by role, the genre edit from the genre table, country and codecs
+    // from the films. nullptr for an edit without completion.
+    // The films' countries and codecs are read once per opening of the films table, in steps
+    // while the program is idle (see FilmValues); a showing before they are all read reads the
+    // rest at once.
+    FieldCompleter *completion(const QLineEdit *edit) const;
+    void refreshCompletion();
+    // Every value is read: a showing now reads nothing.
+    bool completionReady() const { return m_filmValues.complete() && !m_sideValuesDirty; }
 
     // The question dialog the OK action asks through. Without one the editor makes its own.
     void setQuestionDialog(TdlgPytanie *dialog) { m_question = dialog; }
@@ -134,6 +155,8 @@ public:
     std::function<int(TdlgDopiszFilm &)> scriptedRun;
 
     void reject() override;
+    // A save (result 1) adds the film's country and codecs to the values completion offers.
+    void done(int result) override;
 
 protected:
     void showEvent(QShowEvent *e) override;
@@ -155,6 +178,17 @@ private:
 
     DataSource *m_dsFilmy = nullptr;
     DataSource *m_dsNrF = nullptr;
+    DataSource *m_dsGatunekF = nullptr;
+    DataSource *m_dsDaneF = nullptr;
+    std::vector<FieldCompleter *> m_completers;
+    FilmValues m_filmValues;
+    bool m_filmValuesDirty = true; // the films' completers lag behind m_filmValues
+    bool m_sideValuesDirty = true; // people or genres changed since the last showing
+    QTimer m_filmValuesStep;
+    QTimer m_sideValuesRead;
+    void readSideValues();
+    void buildCompletion();
+    void readFilmValues();
     TdlgPytanie *m_question = nullptr;
     std::unique_ptr<TdlgPytanie> m_ownQuestion;
 };

@@ -58,4 +58,7 @@ inline constexpr QStringView filmLabelSampleR = u"Sample Rate: ";
 inline constexpr QStringView filmLabelFps = u"FPS: ";
 inline constexpr QStringView filmLabelABitrate = u"Audio Bitrate: ";
 
+// The people pickers' dialog: adds a person of the picker's role.
+inline constexpr QStringView filmAddPerson = u"Dodaj osobę...";
+
 } // namespace welarik::strings

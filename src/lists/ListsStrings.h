@@ -55,4 +55,26 @@ inline constexpr QStringView genreSaveFailed = u"Nie udało się zapisać gatunk
 inline constexpr QStringView personSaveFailed = u"Nie udało się zapisać danych osoby.";
 inline constexpr QStringView personDeleteFailed = u"Nie udało się skasować osoby.";
 
+// People list window and person dialog.
+inline constexpr QStringView peopleListCaption = u"Edycja osób";
+inline constexpr QStringView peopleRoleAll = u"Wszyscy";
+inline constexpr QStringView peopleRoleR = u"Reżyserzy";
+inline constexpr QStringView peopleRoleS = u"Scenarzyści";
+inline constexpr QStringView peopleRoleZ = u"Operatorzy";
+inline constexpr QStringView peopleRoleA = u"Aktorzy";
+// A person's role in the grid and the person dialog's drop-down.
+inline constexpr QStringView roleR = u"Reżyser";
+inline constexpr QStringView roleS = u"Scenarzysta";
+inline constexpr QStringView roleZ = u"Operator";
+inline constexpr QStringView roleA = u"Aktor";
+inline constexpr QStringView peopleDeleteQuestion
+    = u"Czy na pewno skasować tą osobę?\rFilmy, w których ją wpisano, nie zmienią się.";
+inline constexpr QStringView peopleCaptionAdd = u"Dopisanie nowej osoby";
+inline constexpr QStringView peopleCaptionCorrect = u"Poprawianie danych osoby";
+inline constexpr QStringView peopleCaptionShow = u"Dane osoby";
+inline constexpr QStringView peopleLabelTyp = u"&Rola:";
+inline constexpr QStringView peopleLabelImie = u"&Imię:";
+inline constexpr QStringView peopleLabelNazwisko = u"&Nazwisko:";
+inline constexpr QStringView peopleNoSurname = u"Podaj nazwisko osoby.";
+
 } // namespace welarik::strings

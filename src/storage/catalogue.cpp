@@ -95,7 +95,7 @@ TableLayout peopleLayout()
 {
     return {kPeopleFile,
             {{"TYP", 'C', 1}, {"IMIE", 'C', 50}, {"NAZWISKO", 'C', 50}},
-            {{"NAZWISKO", "NAZWISKO"}}};
+            {{"NAZWISKO", "UPPER(NAZWISKO)"}}};
 }
 
 TableLayout genresLayout()

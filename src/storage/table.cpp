@@ -12,7 +12,9 @@
 #include <future>
 #include <map>
 #include <optional>
+#include <string_view>
 #include <thread>
+#include <unordered_set>
 
 namespace welarik {
 
@@ -1260,6 +1262,102 @@ std::string Table::asString(const std::string &field) const
     if (hook != d->hooks.end() && hook->second)
         return hook->second(const_cast<Table &>(*this));
     return rawString(field);
+}
+
+namespace {
+
+struct BytesHash
+{
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const noexcept
+    {
+        return std::hash<std::string_view>{}(s);
+    }
+};
+
+std::string_view trimmedBytes(const uint8_t *bytes, size_t length)
+{
+    std::string_view s(reinterpret_cast<const char *>(bytes), length);
+    const size_t begin = s.find_first_not_of(' ');
+    if (begin == std::string_view::npos)
+        return {};
+    return s.substr(begin, s.find_last_not_of(' ') - begin + 1);
+}
+
+std::string trimmedText(const std::string &text)
+{
+    const size_t begin = text.find_first_not_of(' ');
+    if (begin == std::string::npos)
+        return {};
+    return text.substr(begin, text.find_last_not_of(' ') - begin + 1);
+}
+
+} // namespace
+
+uint32_t Table::physicalRecordCount() const
+{
+    return d->isOpen() ? d->engine->recordCount() : 0;
+}
+
+std::vector<std::vector<std::string>>
+Table::distinctTexts(const std::vector<std::vector<std::string>> &columns,
+                     char separator,
+                     uint32_t first,
+                     uint32_t last) const
+{
+    if (!d->isOpen())
+        throw StateError(m_fileName, m_name + ": table is not open");
+    std::vector<std::vector<int>> index(columns.size());
+    for (size_t k = 0; k < columns.size(); ++k) {
+        for (const std::string &name : columns[k]) {
+            index[k].push_back(d->engineFieldOf(name));
+            if (d->engine->fields()[size_t(index[k].back())].type != 'C')
+                throw FieldError(m_fileName,
+                                 m_name + ": field " + name + " is not a character field");
+        }
+    }
+    std::vector<std::unordered_set<std::string, BytesHash, std::equal_to<>>> seen(columns.size());
+    std::vector<std::vector<std::string>> out(columns.size());
+    last = std::min(last, d->engine->recordCount());
+    if (first < 1 || first > last)
+        return out;
+    const FieldList &fields = d->engine->fields();
+    std::string key;
+    const auto joined = [&](const std::vector<int> &parts, auto &&part) {
+        key.clear();
+        bool any = false;
+        for (size_t p = 0; p < parts.size(); ++p) {
+            if (p > 0)
+                key += separator;
+            const std::string_view text = part(parts[p]);
+            any = any || !text.empty();
+            key += text;
+        }
+        return any;
+    };
+    d->engine->scan(
+        [&](uint32_t r, const uint8_t *record) {
+            if (record[0] == '*')
+                return r < last;
+            for (size_t k = 0; k < index.size(); ++k) {
+                const bool any = joined(index[k], [&](int f) {
+                    const FieldDesc &desc = fields[size_t(f)];
+                    return trimmedBytes(record + desc.offset, desc.length);
+                });
+                if (!any || seen[k].find(std::string_view(key)) != seen[k].end())
+                    continue;
+                seen[k].insert(key);
+                std::vector<std::string> texts;
+                for (int f : index[k])
+                    texts.push_back(trimmedText(d->engine->fieldText(record, f)));
+                size_t t = 0;
+                joined(index[k], [&](int) { return std::string_view(texts[t++]); });
+                out[k].push_back(key);
+            }
+            return r < last;
+        },
+        first);
+    return out;
 }
 
 std::string Table::rawString(const std::string &field) const

@@ -201,6 +201,19 @@ public:
     void
     scanAll(const std::vector<std::string> &fields,
             const std::function<bool(uint32_t, const std::vector<std::string> &)> &visit) const;
+    // The records in the file, deleted ones included (the last record number); 0 when closed.
+    uint32_t physicalRecordCount() const;
+    // The distinct values of columns over the records first..last in record order (deleted
+    // records skipped, the filter ignored). A column is one or more character fields; its value
+    // in a record is their texts without leading and trailing blanks, joined by separator. For
+    // each column every value once, in no particular order; a value whose parts are all empty
+    // is left out. One pass in chunks over the table file; each distinct value is decoded once.
+    // FieldError for a field the table lacks or that is no character field.
+    std::vector<std::vector<std::string>>
+    distinctTexts(const std::vector<std::vector<std::string>> &columns,
+                  char separator = ' ',
+                  uint32_t first = 1,
+                  uint32_t last = UINT32_MAX) const;
     void setString(const std::string &field, const std::string &value);
     void setInteger(const std::string &field, int64_t value);
     void setBoolean(const std::string &field, bool value);

@@ -104,6 +104,15 @@ LookupDialog::LookupDialog(Table &table, const LookupDialogSettings &settings, Q
         connect(btnCancel, &QPushButton::clicked, this, [this] { done(mrCancel); });
     }
 
+    if (!settings.actionText.isEmpty()) {
+        btnAction = new QPushButton(settings.actionText, this);
+        btnAction->setObjectName(QStringLiteral("btnAction"));
+        btnAction->setAutoDefault(false);
+        connect(btnAction, &QPushButton::clicked, this, [this] {
+            runGuarded([this] { runAction(); });
+        });
+    }
+
     m_delay.setSingleShot(true);
     m_delay.setInterval(settings.searchDelay > 0 ? settings.searchDelay : kDefaultSearchDelayMs);
     connect(&m_delay, &QTimer::timeout, this, [this] { runGuarded([this] { searchNow(); }); });
@@ -216,8 +225,10 @@ void LookupDialog::layoutParts()
     const int columnsWidth = columnsPixelWidth(grid, m_model->visibleColumns());
     const int maxWidth = m_settings.maxWidth > 0 ? m_settings.maxWidth : screenRect.width() - 40;
     int width = qMin(columnsWidth + scrollBar + frame, maxWidth);
-    if (btnOk)
-        width = qMax(width, btnOk->sizeHint().width() + kMargin + btnCancel->sizeHint().width());
+    int buttons = btnOk ? btnOk->sizeHint().width() + kMargin + btnCancel->sizeHint().width() : 0;
+    if (btnAction)
+        buttons += btnAction->sizeHint().width() + (btnOk ? 2 * kMargin : 0);
+    width = qMax(width, buttons);
     const bool horizontalBar = columnsWidth + scrollBar + frame > width;
     grid->setHorizontalScrollBarPolicy(horizontalBar ? Qt::ScrollBarAlwaysOn
                                                      : Qt::ScrollBarAlwaysOff);
@@ -256,7 +267,16 @@ void LookupDialog::layoutParts()
         btnCancel->setGeometry(
             kMargin + width - cancel.width(), y, cancel.width(), cancel.height());
         btnOk->setGeometry(btnCancel->x() - kMargin - ok.width(), y, ok.width(), ok.height());
+        if (btnAction) {
+            const QSize action = btnAction->sizeHint();
+            btnAction->setGeometry(kMargin, y, action.width(), action.height());
+        }
         y += qMax(ok.height(), cancel.height());
+    } else if (btnAction) {
+        y += kMargin;
+        const QSize action = btnAction->sizeHint();
+        btnAction->setGeometry(kMargin, y, action.width(), action.height());
+        y += action.height();
     }
     setFixedSize(width + 2 * kMargin, y + kMargin);
     move(screenRect.center() - QPoint(this->width() / 2, this->height() / 2));
@@ -311,6 +331,21 @@ void LookupDialog::search(const QString &text)
         m_table.findNearest(key.toStdString());
     else
         m_table.findPrefix(key.toStdString());
+}
+
+void LookupDialog::runAction()
+{
+    if (!m_settings.action || !m_settings.action(m_table))
+        return;
+    // The new record: the searched text no longer describes the highlight.
+    m_delay.stop();
+    edSearch->clear();
+    m_lastSearched.clear();
+    const int current = m_model->currentRow();
+    if (current >= 0) {
+        grid->scrollTo(m_model->index(current, 0));
+        grid->setFocus();
+    }
 }
 
 void LookupDialog::done(int result)

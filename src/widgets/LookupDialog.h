@@ -30,6 +30,8 @@
 #include <QDialog>
 #include <QTimer>
 
+#include <functional>
+
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -57,6 +59,11 @@ struct LookupDialogSettings
     int maxHeight = 209; // the grid's height, at most the screen's height less 200
     EditCharCase charCase = ecNormal;
     int searchDelay = 0; // milliseconds; 0: 100
+    // An extra button at the left of the button row (none while actionText is empty). Its
+    // click runs action over the table; when that returns true, the table's current record is
+    // highlighted and the grid takes the focus. The dialog stays open either way.
+    QString actionText;
+    std::function<bool(Table &)> action;
 };
 
 // The dialog's settings as the controls that open it (the dialog picker, the quick find)
@@ -82,6 +89,12 @@ public:
     void setCharCase(EditCharCase charCase) { m_settings.charCase = charCase; }
     int searchDelay() const { return m_settings.searchDelay; }
     void setSearchDelay(int ms) { m_settings.searchDelay = ms; }
+    const QString &actionText() const { return m_settings.actionText; }
+    void setAction(const QString &text, std::function<bool(Table &)> action)
+    {
+        m_settings.actionText = text;
+        m_settings.action = std::move(action);
+    }
 
 protected:
     LookupDialogSettings m_settings;
@@ -103,6 +116,7 @@ public:
     QComboBox *cbSearchBy = nullptr; // nullptr without opShowSearchBy
     QPushButton *btnOk = nullptr;    // nullptr without opShowOKCancel
     QPushButton *btnCancel = nullptr;
+    QPushButton *btnAction = nullptr; // nullptr without an action
 
     TableModel *model() const { return m_model; }
     // The field the search box searches: the first key field of the selected tag.
@@ -132,6 +146,7 @@ private:
     void chooseEntry(int index);
     bool searchKey(const QKeyEvent *event) const;
     void search(const QString &text);
+    void runAction();
 
     Table &m_table;
     LookupDialogSettings m_settings;

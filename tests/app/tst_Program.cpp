@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The program's start-up: the seven windows created once, in their order, over the main
-// window's data sources; and the two list commands of the main window's menu, by their keys,
+// The program's start-up: the windows created once, in their order, over the main
+// window's data sources; and the three list commands of the main window's menu, by their keys,
 // showing the list windows modally on the films page only.
 
 #include "Desktop.h"
 #include "FieldBinding.h"
 #include "GatunekF.h"
 #include "Glowny.h"
+#include "Osoby.h"
 #include "Program.h"
 #include "Pytanie.h"
 #include "TableModel.h"
@@ -49,7 +50,9 @@ private slots:
                               QStringLiteral("dlgGatunekF"),
                               QStringLiteral("dlgGDane"),
                               QStringLiteral("dlgZnajomi"),
-                              QStringLiteral("dlgZDane")}));
+                              QStringLiteral("dlgZDane"),
+                              QStringLiteral("dlgOsoby"),
+                              QStringLiteral("dlgODane")}));
         QVERIFY(dlgGatunekF && dlgGDane && dlgZnajomi && dlgZDane);
 
         fmGlowny->setProgramDir(QString::fromStdString(dir.path().string()));
@@ -90,11 +93,24 @@ private slots:
         fmGlowny->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(fmGlowny));
 
+        // Ctrl+Alt+D: the people list.
+        ModalHelper<TdlgOsoby> people([](TdlgOsoby *d) {
+            QVERIFY(d->isModal());
+            QCOMPARE(d->gridModel->rowCount(), fmGlowny->dbfDaneF.recordCount());
+            QTest::mouseClick(d->cmdOOk, Qt::LeftButton);
+        });
+        QTest::keyClick(fmGlowny, Qt::Key_D, Qt::ControlModifier | Qt::AltModifier);
+        QTRY_VERIFY(people.ran());
+        QVERIFY(!dlgOsoby->isVisible());
+        fmGlowny->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(fmGlowny));
+
         // On another page the commands do nothing.
         fmGlowny->pgGlowny->setCurrentIndex(1);
         ModalHelper<QDialog> none([](QDialog *d) { d->close(); }, 300);
         QTest::keyClick(fmGlowny, Qt::Key_G, Qt::ControlModifier | Qt::AltModifier);
         QTest::keyClick(fmGlowny, Qt::Key_Z, Qt::ControlModifier | Qt::AltModifier);
+        QTest::keyClick(fmGlowny, Qt::Key_D, Qt::ControlModifier | Qt::AltModifier);
         QTest::qWait(400);
         QVERIFY(!none.ran());
         QVERIFY(desktop->shown().empty());
