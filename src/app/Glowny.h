@@ -190,7 +190,7 @@ public:
     // which no view mark stands for (view number 0); F5 and the views clear it.
     QAction *Zaawansowane1 = nullptr;
     QMenu *menuTSzukaj = nullptr; // the drop-down of cmdTSzukaj
-    SearchDialog *dlgSzukaj = nullptr;
+    SearchDialog *dlgSzukaj = nullptr; // made at its first use
     void Zaawansowane1Click();
     void applySearch(const std::string &expression);
     // Help and about (GlownyHelp.cpp). F1 in a dialog opens the help at the dialog's section.

@@ -16,8 +16,6 @@ namespace welarik {
 
 void TfmGlowny::buildSearchCommands()
 {
-    dlgSzukaj = new SearchDialog([this](const std::string &expression) { applySearch(expression); },
-                                 this);
     connectGuarded(Zaawansowane1, &QAction::triggered, this, [this] { Zaawansowane1Click(); });
 
     // The tool button's drop-down: quick find, advanced search and the three views, each
@@ -58,8 +56,13 @@ void TfmGlowny::buildSearchCommands()
 
 void TfmGlowny::Zaawansowane1Click()
 {
-    if (filmsPageActive() && dbfFilmy.isOpen())
-        dlgSzukaj->exec();
+    if (!filmsPageActive() || !dbfFilmy.isOpen())
+        return;
+    // Made at the first use, so that the windows made at start stay those of the program.
+    if (!dlgSzukaj)
+        dlgSzukaj = new SearchDialog(
+            [this](const std::string &expression) { applySearch(expression); }, this);
+    dlgSzukaj->exec();
 }
 
 void TfmGlowny::applySearch(const std::string &expression)

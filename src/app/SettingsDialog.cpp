@@ -49,8 +49,8 @@ SettingsDialog::SettingsDialog(QWidget *parent)
     folderLine->addWidget(reset);
     folderColumn->addLayout(folderLine);
     auto *note = new QLabel(
-        QStringLiteral("Pusty: folder BAZY obok katalogu programu. Zmiana działa przy następnym "
-                       "otwarciu katalogu."),
+        QStringLiteral("Pusty: folder BAZY programu. Zmiana działa po ponownym uruchomieniu "
+                       "programu."),
         folderBox);
     note->setWordWrap(true);
     folderColumn->addWidget(note);

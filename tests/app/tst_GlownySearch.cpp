@@ -251,7 +251,7 @@ private slots:
         for (QAction *a : items)
             QVERIFY(a->isSeparator() || !a->isEnabled());
         QTest::mouseClick(button, Qt::LeftButton);
-        QVERIFY(!m_w->dlgSzukaj->isVisible());
+        QVERIFY(!m_w->dlgSzukaj); // never shown
 
         openCatalogue();
         emit m_w->menuTSzukaj->aboutToShow();
