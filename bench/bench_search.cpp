@@ -124,7 +124,12 @@ void BM_SearchAfterOpen(benchmark::State &state)
     state.counters["found"] = found;
     benchmark::DoNotOptimize(bytes);
 }
-BENCHMARK(BM_SearchAfterOpen)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SearchAfterOpen)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
 
 void BM_SearchRepeated(benchmark::State &state)
 {
@@ -139,7 +144,12 @@ void BM_SearchRepeated(benchmark::State &state)
     }
     benchmark::DoNotOptimize(bytes);
 }
-BENCHMARK(BM_SearchRepeated)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SearchRepeated)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
 
 } // namespace
 

@@ -429,6 +429,8 @@ public:
         case Op::Mul:
         case Op::Div:
             return arithmetic(n, out);
+        case Op::MappedContains:
+            return mappedContains(n, out);
         default:
             return relation(n, out);
         }
@@ -558,6 +560,28 @@ private:
         default:
             return out.setLogical(c >= 0);
         }
+    }
+
+    void mappedContains(const Node &n, Value &out) const
+    {
+        Value needle;
+        eval(*n.args[0], needle);
+        const auto *hay = m_record + n.offset;
+        const auto *map = reinterpret_cast<const uint8_t *>(n.map.data());
+        const auto *want = reinterpret_cast<const uint8_t *>(needle.text.data());
+        const size_t m = needle.text.size();
+        if (m == 0)
+            return out.setLogical(true);
+        for (size_t i = 0; i + m <= n.length; ++i) {
+            if (map[hay[i]] != want[0])
+                continue;
+            size_t j = 1;
+            while (j < m && map[hay[i + j]] == want[j])
+                ++j;
+            if (j == m)
+                return out.setLogical(true);
+        }
+        out.setLogical(false);
     }
 
     std::string mapped(std::string_view s, const std::array<uint8_t, 256> &map) const
@@ -717,6 +741,90 @@ private:
     }
 };
 
+// Work done once instead of on every record: calls and operators over constants become
+// constants, and "a $ UPPER(FIELD)" (any chain of UPPER, LOWER, BEZOGONKOW over a character
+// field) reads the field through one byte map instead of copying it.
+class Optimiser
+{
+public:
+    explicit Optimiser(const Tables &tables)
+        : m_t(tables)
+    {}
+
+    void run(std::unique_ptr<Node> &n)
+    {
+        for (auto &a : n->args)
+            run(a);
+        if (isFoldable(*n))
+            n = constant(*n);
+        else if (n->op == Op::Contains)
+            mapContains(*n);
+    }
+
+private:
+    const Tables &m_t;
+
+    static bool isConstant(const Node &n)
+    {
+        return n.op == Op::Text || n.op == Op::Number || n.op == Op::Date || n.op == Op::Logical;
+    }
+
+    static bool isFoldable(const Node &n)
+    {
+        if (n.op == Op::Field || isConstant(n) || n.func == Func::Deleted || n.args.empty())
+            return false;
+        return std::all_of(
+            n.args.begin(), n.args.end(), [](const auto &a) { return isConstant(*a); });
+    }
+
+    std::unique_ptr<Node> constant(const Node &n) const
+    {
+        Value v;
+        Evaluator(m_t, nullptr).eval(n, v);
+        auto c = std::make_unique<Node>();
+        c->pos = n.pos;
+        c->type = v.type;
+        c->op = v.type == Type::Text     ? Op::Text
+                : v.type == Type::Number ? Op::Number
+                : v.type == Type::Date   ? Op::Date
+                                         : Op::Logical;
+        c->text = std::string(v.text);
+        c->number = v.number;
+        c->date = v.date;
+        c->logical = v.logical;
+        return c;
+    }
+
+    void mapContains(Node &n) const
+    {
+        std::array<uint8_t, 256> map;
+        for (size_t b = 0; b < 256; ++b)
+            map[b] = static_cast<uint8_t>(b);
+        const Node *inner = n.args[1].get();
+        std::vector<Func> chain;
+        while (inner->op == Op::Call
+               && (inner->func == Func::Upper || inner->func == Func::Lower
+                   || inner->func == Func::Fold)) {
+            chain.push_back(inner->func);
+            inner = inner->args[0].get();
+        }
+        if (inner->op != Op::Field || inner->fieldType != 'C')
+            return;
+        for (auto f = chain.rbegin(); f != chain.rend(); ++f) { // innermost first
+            const auto &step = *f == Func::Upper   ? m_t.upper
+                               : *f == Func::Lower ? m_t.lower
+                                                   : m_t.fold;
+            for (uint8_t &b : map)
+                b = step[b];
+        }
+        n.op = Op::MappedContains;
+        n.offset = inner->offset;
+        n.length = inner->length;
+        n.map.assign(map.begin(), map.end());
+        n.args.pop_back();
+    }
+};
+
 } // namespace
 
 Program::Program(const Syntax &syntax,
@@ -733,6 +841,7 @@ Program::Program(const Syntax &syntax,
                     ErrorKind::NotLogical,
                     std::string("the expression gives ") + typeName(m_root->type)
                         + ", not true or false");
+    Optimiser(tablesFor(codePage)).run(m_root);
 }
 
 Program::~Program() = default;

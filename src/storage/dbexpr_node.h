@@ -33,7 +33,8 @@ enum class Op : uint8_t {
     Le,
     Gt,
     Ge,
-    Contains
+    Contains,
+    MappedContains // a $ MAP(FIELD): FIELD's bytes read through map, no copy
 };
 
 enum class Type : uint8_t { Unknown, Text, Number, Date, Logical };
@@ -82,6 +83,7 @@ struct Node
     uint32_t offset = 0;
     uint32_t length = 0;
     char fieldType = 0;
+    std::string map; // MappedContains: 256 bytes, byte -> byte
 
     std::unique_ptr<Node> clone() const
     {
@@ -93,6 +95,7 @@ struct Node
         copy->number = number;
         copy->date = date;
         copy->logical = logical;
+        copy->map = map;
         for (const auto &a : args)
             copy->args.push_back(a->clone());
         return copy;

@@ -126,6 +126,13 @@ TEST(DbExpr, PolishLettersFollowTheCodePage)
     EXPECT_TRUE(passes("BEZOGONKOW(TYTUL) = 'Lodz'", lodz));
     EXPECT_TRUE(passes("'LODZ' $ UPPER(BEZOGONKOW(TYTUL))", lodz));
     EXPECT_FALSE(passes("'Lodz' $ TYTUL", lodz));
+    // "$" over UPPER/LOWER/BEZOGONKOW of a field reads it through one byte map.
+    EXPECT_TRUE(passes("'ŁÓ' $ UPPER(TYTUL) .AND. 'lo' $ LOWER(BEZOGONKOW(TYTUL))", lodz));
+    EXPECT_FALSE(passes("'ÓD' $ LOWER(TYTUL)", lodz));
+    EXPECT_TRUE(passes("UPPER(LEFT(TYTUL, 2)) $ UPPER(TYTUL)", lodz));
+    const auto full = record("abcdefghijklmnopqrst");
+    EXPECT_TRUE(passes("'RST' $ UPPER(TYTUL) .AND. 'ABC' $ UPPER(TYTUL)", full));
+    EXPECT_FALSE(passes("'RSTU' $ UPPER(TYTUL)", full));
     EXPECT_EQ(withoutDiacritics("Zażółć gęślą JAŹŃ"), "Zazolc gesla JAZN");
 }
 
