@@ -311,6 +311,7 @@ bool SearchDialog::rebuildExpression()
     }
     m_error->clear();
     m_expression->setText(QString::fromStdString(e.text));
+    m_expression->setCursorPosition(0); // its start in sight
     return true;
 }
 
