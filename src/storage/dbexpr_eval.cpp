@@ -572,13 +572,22 @@ private:
         const size_t m = needle.text.size();
         if (m == 0)
             return out.setLogical(true);
-        for (size_t i = 0; i + m <= n.length; ++i) {
-            if (map[hay[i]] != want[0])
-                continue;
-            size_t j = 1;
+        const auto matchesAt = [&](size_t i) {
+            size_t j = 0;
             while (j < m && map[hay[i + j]] == want[j])
                 ++j;
-            if (j == m)
+            return j == m;
+        };
+        if (!n.skip.empty()) { // a constant needle: Horspool's shifts over the mapped bytes
+            const auto *skip = reinterpret_cast<const uint8_t *>(n.skip.data());
+            for (size_t i = 0; i + m <= n.length; i += skip[map[hay[i + m - 1]]]) {
+                if (map[hay[i + m - 1]] == want[m - 1] && matchesAt(i))
+                    return out.setLogical(true);
+            }
+            return out.setLogical(false);
+        }
+        for (size_t i = 0; i + m <= n.length; ++i) {
+            if (map[hay[i]] == want[0] && matchesAt(i))
                 return out.setLogical(true);
         }
         out.setLogical(false);
@@ -822,6 +831,14 @@ private:
         n.length = inner->length;
         n.map.assign(map.begin(), map.end());
         n.args.pop_back();
+        const Node &needle = *n.args[0];
+        if (needle.op == Op::Text && !needle.text.empty()) {
+            const size_t m = needle.text.size();
+            n.skip.assign(256, static_cast<char>(std::min<size_t>(m, 255)));
+            for (size_t j = 0; j + 1 < m; ++j)
+                n.skip[static_cast<uint8_t>(needle.text[j])]
+                    = static_cast<char>(std::min<size_t>(m - 1 - j, 255));
+        }
     }
 };
 

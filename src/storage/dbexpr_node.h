@@ -83,7 +83,8 @@ struct Node
     uint32_t offset = 0;
     uint32_t length = 0;
     char fieldType = 0;
-    std::string map; // MappedContains: 256 bytes, byte -> byte
+    std::string map;  // MappedContains: 256 bytes, byte -> byte
+    std::string skip; // MappedContains with a constant needle: 256 shifts (at most 255 each)
 
     std::unique_ptr<Node> clone() const
     {
@@ -96,6 +97,7 @@ struct Node
         copy->date = date;
         copy->logical = logical;
         copy->map = map;
+        copy->skip = skip;
         for (const auto &a : args)
             copy->args.push_back(a->clone());
         return copy;
