@@ -189,7 +189,7 @@ public:
     // Advanced search (GlownySearch.cpp): the dialog sets its expression as the films filter,
     // which no view mark stands for (view number 0); F5 and the views clear it.
     QAction *Zaawansowane1 = nullptr;
-    QMenu *menuTSzukaj = nullptr; // the drop-down of cmdTSzukaj
+    QMenu *menuTSzukaj = nullptr;      // the drop-down of cmdTSzukaj
     SearchDialog *dlgSzukaj = nullptr; // made at its first use
     void Zaawansowane1Click();
     void applySearch(const std::string &expression);
