@@ -24,6 +24,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QToolBar>
 #include <QToolButton>
@@ -93,7 +94,17 @@ private:
         QCOMPARE(box->currentText(), item);
     }
 
+    // A settings folder of this test's own: the Qt tests run at once share the build folder's.
+    QTemporaryDir m_config;
+
 private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_config.isValid());
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+        QVERIFY(Settings::filePath().startsWith(m_config.path()));
+    }
+
     void init()
     {
         QFile::remove(Settings::filePath());
