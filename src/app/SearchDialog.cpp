@@ -182,7 +182,8 @@ void SearchDialog::buildLayout()
     connectGuarded(m_match, &QComboBox::currentIndexChanged, this, [this] { rebuildExpression(); });
     connectGuarded(m_ignoreCase, &QCheckBox::toggled, this, [this] { rebuildExpression(); });
     connectGuarded(m_ignoreDiacritics, &QCheckBox::toggled, this, [this] { rebuildExpression(); });
-    connectGuarded(m_recent, &QComboBox::activated, this, [this](int index) {
+    connectGuarded(m_recent, &QComboBox::activated, this, [this] {
+        const int index = m_recent->currentIndex();
         if (index > 0)
             m_expression->setText(m_recent->itemText(index));
         m_error->clear();
