@@ -300,8 +300,14 @@ private slots:
         QCOMPARE(help->currentSection(), QStringLiteral("wyszukiwanie-zaawansowane"));
         QVERIFY(!help->find(QStringLiteral("xyzzyq")));
         help->close();
+    }
 
-        // F1 in a dialog: the help at that dialog's section, over the dialog.
+    // F1 in a dialog: the help at that dialog's section, over the dialog.
+    void f1InADialogOpensItsSection()
+    {
+        m_w->showHelp(QString());
+        HelpWindow *help = m_w->helpWindow;
+        help->close();
         openCatalogue();
         ModalHelper<SearchDialog> helper([&](SearchDialog *d) {
             QTest::keyClick(d->valueEdit(0), Qt::Key_F1);
@@ -321,7 +327,10 @@ private slots:
         });
         m_w->Ustawieniaprogramu1->trigger();
         QVERIFY(settings.ran());
+    }
 
+    void aboutNamesVersionLicenceAndLibraries()
+    {
         m_w->Oprogramie1->trigger();
         const QString about = m_desktop->get().lastText(MessageKind::Information);
         QVERIFY(about.contains(QStringLiteral("Welarik 1.01")));
