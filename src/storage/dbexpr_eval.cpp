@@ -73,7 +73,7 @@ const Tables &tablesFor(CodePage cp)
     return all[static_cast<size_t>(cp)];
 }
 
-struct FuncSpec
+struct FunctionInfo
 {
     const char *name;
     Func func;
@@ -89,27 +89,27 @@ constexpr Type D = Type::Date;
 constexpr Type L = Type::Logical;
 constexpr Type Any = Type::Unknown;
 
-constexpr FuncSpec kFunctions[] = {{"UPPER", Func::Upper, T, {T}, 1, 1},
-                                   {"LOWER", Func::Lower, T, {T}, 1, 1},
-                                   {"TRIM", Func::Trim, T, {T}, 1, 1},
-                                   {"RTRIM", Func::Trim, T, {T}, 1, 1},
-                                   {"LTRIM", Func::LTrim, T, {T}, 1, 1},
-                                   {"ALLTRIM", Func::AllTrim, T, {T}, 1, 1},
-                                   {"SUBSTR", Func::Substr, T, {T, N, N}, 2, 3},
-                                   {"LEFT", Func::Left, T, {T, N}, 2, 2},
-                                   {"RIGHT", Func::Right, T, {T, N}, 2, 2},
-                                   {"VAL", Func::Val, N, {T}, 1, 1},
-                                   {"STR", Func::Str, T, {N, N, N}, 1, 3},
-                                   {"DTOS", Func::Dtos, T, {D}, 1, 1},
-                                   {"CTOD", Func::Ctod, D, {T}, 1, 1},
-                                   {"YEAR", Func::Year, N, {D}, 1, 1},
-                                   {"MONTH", Func::Month, N, {D}, 1, 1},
-                                   {"DAY", Func::Day, N, {D}, 1, 1},
-                                   {"LEN", Func::Len, N, {T}, 1, 1},
-                                   {"AT", Func::At, N, {T, T}, 2, 2},
-                                   {"EMPTY", Func::Empty, L, {Any}, 1, 1},
-                                   {"DELETED", Func::Deleted, L, {}, 0, 0},
-                                   {"BEZOGONKOW", Func::Fold, T, {T}, 1, 1}};
+constexpr FunctionInfo kFunctions[] = {{"UPPER", Func::Upper, T, {T}, 1, 1},
+                                       {"LOWER", Func::Lower, T, {T}, 1, 1},
+                                       {"TRIM", Func::Trim, T, {T}, 1, 1},
+                                       {"RTRIM", Func::Trim, T, {T}, 1, 1},
+                                       {"LTRIM", Func::LTrim, T, {T}, 1, 1},
+                                       {"ALLTRIM", Func::AllTrim, T, {T}, 1, 1},
+                                       {"SUBSTR", Func::Substr, T, {T, N, N}, 2, 3},
+                                       {"LEFT", Func::Left, T, {T, N}, 2, 2},
+                                       {"RIGHT", Func::Right, T, {T, N}, 2, 2},
+                                       {"VAL", Func::Val, N, {T}, 1, 1},
+                                       {"STR", Func::Str, T, {N, N, N}, 1, 3},
+                                       {"DTOS", Func::Dtos, T, {D}, 1, 1},
+                                       {"CTOD", Func::Ctod, D, {T}, 1, 1},
+                                       {"YEAR", Func::Year, N, {D}, 1, 1},
+                                       {"MONTH", Func::Month, N, {D}, 1, 1},
+                                       {"DAY", Func::Day, N, {D}, 1, 1},
+                                       {"LEN", Func::Len, N, {T}, 1, 1},
+                                       {"AT", Func::At, N, {T, T}, 2, 2},
+                                       {"EMPTY", Func::Empty, L, {Any}, 1, 1},
+                                       {"DELETED", Func::Deleted, L, {}, 0, 0},
+                                       {"BEZOGONKOW", Func::Fold, T, {T}, 1, 1}};
 
 const char *typeName(Type t)
 {
@@ -225,23 +225,23 @@ private:
     void bindCall(Node &n)
     {
         const std::string name = upperAscii(n.name);
-        const auto spec = std::find_if(std::begin(kFunctions),
+        const auto info = std::find_if(std::begin(kFunctions),
                                        std::end(kFunctions),
-                                       [&](const FuncSpec &f) { return name == f.name; });
-        if (spec == std::end(kFunctions))
+                                       [&](const FunctionInfo &f) { return name == f.name; });
+        if (info == std::end(kFunctions))
             fail(n, ErrorKind::UnknownFunction, "unknown function " + n.name + "()");
         const int count = static_cast<int>(n.args.size());
-        if (count < spec->minArgs || count > spec->maxArgs)
+        if (count < info->minArgs || count > info->maxArgs)
             fail(n, ErrorKind::ArgumentCount, "wrong number of values for " + name + "()");
         for (size_t i = 0; i < n.args.size(); ++i) {
-            const Type want = spec->args[i];
+            const Type want = info->args[i];
             if (want != Type::Unknown && n.args[i]->type != want)
                 fail(*n.args[i],
                      ErrorKind::TypeMismatch,
                      name + "() takes " + typeName(want) + " here");
         }
-        n.func = spec->func;
-        n.type = spec->result;
+        n.func = info->func;
+        n.type = info->result;
     }
 
     void bindOperator(Node &n)
