@@ -11,7 +11,7 @@ seconds=$2
 shift 2
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-    targets=(fuzz_dbf fuzz_dbt fuzz_mdx fuzz_probe fuzz_media)
+    targets=(fuzz_dbf fuzz_dbt fuzz_mdx fuzz_probe fuzz_media fuzz_dbexpr)
 fi
 out=$build/fuzz-run
 mkdir -p "$out"

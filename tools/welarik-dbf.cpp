@@ -197,7 +197,7 @@ int runDump(const std::vector<std::string> &args)
     auto engine
         = TableEngine::open(FileSystem::real(), file, OpenMode::ReadOnly, ShareMode::Shared);
     const CompiledFilter filter(
-        parseFilter(filterText), engine->fields(), engine->codePage(), engine->path());
+        parseFilterExpression(filterText), engine->fields(), engine->codePage(), engine->path());
     int tagNo = -1;
     if (!tag.empty()) {
         tagNo = engine->tagIndex(tag);

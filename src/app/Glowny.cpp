@@ -108,6 +108,9 @@ TfmGlowny::TfmGlowny(QWidget *parent)
     buildLending();
     buildCatalogueTools();
     buildScan();
+    buildSearchCommands();
+    buildHelpCommands();
+    buildSettingsCommands();
 
     auto *central = new QWidget(this);
     auto *column = new QVBoxLayout(central);
@@ -122,6 +125,8 @@ TfmGlowny::TfmGlowny(QWidget *parent)
         QRect area = screen->availableGeometry();
         move(area.center() - QPoint(kWindowWidth / 2, kWindowHeight / 2));
     }
+    m_defaultGeometry = geometry();
+    restoreWindowSettings();
     setCatalogueCommandsEnabled(false);
     qApp->installEventFilter(this);
     FormCreate();
@@ -149,6 +154,7 @@ void TfmGlowny::setProgramDir(const QString &dir)
     if (!ProgramDir.endsWith(QLatin1Char('/')))
         ProgramDir += QLatin1Char('/');
     DataDir = ProgramDir + QStringLiteral("BAZY/");
+    applyDataFolderSetting();
 }
 
 QAction *TfmGlowny::addItem(
@@ -289,7 +295,7 @@ void TfmGlowny::buildSearchMenu()
     PokaWszystkie1->setChecked(true);
     connectGuarded(Usufiltrowanie1, &QAction::triggered, this, [this] { Usufiltrowanie1Click(); });
     Szukaj1->addSeparator();
-    addItem(Szukaj1, "Zaawansowane1", glowny::itemZaawansowane, none, false);
+    Zaawansowane1 = addItem(Szukaj1, "Zaawansowane1", glowny::itemZaawansowane, none, true);
     Szybkiewyszukiwanie1 = addItem(Szukaj1,
                                    "Szybkiewyszukiwanie1",
                                    glowny::itemSzybkie,
@@ -335,12 +341,8 @@ void TfmGlowny::buildToolsMenu()
     Opcje1 = addTopMenu("Opcje1", glowny::menuOpcje);
     Ustawieniaprogramu1
         = addItem(Opcje1, "Ustawieniaprogramu1", glowny::itemUstawienia, none, true);
-    Opcje1->setEnabled(false);
-    Opcje1->menuAction()->setEnabled(false);
 
     Pomoc1 = addTopMenu("Pomoc1", glowny::menuPomoc);
-    Pomoc1->setEnabled(false);
-    Pomoc1->menuAction()->setEnabled(false);
 }
 
 void TfmGlowny::buildGridMenu()
@@ -588,6 +590,7 @@ void TfmGlowny::dbfFilmyAfterOpen()
     setCatalogueCommandsEnabled(true);
     attachGridMenu(true);
     lendingAfterOpen();
+    rememberCatalogue();
 }
 
 void TfmGlowny::dbfFilmyAfterClose()
@@ -604,11 +607,16 @@ void TfmGlowny::dbfGatunekFAfterOpen()
 
 void TfmGlowny::Koniecprogramu1Click()
 {
-    QCoreApplication::quit();
+    if (confirmQuit())
+        QCoreApplication::quit();
 }
 
 void TfmGlowny::closeEvent(QCloseEvent *event)
 {
+    if (!confirmQuit()) {
+        event->ignore();
+        return;
+    }
     event->accept();
     QCoreApplication::quit();
 }

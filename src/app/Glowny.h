@@ -33,8 +33,10 @@ class QToolButton;
 namespace welarik {
 
 class DBNavigator;
+class HelpWindow;
 class QuickFind;
 class ScanDialog;
+class SearchDialog;
 class TableGrid;
 class TableModel;
 class TEStatusBar;
@@ -55,7 +57,8 @@ public:
     // Folders, set in FormCreate from the executable's folder; each ends with a separator.
     QString ProgramDir;
     QString DataDir;
-    // Points both folders at another program folder (tests and tools).
+    // Points both folders at another program folder (tests and tools); DataDir is the side
+    // tables' folder of the settings when they name one.
     void setProgramDir(const QString &dir);
 
     Catalogue catalogue;
@@ -251,6 +254,25 @@ public:
     QLabel *lbZapisano = nullptr;        // "Zapisano" for a few seconds after a save
     TdlgSpojnosc *dlgSpojnosc = nullptr; // the check's window, made at its first use
 
+    // Advanced search (GlownySearch.cpp): the dialog sets its expression as the films filter,
+    // which no view mark stands for (view number 0); F5 and the views clear it.
+    QAction *Zaawansowane1 = nullptr;
+    QMenu *menuTSzukaj = nullptr;      // the drop-down of cmdTSzukaj
+    SearchDialog *dlgSzukaj = nullptr; // made at its first use
+    void Zaawansowane1Click();
+    void applySearch(const std::string &expression);
+    // Help and about (GlownyHelp.cpp). F1 in a dialog opens the help at the dialog's section.
+    QAction *Pomocdoprogramu1 = nullptr;
+    QAction *Oprogramie1 = nullptr;
+    HelpWindow *helpWindow = nullptr;
+    void Pomocdoprogramu1Click();
+    void showHelp(const QString &section, bool overDialog = false);
+    void Oprogramie1Click();
+    // Settings (GlownySettings.cpp).
+    void Ustawieniaprogramu1Click();
+    // The text "O programie..." shows.
+    static QString aboutText();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     // Settles the Alt keys that a header button and a top menu share (see sharedAltKey).
@@ -297,6 +319,17 @@ private:
     void addScannedFilms(const std::vector<ScanRow> &rows, ScanNumbering numbering);
     QString m_scanFolder;
     bool poolHolds(int64_t number);
+    void buildSearchCommands();
+    void buildHelpCommands();
+    void buildSettingsCommands();
+    // Settings at start: the window's remembered place, the side tables' folder.
+    void restoreWindowSettings();
+    void applyDataFolderSetting();
+    // At exit: asks first when the settings say so (false: stay); remembers the window's place
+    // once the user changed it.
+    bool confirmQuit();
+    void rememberCatalogue();
+    QRect m_defaultGeometry;
     QAction *addItem(QMenu *menu,
                      const char *name,
                      QStringView text,

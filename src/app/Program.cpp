@@ -9,6 +9,7 @@
 #include "ODane.h"
 #include "Osoby.h"
 #include "Pytanie.h"
+#include "Settings.h"
 #include "ZDane.h"
 #include "Znajomi.h"
 #include "catalogue.h"
@@ -247,9 +248,13 @@ Program::~Program()
 int Program::run(const QString &catalogueFile)
 {
     fmGlowny->show();
-    if (!catalogueFile.isEmpty()) {
+    QString file = catalogueFile;
+    if (file.isEmpty() && Settings::openLastCatalogue()
+        && QFileInfo::exists(Settings::lastCatalogue()))
+        file = Settings::lastCatalogue();
+    if (!file.isEmpty()) {
         // Once the loop runs; what escapes the opening reaches the default error box.
-        QTimer::singleShot(0, fmGlowny, [file = catalogueFile] { fmGlowny->openCatalogue(file); });
+        QTimer::singleShot(0, fmGlowny, [file] { fmGlowny->openCatalogue(file); });
     }
     return QApplication::exec();
 }

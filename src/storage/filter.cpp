@@ -2,6 +2,7 @@
 #include "filter.h"
 
 #include "coding.h"
+#include "dbexpr.h"
 #include "errors.h"
 
 #include <algorithm>
@@ -109,6 +110,24 @@ FilterExpr parseFilter(const std::string &expression)
     return expr;
 }
 
+FilterExpr parseFilterExpression(const std::string &expression)
+{
+    try {
+        return parseFilter(expression);
+    } catch (const StateError &) { // NOLINT(bugprone-empty-catch): read as the dBase language
+    }
+    FilterExpr expr;
+    expr.kind = FilterExpr::Kind::Expression;
+    expr.text = expression;
+    dbexpr::Syntax::parse(expression); // throws ExpressionError when it does not read
+    return expr;
+}
+
+bool CompiledFilter::programMatches(const uint8_t *record) const
+{
+    return m_program->matches(record);
+}
+
 CompiledFilter::CompiledFilter(const FilterExpr &expr,
                                const FieldList &fields,
                                CodePage codePage,
@@ -118,6 +137,11 @@ CompiledFilter::CompiledFilter(const FilterExpr &expr,
 {
     if (m_kind == FilterExpr::Kind::None)
         return;
+    if (m_kind == FilterExpr::Kind::Expression) {
+        m_program = std::make_shared<const dbexpr::Program>(
+            dbexpr::Syntax::parse(expr.text), fields, codePage, tableFile);
+        return;
+    }
     const int index = findField(fields, expr.field);
     if (index < 0)
         throw FieldError(
@@ -150,6 +174,8 @@ bool CompiledFilter::matchesValue(const uint8_t *bytes) const
     switch (m_kind) {
     case FilterExpr::Kind::None:
         return true;
+    case FilterExpr::Kind::Expression:
+        return false; // evaluated on whole records (matches)
     case FilterExpr::Kind::Text: {
         if (!m_encodable)
             return false;

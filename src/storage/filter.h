@@ -23,33 +23,49 @@
 //   pass "FIELD=0".
 // - Any other pairing (a number against a character field, a text against a numeric field, a
 //   logical, date or memo field) does not fit the table and raises FieldError when compiled.
+//
+// The table component takes, beside these forms, the whole dBase expression language of
+// dbexpr.h ("ID_CD>=100 .AND. 'Olbrychski' $ AKTORZY"): parseFilterExpression reads an
+// expression as one of the forms above when it is one, which keeps their matching rules, and
+// as the dBase language otherwise. Such a filter reads several fields, so it is evaluated on
+// whole records (needsRecord()).
 
 #include "codepage.h"
 #include "field.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace welarik {
 
+namespace dbexpr {
+class Program;
+}
+
 struct FilterExpr
 {
-    enum class Kind { None, Number, Text };
+    enum class Kind { None, Number, Text, Expression };
     Kind kind = Kind::None;
     std::string field; // as written
-    std::string text;  // Kind::Text: the quoted text (UTF-8), trailing blanks removed
+    std::string text;  // Kind::Text: the quoted text (UTF-8), trailing blanks removed;
+                       // Kind::Expression: the whole expression
     double number = 0; // Kind::Number
 };
 
 // Parses expression; throws StateError naming the expression when it does not parse.
 FilterExpr parseFilter(const std::string &expression);
+// One of the forms above, or else an expression of the dBase language (Kind::Expression);
+// throws dbexpr::ExpressionError (a StateError) with the position when it reads as neither.
+FilterExpr parseFilterExpression(const std::string &expression);
 
 // A parsed filter bound to one table's field layout and code page.
 class CompiledFilter
 {
 public:
     CompiledFilter() = default; // passes every record
-    // Throws FieldError when the field is absent or its type does not fit the value.
+    // Throws FieldError when the field is absent or its type does not fit the value (an
+    // expression of the dBase language: dbexpr::ExpressionError).
     CompiledFilter(const FilterExpr &expr,
                    const FieldList &fields,
                    CodePage codePage,
@@ -58,13 +74,22 @@ public:
     bool isNone() const { return m_kind == FilterExpr::Kind::None; }
     // record: the raw record buffer (byte 0 the deletion flag), at least recordSize bytes.
     // The deletion flag is not looked at.
-    bool matches(const uint8_t *record) const { return matchesValue(record + m_offset); }
-    // The same test on the field's bytes alone (length() bytes), for values kept in a column.
+    bool matches(const uint8_t *record) const
+    {
+        return m_program ? programMatches(record) : matchesValue(record + m_offset);
+    }
+    // The same test on the field's bytes alone (length() bytes), for values kept in a column;
+    // not for a filter that needsRecord().
     bool matchesValue(const uint8_t *value) const;
+    // An expression of the dBase language: it reads whole records, not one field's bytes.
+    bool needsRecord() const { return m_program != nullptr; }
     uint32_t offset() const { return m_offset; }
     uint32_t length() const { return m_length; }
 
 private:
+    bool programMatches(const uint8_t *record) const;
+
+    std::shared_ptr<const dbexpr::Program> m_program; // Kind::Expression
     FilterExpr::Kind m_kind = FilterExpr::Kind::None;
     uint32_t m_offset = 0;
     uint32_t m_length = 0;

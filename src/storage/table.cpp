@@ -189,7 +189,8 @@ struct Table::Impl
             }
             columnsChosen = true;
         }
-        if (live.empty() && !filter.isNone() && !findColumn(filter.offset()))
+        if (live.empty() && !filter.isNone() && !filter.needsRecord()
+            && !findColumn(filter.offset()))
             columns.push_back({filter.offset(), filter.length(), {}});
     }
 
@@ -279,7 +280,7 @@ struct Table::Impl
                 all.push_back(&c);
             scanInto(static_cast<uint32_t>(live.size()) + 1, true, all);
         }
-        if (!filter.isNone() && !findColumn(filter.offset())) {
+        if (!filter.isNone() && !filter.needsRecord() && !findColumn(filter.offset())) {
             columns.push_back({filter.offset(), filter.length(), {}});
             scanInto(1, false, {&columns.back()});
         }
@@ -290,6 +291,12 @@ struct Table::Impl
         if (visibleValid && visible.size() == engine->recordCount())
             return;
         ensureLive();
+        if (filterInForce() && filter.needsRecord()) {
+            evaluateRecords();
+            visibleValid = true;
+            rowsValid = false;
+            return;
+        }
         const Column *column = filterInForce() ? findColumn(filter.offset()) : nullptr;
         visible.resize(live.size());
         count = 0;
@@ -301,6 +308,42 @@ struct Table::Impl
         }
         visibleValid = true;
         rowsValid = false;
+    }
+
+    // A filter of the dBase language reads several fields: one pass over the table file (in two
+    // halves at once when big) evaluates it on every live record.
+    void evaluateRecords()
+    {
+        const auto total = static_cast<uint32_t>(live.size());
+        visible.assign(total, 0);
+        std::atomic<int> found{0};
+        const auto pass = [&](uint32_t first, uint32_t last) {
+            int n = 0;
+            engine->scan(
+                [&](uint32_t r, const uint8_t *record) {
+                    const bool ok = live[r - 1] != 0 && filter.matches(record);
+                    visible[r - 1] = ok ? 1 : 0;
+                    n += ok ? 1 : 0;
+                    return r < last;
+                },
+                first);
+            found += n;
+        };
+        if (total < kParallelScanRecords || std::thread::hardware_concurrency() < 2) {
+            if (total > 0)
+                pass(1, total);
+        } else {
+            const uint32_t middle = total / 2;
+            auto second = std::async(std::launch::async, pass, middle + 1, total);
+            try {
+                pass(1, middle);
+            } catch (...) {
+                second.wait();
+                throw;
+            }
+            second.get();
+        }
+        count = found;
     }
 
     bool isVisible(uint32_t r)
@@ -667,7 +710,8 @@ struct Table::Impl
 
     void compileFilter(const std::string &expression)
     {
-        filter = CompiledFilter(parseFilter(expression), fields, engine->codePage(), file());
+        filter
+            = CompiledFilter(parseFilterExpression(expression), fields, engine->codePage(), file());
     }
 
     void openFields()
@@ -1665,12 +1709,12 @@ void Table::deleteRecord()
 void Table::setFilter(const std::string &expression)
 {
     if (!isOpen()) {
-        parseFilter(expression); // StateError when it does not parse
+        parseFilterExpression(expression); // StateError when it does not parse
         m_filter = expression;
         return;
     }
     d->finishEdit();
-    CompiledFilter compiled(parseFilter(expression),
+    CompiledFilter compiled(parseFilterExpression(expression),
                             d->fields,
                             d->engine->codePage(),
                             m_fileName); // throws before anything changed

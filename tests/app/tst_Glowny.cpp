@@ -101,8 +101,9 @@ private slots:
         QCOMPARE(m_w->lbIlosc->text(), QStringLiteral("0"));
         QVERIFY(catalogueCommandsDisabled());
         QVERIFY(!m_w->gridMenuAttached());
-        QVERIFY(!m_w->Opcje1->isEnabled());
-        QVERIFY(!m_w->Pomoc1->isEnabled());
+        // Settings and help work without a catalogue.
+        QVERIFY(m_w->Opcje1->isEnabled() && m_w->Ustawieniaprogramu1->isEnabled());
+        QVERIFY(m_w->Pomoc1->isEnabled() && m_w->Pomocdoprogramu1->isEnabled());
         QVERIFY(m_w->cmdTOpen->isEnabled() && m_w->cmdTKoniec->isEnabled());
         QCOMPARE(m_w->cmdTOpen->toolTip(), QStringLiteral("Otwiera bazę"));
         QCOMPARE(m_w->cmdTKoniec->toolTip(), QStringLiteral("Kończy działanie programu"));
