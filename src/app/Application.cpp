@@ -10,8 +10,9 @@ namespace welarik {
 Application::Application(int &argc, char **argv)
     : QApplication(argc, argv)
 {
-    // The program's name titles the message boxes (the executable's name is lower case).
-    setApplicationDisplayName(strings::glowny::programName.toString());
+    // The program's name titles the message boxes (the executable's name is lower case). It is
+    // not made the display name: X11 would add that to every window's title.
+    Desktop::setProgramTitle(strings::glowny::programName.toString());
 }
 
 bool Application::notify(QObject *receiver, QEvent *event)

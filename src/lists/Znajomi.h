@@ -19,8 +19,8 @@
 
 #include <QDialog>
 
-#include <functional>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 class QFrame;

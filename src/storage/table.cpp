@@ -2,8 +2,8 @@
 #include "table.h"
 
 #include "filter.h"
-#include "keyexpr.h"
 #include "idletimer.h"
+#include "keyexpr.h"
 #include "tableengine.h"
 
 #include <algorithm>

@@ -14,13 +14,31 @@ namespace {
 
 Desktop *g_desktop = nullptr;
 
+QString &programTitle()
+{
+    static QString title;
+    return title;
+}
+
 QString applicationTitle()
 {
+    if (!programTitle().isEmpty())
+        return programTitle();
     const QString title = QGuiApplication::applicationDisplayName();
     return title.isEmpty() ? QGuiApplication::applicationName() : title;
 }
 
 } // namespace
+
+void Desktop::setProgramTitle(const QString &title)
+{
+    programTitle() = title;
+}
+
+QString Desktop::programTitle()
+{
+    return applicationTitle();
+}
 
 Desktop &Desktop::instance()
 {

@@ -53,6 +53,11 @@ public:
     // Shows an exception in the default error box (its what() read as UTF-8).
     void defaultError(const std::exception &e);
 
+    // The title of the plain message boxes: the program's name. Set once at start; not the
+    // application's display name, which the window system would add to every window's title.
+    static void setProgramTitle(const QString &title);
+    static QString programTitle();
+
     // The desktop in use; RealDesktop unless a test installed another. setInstance(nullptr)
     // restores the real one. The object is not owned.
     static Desktop &instance();
