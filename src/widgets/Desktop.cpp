@@ -14,7 +14,7 @@ namespace {
 
 Desktop *g_desktop = nullptr;
 
-QString &programTitle()
+QString &storedTitle()
 {
     static QString title;
     return title;
@@ -22,8 +22,8 @@ QString &programTitle()
 
 QString applicationTitle()
 {
-    if (!programTitle().isEmpty())
-        return programTitle();
+    if (!storedTitle().isEmpty())
+        return storedTitle();
     const QString title = QGuiApplication::applicationDisplayName();
     return title.isEmpty() ? QGuiApplication::applicationName() : title;
 }
@@ -32,7 +32,7 @@ QString applicationTitle()
 
 void Desktop::setProgramTitle(const QString &title)
 {
-    programTitle() = title;
+    storedTitle() = title;
 }
 
 QString Desktop::programTitle()
