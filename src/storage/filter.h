@@ -85,6 +85,11 @@ public:
     bool needsRecord() const { return m_program != nullptr; }
     uint32_t offset() const { return m_offset; }
     uint32_t length() const { return m_length; }
+    // A character field compared with a text: the text in the code page (trailing blanks
+    // removed) and whether any stored value can equal it.
+    bool comparesText() const { return m_kind == FilterExpr::Kind::Text; }
+    const std::string &textBytes() const { return m_bytes; }
+    bool textStorable() const { return m_encodable; }
 
 private:
     bool programMatches(const uint8_t *record) const;

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cstring>
 #include <future>
 #include <map>
@@ -268,8 +269,8 @@ struct Table::Impl
     }
 
     // Brings live and the columns to the table's record count (a shared table may have grown
-    // by another user's appends), and adds a column for the filter's field.
-    void ensureLive()
+    // by another user's appends).
+    void ensureLiveRecords()
     {
         joinCount();
         chooseColumns();
@@ -280,6 +281,12 @@ struct Table::Impl
                 all.push_back(&c);
             scanInto(static_cast<uint32_t>(live.size()) + 1, true, all);
         }
+    }
+
+    // The same, and a column for the filter's field.
+    void ensureLive()
+    {
+        ensureLiveRecords();
         if (!filter.isNone() && !filter.needsRecord() && !findColumn(filter.offset())) {
             columns.push_back({filter.offset(), filter.length(), {}});
             scanInto(1, false, {&columns.back()});
@@ -290,6 +297,13 @@ struct Table::Impl
     {
         if (visibleValid && visible.size() == engine->recordCount())
             return;
+        ensureLiveRecords();
+        if (filterInForce() && !filter.needsRecord() && !findColumn(filter.offset())
+            && visibleFromTag()) {
+            visibleValid = true;
+            rowsValid = false;
+            return;
+        }
         ensureLive();
         if (filterInForce() && filter.needsRecord()) {
             evaluateRecords();
@@ -308,6 +322,104 @@ struct Table::Impl
         }
         visibleValid = true;
         rowsValid = false;
+    }
+
+    // A tag whose keys are made from the filter's field alone (the field, upper-cased, its
+    // first characters) and hold every record: the records whose value equals the filter's
+    // text all carry one key, so only they are read instead of the whole column. -1 when none.
+    int tagForTextFilter() const
+    {
+        if (!filter.comparesText() || filter.textBytes().empty())
+            return -1;
+        std::string field;
+        for (const FieldDesc &f : engine->fields())
+            if (f.offset == filter.offset())
+                field = f.name;
+        const auto &tags = engine->tags();
+        for (size_t i = 0; i < tags.size(); ++i) {
+            const TagInfo &t = tags[i];
+            if (t.keyType != 'C' || t.descending || t.unique || !t.evaluable
+                || !t.forExpression.empty() || !keyOfFieldAlone(t.expression, field))
+                continue;
+            // Another program may upper-case only a to z: trust such a tag for plain letters.
+            const std::string &text = filter.textBytes();
+            if (t.upperCase
+                && std::any_of(text.begin(), text.end(), [](char c) { return (c & 0x80) != 0; }))
+                continue;
+            return static_cast<int>(i);
+        }
+        return -1;
+    }
+
+    // "F", "UPPER(F)", "LEFT(F,n)", "UPPER(LEFT(F,n))" or "LEFT(UPPER(F),n)", letter case and
+    // blanks aside.
+    static bool keyOfFieldAlone(const std::string &expression, const std::string &field)
+    {
+        std::string e;
+        for (char c : expression)
+            if (c != ' ')
+                e += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        std::string f;
+        for (char c : field)
+            f += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        const auto stripLeft = [](std::string &x, const std::string &inner) {
+            if (x.rfind("LEFT(", 0) != 0 || x.back() != ')')
+                return false;
+            const size_t comma = x.rfind(',');
+            if (comma == std::string::npos || comma + 2 >= x.size()
+                || !std::all_of(x.begin() + static_cast<std::ptrdiff_t>(comma) + 1,
+                                x.end() - 1,
+                                [](char c) { return c >= '0' && c <= '9'; }))
+                return false;
+            x = x.substr(5, comma - 5);
+            return x == inner || x == "UPPER(" + inner + ")";
+        };
+        if (e == f || e == "UPPER(" + f + ")")
+            return true;
+        if (e.rfind("UPPER(LEFT(", 0) == 0 && e.back() == ')') {
+            std::string inside = e.substr(6, e.size() - 7);
+            return stripLeft(inside, f) && inside == f;
+        }
+        return stripLeft(e, f);
+    }
+
+    // Visibility under a filter FIELD='text' read from a tag on the field (tagForTextFilter):
+    // the entries whose key is the text's key, trailing blanks aside, and of those the live
+    // records whose value passes. False (nothing changed) when no tag serves.
+    bool visibleFromTag()
+    {
+        const int tag = tagForTextFilter();
+        if (tag < 0 || !filter.textStorable())
+            return false;
+        RecordBuffer probe = engine->blankRecord();
+        const std::string &text = filter.textBytes();
+        std::memcpy(probe.data() + filter.offset(), text.data(), text.size());
+        std::string prefix = engine->keyOf(tag, probe.data());
+        while (!prefix.empty() && (prefix.back() == ' ' || prefix.back() == '\0'))
+            prefix.pop_back();
+        if (prefix.empty())
+            return false;
+        visible.assign(live.size(), 0);
+        count = 0;
+        TagCursor cursor = engine->cursor(tag);
+        RecordBuffer record;
+        for (bool on = cursor.seek(prefix);
+             on && cursor.key().compare(0, prefix.size(), prefix) == 0;
+             on = cursor.next()) {
+            const std::string &key = cursor.key();
+            const uint32_t r = cursor.recno();
+            if (std::any_of(key.begin() + static_cast<std::ptrdiff_t>(prefix.size()),
+                            key.end(),
+                            [](char c) { return c != ' ' && c != '\0'; })
+                || r < 1 || r > live.size() || live[r - 1] == 0 || visible[r - 1] != 0)
+                continue;
+            engine->readRecord(r, record);
+            if (filter.matchesValue(record.data() + filter.offset())) {
+                visible[r - 1] = 1;
+                ++count;
+            }
+        }
+        return true;
     }
 
     // A filter of the dBase language reads several fields: one pass over the table file (in two

@@ -243,6 +243,60 @@ TEST_F(TableTest, FilterSelectsWholeValuesAndBlankNumbersAsZero)
     EXPECT_EQ(table.recordCount(), 5);
 }
 
+// A filter on the genre is read from a tag on its first characters, upper-cased: the records
+// it finds agree with a comparison of the whole values, letter case included.
+TEST(TableGenreTag, FilterServedByAShortenedUpperCaseTagComparesWholeValues)
+{
+    MemoryFileSystem fs;
+    const FieldList fields{{"ID_CD", 'N', 5, 0, 0}, {"GATUNEK", 'C', 20, 0, 0}};
+    {
+        auto engine = TableEngine::create(
+            fs, kPath, 4, 0x57, fields, {{"ID_CD", "ID_CD"}, {"GAT", "UPPER(LEFT(GATUNEK,8))"}});
+        const std::vector<std::string> genres = {"Dramat",
+                                                 "DRAMAT",
+                                                 "Dramat, Komedia",
+                                                 "Dramat  x",
+                                                 "Komedia",
+                                                 "Dramat",
+                                                 "Baśń",
+                                                 "BAŚŃ",
+                                                 "Dramat"};
+        for (size_t i = 0; i < genres.size(); ++i) {
+            RecordBuffer record = engine->blankRecord();
+            engine->setFieldInteger(record, 0, static_cast<int64_t>(i + 1));
+            engine->setFieldText(record, 1, genres[i]);
+            engine->append(record);
+        }
+        engine->markDeleted(9);
+    }
+    Table table("dbfFilmy", fs);
+    table.setFileName(kPath);
+    table.setIndexName("ID_CD");
+    table.open();
+    table.setFiltered(true);
+    table.setFilter("GATUNEK='Dramat'");
+    EXPECT_EQ(walk(table), (Ids{1, 6})); // not "Dramat  x" (same key), nor the deleted 9
+    table.setFilter("GATUNEK='DRAMAT'");
+    EXPECT_EQ(walk(table), (Ids{2}));
+    table.setFilter("GATUNEK='Baśń'");
+    EXPECT_EQ(walk(table), (Ids{7}));
+    table.setFilter("GATUNEK='Western'");
+    EXPECT_TRUE(table.isEmpty());
+
+    // Posts keep the view right afterwards.
+    table.setFilter("GATUNEK='Dramat'");
+    table.last();
+    table.edit();
+    table.setString("GATUNEK", "Komedia");
+    table.post();
+    table.insert();
+    table.setInteger("ID_CD", 10);
+    table.setString("GATUNEK", "Dramat");
+    table.post();
+    EXPECT_EQ(walk(table), (Ids{1, 10}));
+    EXPECT_EQ(table.recordCount(), 2);
+}
+
 TEST_F(TableTest, CountFollowsPostsAndDeletesUnderAFilter)
 {
     table.setFiltered(true);
