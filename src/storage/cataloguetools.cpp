@@ -61,6 +61,14 @@ std::string freshBackupFolder(FileSystem &fs,
     return folder + "/";
 }
 
+void removeTableFiles(FileSystem &fs, const TableFiles &files)
+{
+    for (const std::string *path : {&files.table, &files.memo, &files.index}) {
+        if (!path->empty() && fs.exists(*path))
+            fs.remove(*path);
+    }
+}
+
 std::map<std::string, CompanionTable> &registeredCompanions()
 {
     static std::map<std::string, CompanionTable> companions;
@@ -104,14 +112,17 @@ copyFilmsTable(FileSystem &fs, const std::string &sourcePath, const std::string 
                 written.push_back(tableFiles(fs, dest));
             }
         }
-        return copyTable(fs, sourcePath, destPath);
-    } catch (...) {
-        for (const TableFiles &files : written) {
-            for (const std::string *path : {&files.table, &files.memo, &files.index}) {
-                if (!path->empty() && fs.exists(*path))
-                    fs.remove(*path);
-            }
+        const PackResult result = copyTable(fs, sourcePath, destPath);
+        // A companion left under the new name by an earlier table of that name is not the
+        // copy's: the copy has none.
+        for (const auto &[key, nameFor] : registeredCompanions()) {
+            if (!fs.resolve(nameFor(sourcePath)) && fs.resolve(nameFor(destPath)))
+                removeTableFiles(fs, tableFiles(fs, nameFor(destPath)));
         }
+        return result;
+    } catch (...) {
+        for (const TableFiles &files : written)
+            removeTableFiles(fs, files);
         throw;
     }
 }

@@ -69,7 +69,8 @@ struct TidyReport
 using TidyProgress = std::function<bool(int table, int tables, uint64_t done, uint64_t total)>;
 
 // Writes a packed copy of the films table as destPath (copyTable), each companion first under
-// the name it has beside destPath; a failure removes the companions already copied.
+// the name it has beside destPath (one found there without a companion to copy is removed once
+// the films table is copied); a failure removes the companions already copied.
 PackResult
 copyFilmsTable(FileSystem &fs, const std::string &sourcePath, const std::string &destPath);
 

@@ -640,6 +640,15 @@ TEST(LendingInCatalogue, CopyOfTheFilmsTableTakesItsLoans)
     copied.bindTo("/cat/KINO.DBF");
     ASSERT_TRUE(copied.openIfExists());
     EXPECT_EQ(copied.openLoanOf(1)->due, "20261220"); // read through the copy's index
+    copied.close();
+
+    // A copy of a films table without loans leaves no loan table of an earlier KINO behind.
+    copyFilmsTable(*fs, "/cat/KINO.DBF", "/cat/SALA.DBF");
+    fs->remove(loanTablePath("/cat/KINO.DBF"));
+    fs->remove("/cat/KINO_WYP.MDX");
+    copyFilmsTable(*fs, "/cat/KINO.DBF", "/cat/SALA.DBF");
+    EXPECT_FALSE(fs->exists("/cat/SALA_WYP.DBF"));
+    EXPECT_FALSE(fs->exists("/cat/SALA_WYP.MDX"));
 }
 
 // Tidying packs the loan table and keeps it in the dated copy; emptying the films table empties
