@@ -225,8 +225,7 @@ void TfmGlowny::FilmCommand(int mode)
         return;
     }
     case fcDelete: {
-        // The number enters the pool before the film goes; a lent film's loan is closed as a
-        // return before both (and opened again when the delete fails).
+        // The number enters the pool before the film goes, a lent film's loan closed first.
         const int64_t number = dbfFilmy.asInteger(kIdCd);
         uint32_t poolRecord = 0;
         try {
