@@ -5,6 +5,7 @@
 
 #include "cataloguecheck.h"
 #include "cataloguetools.h"
+#include "loancatalogue.h"
 
 #include <iostream>
 #include <stdexcept>
@@ -60,6 +61,7 @@ int runCatalogueCheck(const std::vector<std::string> &args)
     }
     if (dir.empty())
         throw std::invalid_argument("check --catalogue needs a DIR");
+    registerLendingWithCatalogue();
     FileSystem &fs = FileSystem::real();
     const CataloguePaths paths
         = cataloguePaths(fs, inFolder(dir, films), inFolder(inFolder(dir, "BAZY"), ""));

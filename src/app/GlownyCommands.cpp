@@ -16,9 +16,11 @@
 #include "EditorStrings.h"
 #include "GlownyStrings.h"
 #include "Guard.h"
+#include "LendingText.h"
 #include "ModalResult.h"
 #include "Pytanie.h"
 #include "cdnumber.h"
+#include "lendcommand.h"
 
 #include <QAction>
 #include <QStringList>
@@ -223,15 +225,19 @@ void TfmGlowny::FilmCommand(int mode)
         return;
     }
     case fcDelete: {
-        // The number enters the pool before the film goes.
+        // The number enters the pool before the film goes, a lent film's loan closed first.
         const int64_t number = dbfFilmy.asInteger(kIdCd);
         uint32_t poolRecord = 0;
         try {
-            dbfNrF.insert();
-            dbfNrF.setInteger(kIdCd, number);
-            dbfNrF.post();
-            poolRecord = dbfNrF.recNo();
-            dbfFilmy.deleteRecord();
+            deleteLentFilm(dbfFilmy, dbfZnajomi, loans, toStoredDate(clock->now().date()), [&] {
+                dbfNrF.insert();
+                dbfNrF.setInteger(kIdCd, number);
+                dbfNrF.post();
+                poolRecord = dbfNrF.recNo();
+                dbfFilmy.deleteRecord();
+            });
+            if (m_openLoans.erase(number) > 0)
+                refreshLoanMarks();
         } catch (const std::exception &e) {
             dbfNrF.cancel();
             QString text = withReason(glowny::deleteError.toString(), e);
@@ -246,7 +252,9 @@ void TfmGlowny::FilmCommand(int mode)
                 }
             }
             desktop.error(this, text);
+            reloadOpenLoans();
         }
+        updateLendingCommands();
         return;
     }
     default:

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's catalogue tools: "&Nowa baza...", "&Zapisz", "Zapisz jako...", "Porządkuj
 // bazy", "Sprawdź spójność baz" and "Kasuj całą bazę". Each closes the tables whose files the
-// work needs (the open tables lock them), runs the work of cataloguetools.h or cataloguecheck.h,
-// and opens the catalogue again as the open command does.
+// work needs (the open tables lock them, the loan table closes with the films table), runs the work
+// of cataloguetools.h or cataloguecheck.h, and opens the catalogue again as the open command does.
 
 #include "Desktop.h"
 #include "EnginePath.h"
@@ -16,6 +16,7 @@
 #include "Statbaru.h"
 #include "cataloguecheck.h"
 #include "cataloguetools.h"
+#include "loancatalogue.h"
 
 #include <QAction>
 #include <QDir>
@@ -82,7 +83,7 @@ TidyReport runTidy(QWidget *parent, const CataloguePaths &paths, std::exception_
     dialog.setMinimumDuration(0);
     dialog.setAutoClose(false);
     dialog.setAutoReset(false);
-    const std::vector<std::string> tables = allTables(paths);
+    const std::vector<std::string> tables = tidyTables(FileSystem::real(), paths);
 
     QThread *worker = QThread::create([&] {
         try {
@@ -121,6 +122,8 @@ TidyReport runTidy(QWidget *parent, const CataloguePaths &paths, std::exception_
 
 void TfmGlowny::buildCatalogueTools()
 {
+    // The loans go with their films table, and the check compares them.
+    registerLendingWithCatalogue();
     connectGuarded(Nowabaza1, &QAction::triggered, this, [this] { Nowabaza1Click(); });
     connectGuarded(Zapisz1, &QAction::triggered, this, [this] { Zapisz1Click(); });
     connectGuarded(Zapiszjako1, &QAction::triggered, this, [this] { Zapiszjako1Click(); });
@@ -195,7 +198,7 @@ void TfmGlowny::Zapiszjako1Click()
     const QString source = QString::fromStdString(dbfFilmy.fileName());
     dbfFilmy.close();
     try {
-        copyTable(FileSystem::real(), dbfFilmy.fileName(), toEnginePath(file));
+        copyFilmsTable(FileSystem::real(), dbfFilmy.fileName(), toEnginePath(file));
     } catch (const StorageError &e) {
         openCatalogue(source);
         Desktop::instance().error(this, withReason(tools::saveAsError, e));

@@ -149,18 +149,18 @@ Loan lendFilm(Table &films, Table &friends, LoanBook &loans, const LendRequest &
     return loan;
 }
 
-void returnFilm(Table &films, Table &friends, LoanBook &loans, const std::string &today)
+namespace {
+
+// A return's steps: the film's open loan closed, the borrower's ILE lowered, then lastStep;
+// the done steps undone when one fails.
+void closeLoanThen(Table &friends,
+                   LoanBook &loans,
+                   int64_t cd,
+                   const std::string &today,
+                   const std::function<void()> &lastStep)
 {
-    requireCurrentFilm(films);
-    if (!isValidDate(today))
-        throw LendingError("Błędna data zwrotu");
-    if (films.asInteger("ID_OSOBY") != 1)
-        throw LendingError("Ten film nie jest wypożyczony");
-    const uint32_t filmRecno = films.recNo();
-    const int64_t cd = films.asInteger("ID_CD");
     loans.openIfExists();
     const std::optional<Loan> loan = loans.openLoanOf(cd);
-
     UndoLog undo;
     try {
         if (loan) {
@@ -181,10 +181,41 @@ void returnFilm(Table &films, Table &friends, LoanBook &loans, const std::string
                 });
             }
         }
-        rewriteRecord(films, filmRecno, [](Table &t) { t.setInteger("ID_OSOBY", 0); });
+        lastStep();
     } catch (...) {
         undo.rollBack(std::current_exception());
     }
+}
+
+} // namespace
+
+void returnFilm(Table &films, Table &friends, LoanBook &loans, const std::string &today)
+{
+    requireCurrentFilm(films);
+    if (!isValidDate(today))
+        throw LendingError("Błędna data zwrotu");
+    if (films.asInteger("ID_OSOBY") != 1)
+        throw LendingError("Ten film nie jest wypożyczony");
+    const uint32_t filmRecno = films.recNo();
+    closeLoanThen(friends, loans, films.asInteger("ID_CD"), today, [&films, filmRecno] {
+        rewriteRecord(films, filmRecno, [](Table &t) { t.setInteger("ID_OSOBY", 0); });
+    });
+}
+
+void deleteLentFilm(Table &films,
+                    Table &friends,
+                    LoanBook &loans,
+                    const std::string &today,
+                    const std::function<void()> &deleteFilm)
+{
+    requireCurrentFilm(films);
+    if (!films.hasField("ID_OSOBY") || films.asInteger("ID_OSOBY") != 1) {
+        deleteFilm();
+        return;
+    }
+    if (!isValidDate(today))
+        throw LendingError("Błędna data zwrotu");
+    closeLoanThen(friends, loans, films.asInteger("ID_CD"), today, deleteFilm);
 }
 
 } // namespace welarik

@@ -13,6 +13,7 @@
 
 #include "loans.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -48,6 +49,16 @@ Loan lendFilm(Table &films, Table &friends, LoanBook &loans, const LendRequest &
 // ILE lowered by one (never below 0), the film's ID_OSOBY set to 0. A film another program
 // marked lent (no open loan) only gets its flag cleared. LendingError when it is not lent.
 void returnFilm(Table &films, Table &friends, LoanBook &loans, const std::string &today);
+
+// Deletes the current film through deleteFilm, the last step: a film that is lent first has its
+// open loan closed on the given day and the borrower's ILE lowered, as a return does (its own
+// flag goes with it). When deleteFilm throws, the loan and the count are restored and the
+// failure rethrown. A film on the shelf, or one another program marked lent, is only deleted.
+void deleteLentFilm(Table &films,
+                    Table &friends,
+                    LoanBook &loans,
+                    const std::string &today,
+                    const std::function<void()> &deleteFilm);
 
 // A date text "YYYYMMDD" that names a real day.
 bool isValidDate(const std::string &yyyymmdd);

@@ -47,6 +47,7 @@ CatalogueTables openTables(FileSystem &fs,
 {
     CatalogueTables t;
     t.paths = paths;
+    t.fs = &fs;
     const ShareMode share = mode == OpenMode::ReadOnly ? ShareMode::Shared : ShareMode::Exclusive;
     for (const Slot &slot : kSlots) {
         const std::string &path = paths.*slot.path;
@@ -59,40 +60,12 @@ CatalogueTables openTables(FileSystem &fs,
     return t;
 }
 
-// --- the engine's check, in the catalogue's words
-
-CatalogueFinding fromEngine(const std::string &table, const CheckFinding &f)
-{
-    CatalogueFinding out{f.fault, table, 0, {}, false};
-    const std::string &w = f.where;
-    if (w.rfind("record ", 0) == 0) {
-        out.recno = uint32_t(std::strtoul(w.c_str() + 7, nullptr, 10));
-        out.text = "Rekord uszkodzony: " + f.text;
-    } else if (w.rfind("tag ", 0) == 0) {
-        out.text = (f.fault ? "Znacznik indeksu " + w.substr(4) + " niezgodny z rekordami: "
-                            : "Znacznik indeksu " + w.substr(4) + ": ")
-                   + f.text;
-        out.repairable = f.fault;
-        // "the key of record 12 disagrees...": the record it names.
-        if (const size_t at = f.text.find("record "); at != std::string::npos)
-            out.recno = uint32_t(std::strtoul(f.text.c_str() + at + 7, nullptr, 10));
-    } else if (w == "index") {
-        out.text = "Indeks do przebudowania: " + f.text;
-        out.repairable = f.fault;
-    } else if (w == "memo") {
-        out.text = "Plik memo: " + f.text;
-    } else {
-        out.text = "Plik tabeli: " + f.text;
-    }
-    return out;
-}
-
 void checkEngines(const CatalogueTables &t, std::vector<CatalogueFinding> &out)
 {
     for (const Slot &slot : kSlots) {
         if (const TableEngine *e = (t.*slot.engine).get()) {
             for (const CheckFinding &f : e->check().findings)
-                out.push_back(fromEngine(nameOf(e->path()), f));
+                out.push_back(engineFinding(nameOf(e->path()), f));
         }
     }
 }
@@ -386,6 +359,32 @@ CatalogueCheck runRules(const CatalogueTables &t,
 }
 
 } // namespace
+
+CatalogueFinding engineFinding(const std::string &table, const CheckFinding &f)
+{
+    CatalogueFinding out{f.fault, table, 0, {}, false};
+    const std::string &w = f.where;
+    if (w.rfind("record ", 0) == 0) {
+        out.recno = uint32_t(std::strtoul(w.c_str() + 7, nullptr, 10));
+        out.text = "Rekord uszkodzony: " + f.text;
+    } else if (w.rfind("tag ", 0) == 0) {
+        out.text = (f.fault ? "Znacznik indeksu " + w.substr(4) + " niezgodny z rekordami: "
+                            : "Znacznik indeksu " + w.substr(4) + ": ")
+                   + f.text;
+        out.repairable = f.fault;
+        // "the key of record 12 disagrees...": the record it names.
+        if (const size_t at = f.text.find("record "); at != std::string::npos)
+            out.recno = uint32_t(std::strtoul(f.text.c_str() + at + 7, nullptr, 10));
+    } else if (w == "index") {
+        out.text = "Indeks do przebudowania: " + f.text;
+        out.repairable = f.fault;
+    } else if (w == "memo") {
+        out.text = "Plik memo: " + f.text;
+    } else {
+        out.text = "Plik tabeli: " + f.text;
+    }
+    return out;
+}
 
 std::vector<CatalogueRule> checkCatalogueRules()
 {

@@ -35,6 +35,7 @@ struct CatalogueFinding
 struct CatalogueTables
 {
     CataloguePaths paths;
+    FileSystem *fs = nullptr; // where they were opened (a rule may open a table of its own)
     std::unique_ptr<TableEngine> films;
     std::unique_ptr<TableEngine> config;
     std::unique_ptr<TableEngine> people;
@@ -42,6 +43,9 @@ struct CatalogueTables
     std::unique_ptr<TableEngine> pool;
     std::unique_ptr<TableEngine> friends;
 };
+
+// A finding of the engine's check (TableEngine::check) in the catalogue's words.
+CatalogueFinding engineFinding(const std::string &table, const CheckFinding &f);
 
 struct CatalogueRule
 {

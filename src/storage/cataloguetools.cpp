@@ -2,6 +2,7 @@
 #include "cataloguetools.h"
 
 #include <cstdio>
+#include <map>
 
 namespace welarik {
 
@@ -60,7 +61,71 @@ std::string freshBackupFolder(FileSystem &fs,
     return folder + "/";
 }
 
+void removeTableFiles(FileSystem &fs, const TableFiles &files)
+{
+    for (const std::string *path : {&files.table, &files.memo, &files.index}) {
+        if (!path->empty() && fs.exists(*path))
+            fs.remove(*path);
+    }
+}
+
+std::map<std::string, CompanionTable> &registeredCompanions()
+{
+    static std::map<std::string, CompanionTable> companions;
+    return companions;
+}
+
 } // namespace
+
+void registerCompanionTable(const std::string &key, CompanionTable nameFor)
+{
+    registeredCompanions()[key] = std::move(nameFor);
+}
+
+std::vector<std::string> companionTables(FileSystem &fs, const std::string &filmsPath)
+{
+    std::vector<std::string> found;
+    for (const auto &[key, nameFor] : registeredCompanions()) {
+        if (const auto path = fs.resolve(nameFor(filmsPath)))
+            found.push_back(*path);
+    }
+    return found;
+}
+
+std::vector<std::string> tidyTables(FileSystem &fs, const CataloguePaths &paths)
+{
+    std::vector<std::string> tables = allTables(paths);
+    for (const std::string &companion : companionTables(fs, paths.films))
+        tables.push_back(companion);
+    return tables;
+}
+
+PackResult
+copyFilmsTable(FileSystem &fs, const std::string &sourcePath, const std::string &destPath)
+{
+    std::vector<TableFiles> written;
+    try {
+        for (const auto &[key, nameFor] : registeredCompanions()) {
+            if (const auto companion = fs.resolve(nameFor(sourcePath))) {
+                const std::string dest = nameFor(destPath);
+                copyTable(fs, *companion, dest);
+                written.push_back(tableFiles(fs, dest));
+            }
+        }
+        const PackResult result = copyTable(fs, sourcePath, destPath);
+        // A companion left under the new name by an earlier table of that name is not the
+        // copy's: the copy has none.
+        for (const auto &[key, nameFor] : registeredCompanions()) {
+            if (!fs.resolve(nameFor(sourcePath)) && fs.resolve(nameFor(destPath)))
+                removeTableFiles(fs, tableFiles(fs, nameFor(destPath)));
+        }
+        return result;
+    } catch (...) {
+        for (const TableFiles &files : written)
+            removeTableFiles(fs, files);
+        throw;
+    }
+}
 
 CataloguePaths
 cataloguePaths(FileSystem &fs, const std::string &filmsPath, const std::string &dataDir)
@@ -150,7 +215,7 @@ TidyReport tidyCatalogue(FileSystem &fs,
                          const TidyProgress &progress,
                          std::time_t now)
 {
-    const std::vector<std::string> tables = allTables(paths);
+    const std::vector<std::string> tables = tidyTables(fs, paths);
     TidyReport report;
     report.backupFolder = backupTables(fs, tables, now);
     const int count = int(tables.size());
@@ -173,8 +238,14 @@ TidyReport tidyCatalogue(FileSystem &fs,
 
 std::string emptyFilmsTable(FileSystem &fs, const std::string &filmsPath, std::time_t now)
 {
-    const std::string folder = backupTables(fs, {filmsPath}, now);
-    packTable(fs, filmsPath, {}, PackKeep::Nothing);
+    const std::vector<std::string> companions = companionTables(fs, filmsPath);
+    std::vector<std::string> tables{filmsPath};
+    tables.insert(tables.end(), companions.begin(), companions.end());
+    const std::string folder = backupTables(fs, tables, now);
+    // The films first: a kill before the companions are emptied leaves loans of missing films,
+    // which the check closes.
+    for (const std::string &table : tables)
+        packTable(fs, table, {}, PackKeep::Nothing);
     return folder;
 }
 

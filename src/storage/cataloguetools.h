@@ -10,6 +10,7 @@
 #include "pack.h"
 
 #include <ctime>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,16 @@ CataloguePaths
 cataloguePaths(FileSystem &fs, const std::string &filmsPath, const std::string &dataDir);
 // The six paths in the catalogue's order: films, configuration, people, genres, pool, friends.
 std::vector<std::string> allTables(const CataloguePaths &paths);
+
+// A table that belongs to one films table and goes where it goes (named after it, in its
+// folder): the unit that keeps one registers the function naming it once, and from then on a
+// copy of the films table, tidying, the dated copies and emptying take it along.
+using CompanionTable = std::function<std::string(const std::string &filmsPath)>;
+void registerCompanionTable(const std::string &key, CompanionTable nameFor);
+// The registered companions of a films table that exist, in the letter case the folder holds.
+std::vector<std::string> companionTables(FileSystem &fs, const std::string &filmsPath);
+// What tidying covers: the six tables, then the films table's companions that exist.
+std::vector<std::string> tidyTables(FileSystem &fs, const CataloguePaths &paths);
 
 // Creates an empty films table at filmsPath (memo, index, our fields and tags, level IV,
 // language driver 0xC8), replacing files of that name, and lays out in dataDir the side tables
@@ -57,15 +68,22 @@ struct TidyReport
 // table: 0..tables-1 being written; done/total: its records. false cancels.
 using TidyProgress = std::function<bool(int table, int tables, uint64_t done, uint64_t total)>;
 
-// Copies the six tables into a dated folder, then packs each. A failure throws with the table
-// that failed unchanged (the ones before it are tidied: the same records in fewer bytes).
+// Writes a packed copy of the films table as destPath (copyTable), each companion first under
+// the name it has beside destPath (one found there without a companion to copy is removed once
+// the films table is copied); a failure removes the companions already copied.
+PackResult
+copyFilmsTable(FileSystem &fs, const std::string &sourcePath, const std::string &destPath);
+
+// Copies the six tables (and the companions) into a dated folder, then packs each. A failure throws
+// with the table that failed unchanged (the ones before it are tidied: the same records in fewer
+// bytes).
 TidyReport tidyCatalogue(FileSystem &fs,
                          const CataloguePaths &paths,
                          const TidyProgress &progress = {},
                          std::time_t now = std::time(nullptr));
 
-// Copies the films table into a dated folder, then empties it (fields and tags kept). Returns
-// the copy's folder.
+// Copies the films table and its companions into a dated folder, then empties the films table
+// and then each companion (fields and tags kept). Returns the copy's folder.
 std::string emptyFilmsTable(FileSystem &fs, const std::string &filmsPath, std::time_t now);
 
 } // namespace welarik

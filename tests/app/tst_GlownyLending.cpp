@@ -243,6 +243,30 @@ private slots:
         QCOMPARE(m_w->loans.loansOfFilm(4).size(), size_t(0));
     }
 
+    // Deleting a lent film (from the lent view) keeps the question and returns the film first:
+    // the loan closed today, the friend's count lowered, no open loan left behind.
+    void deletingALentFilmClosesItsLoan()
+    {
+        gotoFilm(3);
+        ModalHelper<TdlgWypozycz> lend(
+            [](TdlgWypozycz *d) { chooseFriend(d, QStringLiteral("nowak"), QDate()); });
+        key(Qt::Key_W, Qt::ControlModifier);
+        QVERIFY(lend.ran());
+        QCOMPARE(count(1), 1);
+        key(Qt::Key_F8);
+        gotoFilm(3);
+        m_clock.set(QDateTime(QDate(2026, 12, 4), QTime(9, 0)));
+        desktop().queueAnswer(1);
+        m_w->Kasujfilm1->trigger();
+        QCOMPARE(desktop().lastText(MessageKind::Question),
+                 QStringLiteral("Czy na pewno skasować ten film ?"));
+        QCOMPARE(findFilm(m_w->dbfFilmy, 3), 0u);
+        QCOMPARE(count(1), 0);
+        QVERIFY(!m_w->loans.openLoanOf(3));
+        QCOMPARE(qs(m_w->loans.loansOfFilm(3).front().returned), QStringLiteral("20261204"));
+        QCOMPARE(m_w->dbfFilmy.recordCount(), 1); // film 6 is still out
+    }
+
     void filmLentByAnotherProgramShowsAndReturns()
     {
         gotoFilm(6);

@@ -10,6 +10,8 @@
 #include "Spojnosc.h"
 #include "catalogue.h"
 #include "demo.h"
+#include "lendcommand.h"
+#include "loans.h"
 #include "tableengine.h"
 #include "testsupport.h"
 
@@ -199,6 +201,46 @@ private slots:
         QVERIFY(m_w->dbfFilmy.isOpen() && m_w->dbfNrF.isOpen());
         for (m_w->dbfNrF.first(); !m_w->dbfNrF.eof(); m_w->dbfNrF.next())
             QVERIFY(m_w->dbfNrF.asInteger("ID_CD") != used);
+    }
+
+    // A lent film: "Zapisz jako..." takes its loan into the copy's loan table, and the check
+    // of the copy finds the lost flag of a lend cut short and "Napraw" completes it.
+    void loansGoWithTheCopyAndTheCheckMendsThem()
+    {
+        open();
+        Table &films = m_w->dbfFilmy;
+        int64_t cd = 0;
+        for (films.first(); !films.eof() && films.asInteger("ID_OSOBY") != 0; films.next()) {
+        }
+        QVERIFY(!films.eof());
+        cd = films.asInteger("ID_CD");
+        LendRequest request;
+        request.friendId = 2;
+        request.since = "20261201";
+        lendFilm(films, m_w->dbfZnajomi, m_w->loans, request);
+        desktop().queueFileName(qs(m_dir->file("kino.dbf")));
+        pickFromMenu(m_w->Plik1,
+                     {Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Return});
+        QCOMPARE(qs(films.fileName()), qs(m_dir->file("kino.dbf")));
+        QVERIFY(std::filesystem::exists(m_dir->file("kino_WYP.dbf")));
+        QVERIFY(m_w->loans.openLoanOf(cd));
+
+        rewriteRecord(films, findFilm(films, cd), [](Table &t) { t.setInteger("ID_OSOBY", 0); });
+        bool found = false;
+        test::ModalHelper<TdlgSpojnosc> helper([&](TdlgSpojnosc *d) {
+            for (int i = 0; i < d->lvWyniki->topLevelItemCount(); ++i) {
+                const QTreeWidgetItem *item = d->lvWyniki->topLevelItem(i);
+                for (int c = 0; c < item->columnCount(); ++c)
+                    found |= item->text(c).contains(QStringLiteral("nie ma znacznika"));
+            }
+            QTest::mouseClick(d->btnNapraw, Qt::LeftButton);
+            QTest::mouseClick(d->btnZamknij, Qt::LeftButton);
+        });
+        pickFromMenu(m_w->Narzedzia1, {Qt::Key_Up, Qt::Key_Right, Qt::Key_Down, Qt::Key_Return});
+        QVERIFY(helper.ran());
+        QVERIFY(found);
+        QVERIFY(films.isOpen());
+        QCOMPARE(integerOf(films, findFilm(films, cd), "ID_OSOBY"), 1);
     }
 
     void emptyingAsksTwiceNamesTheCountAndKeepsACopy()

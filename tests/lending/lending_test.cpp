@@ -4,7 +4,10 @@
 // format.
 
 #include "catalogue.h"
+#include "cataloguecheck.h"
+#include "cataloguetools.h"
 #include "lendcommand.h"
+#include "loancatalogue.h"
 #include "loancheck.h"
 #include "loans.h"
 #include "memfs.h"
@@ -12,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <set>
 #include <tuple>
@@ -555,4 +559,152 @@ TEST(Lending, WorksOnAFilmsTableAnotherProgramWrote)
     const LoanCheckReport report = findLoanDisagreements(c.dbfFilmy, c.dbfZnajomi, loans);
     EXPECT_TRUE(report.sound());
     EXPECT_GT(report.notes(), 0); // the films the other program marked lent
+}
+
+namespace {
+
+CataloguePaths demoPaths(FileSystem &fs)
+{
+    return cataloguePaths(fs, kFilms, "/cat/BAZY/");
+}
+
+// The base catalogue with its friends' counter raised above their numbers: sound to the
+// catalogue's own rules.
+std::unique_ptr<MemoryFileSystem> soundBase()
+{
+    auto fs = baseImage();
+    EXPECT_TRUE(repairCatalogue(*fs, demoPaths(*fs), checkCatalogueRules()).sound());
+    return fs;
+}
+
+std::vector<CatalogueRule> withLending()
+{
+    std::vector<CatalogueRule> rules = checkCatalogueRules();
+    rules.push_back(lendingCatalogueRule("20261215"));
+    return rules;
+}
+
+} // namespace
+
+// The catalogue check runs the lending rule: a flag lost and a count typed by hand are faults
+// naming their table and record, and "Napraw" mends both.
+TEST(LendingInCatalogue, CheckNamesTheFaultsAndRepairMendsThem)
+{
+    auto fs = soundBase();
+    uint32_t film1 = 0, friend1 = 0;
+    {
+        Opened db(*fs);
+        db.lend(1, 2);
+        film1 = findFilm(db.films(), 1);
+        friend1 = findFriend(db.friends(), 1);
+        rewriteRecord(db.films(), film1, [](Table &t) { t.setInteger("ID_OSOBY", 0); });
+        rewriteRecord(
+            db.films(), findFilm(db.films(), 3), [](Table &t) { t.setInteger("ID_OSOBY", 0); });
+        rewriteRecord(db.friends(), friend1, [](Table &t) { t.setInteger("ILE", 2); });
+    }
+    const CatalogueCheck check = checkCatalogue(*fs, demoPaths(*fs), withLending());
+    auto has = [&check](const std::string &table, uint32_t recno) {
+        return std::any_of(check.findings.begin(), check.findings.end(), [&](const auto &f) {
+            return f.fault && f.repairable && f.table == table && f.recno == recno;
+        });
+    };
+    EXPECT_TRUE(has("FILMY.DBF", film1));
+    EXPECT_TRUE(has("ZNAJOMI.DBF", friend1));
+    EXPECT_EQ(check.faults(), 2);
+
+    const CatalogueCheck after = repairCatalogue(*fs, demoPaths(*fs), withLending());
+    EXPECT_TRUE(after.sound());
+    EXPECT_EQ(after.repairs, 2);
+    Opened db(*fs);
+    EXPECT_EQ(db.flag(1), 1);
+    EXPECT_EQ(db.count(1), 0);
+    EXPECT_EQ(db.count(2), 1);
+}
+
+// "Zapisz jako...": the copy keeps its loans under its own companion name, the original too.
+TEST(LendingInCatalogue, CopyOfTheFilmsTableTakesItsLoans)
+{
+    registerLendingWithCatalogue();
+    auto fs = baseImage();
+    {
+        Opened db(*fs);
+        db.lend(1, 2, "20261201", "20261220");
+    }
+    const std::vector<std::string> loans = contents(*fs, loanTablePath(kFilms));
+    ASSERT_EQ(loans.size(), 1u);
+    copyFilmsTable(*fs, kFilms, "/cat/KINO.DBF");
+    EXPECT_EQ(contents(*fs, "/cat/KINO_WYP.DBF"), loans);
+    EXPECT_TRUE(fs->exists("/cat/KINO_WYP.MDX"));
+    EXPECT_EQ(contents(*fs, loanTablePath(kFilms)), loans);
+    LoanBook copied(*fs);
+    copied.bindTo("/cat/KINO.DBF");
+    ASSERT_TRUE(copied.openIfExists());
+    EXPECT_EQ(copied.openLoanOf(1)->due, "20261220"); // read through the copy's index
+    copied.close();
+
+    // A copy of a films table without loans leaves no loan table of an earlier KINO behind.
+    copyFilmsTable(*fs, "/cat/KINO.DBF", "/cat/SALA.DBF");
+    fs->remove(loanTablePath("/cat/KINO.DBF"));
+    fs->remove("/cat/KINO_WYP.MDX");
+    copyFilmsTable(*fs, "/cat/KINO.DBF", "/cat/SALA.DBF");
+    EXPECT_FALSE(fs->exists("/cat/SALA_WYP.DBF"));
+    EXPECT_FALSE(fs->exists("/cat/SALA_WYP.MDX"));
+}
+
+// Tidying packs the loan table and keeps it in the dated copy; emptying the films table empties
+// its loans after copying them, and the check then recounts the friends.
+TEST(LendingInCatalogue, TidyAndEmptyingTakeTheLoanTableAlong)
+{
+    registerLendingWithCatalogue();
+    auto fs = soundBase();
+    {
+        Opened db(*fs);
+        db.lend(1, 1);
+        db.lend(2, 2);
+    }
+    const std::vector<std::string> loans = contents(*fs, loanTablePath(kFilms));
+    const TidyReport tidy = tidyCatalogue(*fs, demoPaths(*fs), {}, 1'800'000'000);
+    ASSERT_EQ(tidy.tables.size(), 7u);
+    EXPECT_EQ(tidy.tables.back().table, loanTablePath(kFilms));
+    EXPECT_EQ(contents(*fs, tidy.backupFolder + "FILMY_WYP.DBF"), loans);
+    EXPECT_EQ(contents(*fs, loanTablePath(kFilms)), loans);
+
+    const std::string folder = emptyFilmsTable(*fs, kFilms, 1'800'000'100);
+    EXPECT_EQ(contents(*fs, folder + "FILMY_WYP.DBF"), loans);
+    EXPECT_TRUE(contents(*fs, loanTablePath(kFilms)).empty());
+    EXPECT_EQ(checkCatalogue(*fs, demoPaths(*fs), withLending()).faults(), 2); // both ILE 1
+    EXPECT_TRUE(repairCatalogue(*fs, demoPaths(*fs), withLending()).sound());
+    Opened db(*fs);
+    EXPECT_EQ(db.count(1), 0);
+    EXPECT_EQ(db.count(2), 0);
+}
+
+// Deleting a lent film closes its loan as a return and lowers the count; a delete that fails
+// leaves the three tables as they were.
+TEST(LendingInCatalogue, DeletingALentFilmClosesItsLoan)
+{
+    auto fs = baseImage();
+    {
+        Opened db(*fs);
+        db.lend(1, 2);
+    }
+    const Snapshot before = snapshotOf(*fs);
+    {
+        Opened db(*fs);
+        db.gotoFilm(1);
+        EXPECT_THROW(deleteLentFilm(db.films(),
+                                    db.friends(),
+                                    db.loans,
+                                    "20261210",
+                                    [] { throw IoError("/cat/FILMY.DBF", "refused (test)"); }),
+                     IoError);
+    }
+    EXPECT_EQ(snapshotOf(*fs), before);
+    Opened db(*fs);
+    db.gotoFilm(1);
+    deleteLentFilm(
+        db.films(), db.friends(), db.loans, "20261210", [&db] { db.films().deleteRecord(); });
+    EXPECT_EQ(findFilm(db.films(), 1), 0u);
+    EXPECT_EQ(db.count(2), 0);
+    EXPECT_EQ(db.loans.loansOfFilm(1).at(0).returned, "20261210");
 }
