@@ -12,6 +12,7 @@
 // BM_SearchAfterOpen's second argument 0: the search starts at once after the open, while the
 // table's first count still runs on another thread (it is waited for, and timed).
 
+#include "benchcatalogue.h"
 #include "dbsearch.h"
 #include "demo.h"
 #include "table.h"
@@ -28,38 +29,13 @@ using namespace welarik;
 
 namespace {
 
-const uint32_t kFilms = [] {
-    const char *text = std::getenv("WELARIK_BENCH_FILMS");
-    const long n = text ? std::atol(text) : 0;
-    return n > 0 ? static_cast<uint32_t>(n) : 100000u;
-}();
+const uint32_t kFilms = bench::benchFilmCount();
 
-class Catalogue
+const bench::BenchCatalogue &catalogue()
 {
-public:
-    static Catalogue &instance()
-    {
-        static Catalogue c;
-        return c;
-    }
-    ~Catalogue() { std::filesystem::remove_all(m_dir); }
-    const std::string &path() const { return m_path; }
-
-private:
-    Catalogue()
-    {
-        m_dir = std::filesystem::temp_directory_path()
-                / ("welarik-bench-search-" + std::to_string(getpid()));
-        std::filesystem::create_directories(m_dir);
-        DemoOptions options;
-        options.films = kFilms;
-        options.seed = 3;
-        EngineDemoWriter writer;
-        m_path = createDemoCatalogue(FileSystem::real(), m_dir.string(), options, writer).filmsPath;
-    }
-    std::filesystem::path m_dir;
-    std::string m_path;
-};
+    static const bench::BenchCatalogue c("welarik-bench-search-", kFilms, 3);
+    return c;
+}
 
 std::string searchExpression(bool blind, const char *actor)
 {
@@ -78,7 +54,7 @@ std::string searchExpression(bool blind, const char *actor)
 std::unique_ptr<Table> openFilms()
 {
     auto table = std::make_unique<Table>("dbfFilmy");
-    table->setFileName(Catalogue::instance().path());
+    table->setFileName(catalogue().path());
     table->setExclusive(true);
     table->setIndexName("ID_CD");
     table->setFiltered(true);
@@ -100,7 +76,7 @@ size_t firstScreen(Table &table)
 void BM_SearchAfterOpen(benchmark::State &state)
 {
     const std::string expression = searchExpression(state.range(0) == 1, "olbrychski");
-    Catalogue::instance();
+    catalogue();
     size_t bytes = 0;
     bool first = true;
     int found = 0;

@@ -3,6 +3,7 @@
 // counting, the cached count, selecting a tag, posting a change, deleting, the rows a grid
 // asks for, and the demo catalogue written through the component.
 
+#include "benchcatalogue.h"
 #include "catalogue.h"
 #include "demo.h"
 #include "table.h"
@@ -20,44 +21,19 @@ using namespace welarik;
 namespace {
 
 // 100,000 films, or WELARIK_BENCH_FILMS (the demo writer takes at most 900,000).
-const uint32_t kFilms = [] {
-    const char *text = std::getenv("WELARIK_BENCH_FILMS");
-    const long n = text ? std::atol(text) : 0;
-    return n > 0 ? static_cast<uint32_t>(n) : 100000u;
-}();
+const uint32_t kFilms = bench::benchFilmCount();
 
 // One catalogue per run of the benchmark program, in a temporary folder.
-class Catalogue100k
+const bench::BenchCatalogue &catalogue100k()
 {
-public:
-    static Catalogue100k &instance()
-    {
-        static Catalogue100k c;
-        return c;
-    }
-    ~Catalogue100k() { std::filesystem::remove_all(m_dir); }
-    const std::string &path() const { return m_path; }
-
-private:
-    Catalogue100k()
-    {
-        m_dir = std::filesystem::temp_directory_path()
-                / ("welarik-bench-" + std::to_string(getpid()));
-        std::filesystem::create_directories(m_dir);
-        DemoOptions options;
-        options.films = kFilms;
-        options.seed = 1;
-        EngineDemoWriter writer; // bulk loading: the fastest way to lay the catalogue out
-        m_path = createDemoCatalogue(FileSystem::real(), m_dir.string(), options, writer).filmsPath;
-    }
-    std::filesystem::path m_dir;
-    std::string m_path;
-};
+    static const bench::BenchCatalogue c("welarik-bench-", kFilms, 1);
+    return c;
+}
 
 std::unique_ptr<Table> openFilms()
 {
     auto table = std::make_unique<Table>("dbfFilmy");
-    table->setFileName(Catalogue100k::instance().path());
+    table->setFileName(catalogue100k().path());
     table->setIndexName("ID_CD");
     table->setFiltered(true);
     table->open();
@@ -81,7 +57,7 @@ void BM_OpenAndCountFiltered(benchmark::State &state)
 {
     for (auto _ : state) {
         Table table("dbfFilmy");
-        table.setFileName(Catalogue100k::instance().path());
+        table.setFileName(catalogue100k().path());
         table.setFiltered(true);
         table.setFilter("ID_OSOBY=0");
         table.open();
@@ -97,7 +73,7 @@ BENCHMARK(BM_OpenAndCountFiltered)->Unit(benchmark::kMillisecond);
 // shared.
 void BM_OpenAndFirstRows(benchmark::State &state)
 {
-    const std::string &path = Catalogue100k::instance().path(); // generated before timing
+    const std::string &path = catalogue100k().path(); // generated before timing
     size_t bytes = 0;
     for (auto _ : state) {
         auto table = std::make_unique<Table>("dbfFilmy");
@@ -120,7 +96,7 @@ BENCHMARK(BM_OpenAndFirstRows)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 // The same until the count is known too (the status bar's first count).
 void BM_OpenCountAndFirstRows(benchmark::State &state)
 {
-    const std::string &path = Catalogue100k::instance().path(); // generated before timing
+    const std::string &path = catalogue100k().path(); // generated before timing
     size_t bytes = 0;
     for (auto _ : state) {
         Table table("dbfFilmy");

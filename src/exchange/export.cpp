@@ -64,29 +64,47 @@ const char *const kHtmlTail = R"(</tbody>
 </html>
 )";
 
-std::string htmlEscape(const std::string &text)
+// The reference of a character markup reserves, else null.
+const char *markupReference(char c)
+{
+    switch (c) {
+    case '&':
+        return "&amp;";
+    case '<':
+        return "&lt;";
+    case '>':
+        return "&gt;";
+    case '"':
+        return "&quot;";
+    default:
+        return nullptr;
+    }
+}
+
+// The text with the characters markup reserves as references; for XML also line breaks and tabs
+// as character references and the other control characters dropped (XML cannot carry them).
+std::string markupEscaped(const std::string &text, bool xml)
 {
     std::string out;
     out.reserve(text.size());
     for (char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        default:
+        if (const char *reference = markupReference(c))
+            out += reference;
+        else if (!xml || static_cast<unsigned char>(c) >= 0x20)
             out += c;
-        }
+        else if (c == '\n')
+            out += "&#10;";
+        else if (c == '\r')
+            out += "&#13;";
+        else if (c == '\t')
+            out += "&#9;";
     }
     return out;
+}
+
+std::string htmlEscape(const std::string &text)
+{
+    return markupEscaped(text, false);
 }
 
 std::string replaced(std::string text, const std::string &what, const std::string &with)
@@ -191,37 +209,7 @@ std::string csvCell(const std::string &text)
 
 std::string xmlEscape(const std::string &text)
 {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        case '\n':
-            out += "&#10;";
-            break;
-        case '\r':
-            out += "&#13;";
-            break;
-        case '\t':
-            out += "&#9;";
-            break;
-        default:
-            if (static_cast<unsigned char>(c) >= 0x20)
-                out += c;
-        }
-    }
-    return out;
+    return markupEscaped(text, true);
 }
 
 bool writeFilms(ExportFormat format,

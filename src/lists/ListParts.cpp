@@ -1,13 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ListParts.h"
 
+#include "Desktop.h"
+#include "ListsStrings.h"
+#include "ModalResult.h"
 #include "Pictures.h"
+#include "Pytanie.h"
+#include "table.h"
 
+#include <QFrame>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QToolBar>
 #include <QToolButton>
+#include <QVBoxLayout>
+
+#include <string>
 
 namespace welarik::lists {
 
@@ -97,6 +106,49 @@ QPushButton *makeGlyphButton(
 QString failureText(QStringView what, const std::exception &e)
 {
     return what.toString() + u'\n' + QString::fromUtf8(e.what());
+}
+
+ToolPanel makeToolPanel(QWidget *window, const QRect &geometry)
+{
+    ToolPanel panel;
+    panel.frame = new QFrame(window);
+    panel.frame->setObjectName(QStringLiteral("Panel2"));
+    panel.frame->setGeometry(geometry);
+    panel.frame->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    auto *layout = new QVBoxLayout(panel.frame);
+    layout->setContentsMargins(1, 1, 1, 1);
+    panel.bar = makeToolBar(panel.frame);
+    panel.bar->setObjectName(QStringLiteral("ToolBar1"));
+    layout->addWidget(panel.bar);
+    return panel;
+}
+
+RecordButtons addRecordButtons(QToolBar *bar, const char *prefix)
+{
+    const auto button = [&](const char *what, QStringView hint, QStringView picture) {
+        const std::string name = std::string(prefix) + what;
+        return addToolButton(bar, name.c_str(), hint, picture);
+    };
+    RecordButtons buttons;
+    buttons.add = button("Dodaj", strings::friendsHintAdd, u"list-add");
+    buttons.correct = button("Popraw", strings::friendsHintCorrect, u"list-correct");
+    buttons.show = button("Pokaz", strings::friendsHintShow, u"list-details");
+    buttons.remove = button("Kasuj", strings::friendsHintDelete, u"list-delete");
+    return buttons;
+}
+
+bool deleteAfterQuestion(
+    QWidget *parent, Table &table, TdlgPytanie &dialog, const QString &question, QStringView failed)
+{
+    dialog.Question = question;
+    if (dialog.exec() == mrCancel)
+        return false;
+    try {
+        table.deleteRecord();
+    } catch (const std::exception &e) {
+        Desktop::instance().error(parent, failureText(failed, e));
+    }
+    return true;
 }
 
 } // namespace welarik::lists

@@ -11,11 +11,17 @@
 
 #include <exception>
 
+class QFrame;
 class QKeyEvent;
 class QPushButton;
 class QToolBar;
 class QToolButton;
 class QWidget;
+
+namespace welarik {
+class Table;
+class TdlgPytanie;
+} // namespace welarik
 
 namespace welarik::lists {
 
@@ -38,6 +44,34 @@ void addToolSeparator(QToolBar *bar, const char *name);
 // the default button.
 QPushButton *makeGlyphButton(
     QWidget *parent, const char *name, QStringView caption, QStringView glyph, QPoint topLeft);
+
+// The raised panel "Panel2" of a list window at geometry, holding its tool bar "ToolBar1".
+struct ToolPanel
+{
+    QFrame *frame = nullptr;
+    QToolBar *bar = nullptr;
+};
+ToolPanel makeToolPanel(QWidget *window, const QRect &geometry);
+
+// The record buttons of a person list's tool bar, named prefix + "Dodaj", "Popraw", "Pokaz" and
+// "Kasuj", appended to bar in that order.
+struct RecordButtons
+{
+    QToolButton *add = nullptr;
+    QToolButton *correct = nullptr;
+    QToolButton *show = nullptr;
+    QToolButton *remove = nullptr;
+};
+RecordButtons addRecordButtons(QToolBar *bar, const char *prefix);
+
+// Asks question through the question dialog and deletes the table's current record when the
+// answer is yes; a failed delete is shown in an error box over parent as failed with its reason.
+// False when the answer was no.
+bool deleteAfterQuestion(QWidget *parent,
+                         Table &table,
+                         TdlgPytanie &dialog,
+                         const QString &question,
+                         QStringView failed);
 
 // "<what failed>\n<the error's own text>" for the error box.
 QString failureText(QStringView what, const std::exception &e);

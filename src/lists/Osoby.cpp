@@ -19,7 +19,6 @@
 #include <QStyledItemDelegate>
 #include <QToolBar>
 #include <QToolButton>
-#include <QVBoxLayout>
 
 namespace welarik {
 
@@ -107,22 +106,15 @@ TdlgOsoby::TdlgOsoby(DataSource *dsDaneF, QWidget *parent)
     DBGrid1->setTableModel(gridModel);
     DBGrid1->setItemDelegateForColumn(1, new RoleDelegate(DBGrid1));
 
-    Panel2 = new QFrame(this);
-    Panel2->setObjectName(QStringLiteral("Panel2"));
-    Panel2->setGeometry(kWidth - kToolPanel, 0, kToolPanel, kHeight);
-    Panel2->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    auto *panel = new QVBoxLayout(Panel2);
-    panel->setContentsMargins(1, 1, 1, 1);
-    ToolBar1 = lists::makeToolBar(Panel2);
-    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
-    panel->addWidget(ToolBar1);
-    cmdODodaj = lists::addToolButton(ToolBar1, "cmdODodaj", strings::friendsHintAdd, u"list-add");
-    cmdOPopraw = lists::addToolButton(
-        ToolBar1, "cmdOPopraw", strings::friendsHintCorrect, u"list-correct");
-    cmdOPokaz
-        = lists::addToolButton(ToolBar1, "cmdOPokaz", strings::friendsHintShow, u"list-details");
-    cmdOKasuj
-        = lists::addToolButton(ToolBar1, "cmdOKasuj", strings::friendsHintDelete, u"list-delete");
+    const lists::ToolPanel tools
+        = lists::makeToolPanel(this, QRect(kWidth - kToolPanel, 0, kToolPanel, kHeight));
+    Panel2 = tools.frame;
+    ToolBar1 = tools.bar;
+    const lists::RecordButtons record = lists::addRecordButtons(ToolBar1, "cmdO");
+    cmdODodaj = record.add;
+    cmdOPopraw = record.correct;
+    cmdOPokaz = record.show;
+    cmdOKasuj = record.remove;
     lists::addToolSeparator(ToolBar1, "ToolButton4");
     cmdOOk = lists::addToolButton(ToolBar1, "cmdOOk", strings::friendsHintClose, u"list-close");
 
@@ -266,16 +258,12 @@ void TdlgOsoby::cmdOKasujClick()
     Table &table = peopleTable();
     if (table.isEmpty())
         return;
-    TdlgPytanie &question = questionDialog();
-    question.Question = strings::peopleDeleteQuestion.toString();
-    if (question.exec() == mrCancel)
-        return;
-    try {
-        table.deleteRecord();
-    } catch (const std::exception &e) {
-        Desktop::instance().error(this, lists::failureText(strings::personDeleteFailed, e));
-    }
-    UpdateButtons();
+    if (lists::deleteAfterQuestion(this,
+                                   table,
+                                   questionDialog(),
+                                   strings::peopleDeleteQuestion.toString(),
+                                   strings::personDeleteFailed))
+        UpdateButtons();
 }
 
 void TdlgOsoby::cmdOOkClick()

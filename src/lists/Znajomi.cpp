@@ -19,7 +19,6 @@
 #include <QPushButton>
 #include <QToolBar>
 #include <QToolButton>
-#include <QVBoxLayout>
 
 #include <limits>
 #include <string>
@@ -86,22 +85,14 @@ TdlgZnajomi::TdlgZnajomi(DataSource *dsZnajomi, Table &dbfConfig, QWidget *paren
     gridModel = new TableModel(dsZnajomi, columns, this);
     DBGrid1->setTableModel(gridModel);
 
-    Panel2 = new QFrame(this);
-    Panel2->setObjectName(QStringLiteral("Panel2"));
-    Panel2->setGeometry(608 - 42, 0, 42, 281);
-    Panel2->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    auto *panel = new QVBoxLayout(Panel2);
-    panel->setContentsMargins(1, 1, 1, 1);
-    ToolBar1 = lists::makeToolBar(Panel2);
-    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
-    panel->addWidget(ToolBar1);
-    cmdZDodaj = lists::addToolButton(ToolBar1, "cmdZDodaj", strings::friendsHintAdd, u"list-add");
-    cmdZPopraw = lists::addToolButton(
-        ToolBar1, "cmdZPopraw", strings::friendsHintCorrect, u"list-correct");
-    cmdZPokaz
-        = lists::addToolButton(ToolBar1, "cmdZPokaz", strings::friendsHintShow, u"list-details");
-    cmdZKasuj
-        = lists::addToolButton(ToolBar1, "cmdZKasuj", strings::friendsHintDelete, u"list-delete");
+    const lists::ToolPanel tools = lists::makeToolPanel(this, QRect(608 - 42, 0, 42, 281));
+    Panel2 = tools.frame;
+    ToolBar1 = tools.bar;
+    const lists::RecordButtons record = lists::addRecordButtons(ToolBar1, "cmdZ");
+    cmdZDodaj = record.add;
+    cmdZPopraw = record.correct;
+    cmdZPokaz = record.show;
+    cmdZKasuj = record.remove;
     cmdZFilmy
         = lists::addToolButton(ToolBar1, "cmdZFilmy", strings::friendsHintFilms, u"film-info");
     cmdZFilmy->setText(strings::friendsHintFilms.toString());
@@ -252,18 +243,11 @@ void TdlgZnajomi::cmdZKasujClick()
     Table &table = friends();
     if (table.isEmpty())
         return;
-    TdlgPytanie &question = questionDialog();
-    question.Question = (table.asInteger("ILE") != 0 ? strings::friendsDeleteLentQuestion
-                                                     : strings::friendsDeleteQuestion)
-                            .toString();
-    if (question.exec() == mrCancel)
-        return;
-    try {
-        table.deleteRecord();
-    } catch (const std::exception &e) {
-        Desktop::instance().error(this, lists::failureText(strings::personDeleteFailed, e));
-    }
-    UpdateButtons();
+    const QStringView question = table.asInteger("ILE") != 0 ? strings::friendsDeleteLentQuestion
+                                                             : strings::friendsDeleteQuestion;
+    if (lists::deleteAfterQuestion(
+            this, table, questionDialog(), question.toString(), strings::personDeleteFailed))
+        UpdateButtons();
 }
 
 void TdlgZnajomi::cmdZOkClick()
