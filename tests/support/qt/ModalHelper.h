@@ -41,20 +41,39 @@ private:
 
     void poll()
     {
+        if (m_ran) {
+            // The action has run: a dialog it left up (a failed check inside it returns early)
+            // is closed after a grace period, so the test fails instead of waiting forever.
+            if (!m_driven || !m_driven->isVisible()) {
+                m_timer.stop();
+            } else if (--m_grace <= 0) {
+                m_timer.stop();
+                m_driven->close();
+            }
+            return;
+        }
         if (auto *dialog = qobject_cast<Dialog *>(QApplication::activeModalWidget())) {
             if (dialog->isVisible()) {
-                m_timer.stop();
+                if (m_timedOut) {
+                    // It came too late: closed unseen, and ran() stays false.
+                    m_timer.stop();
+                    dialog->close();
+                    return;
+                }
                 m_ran = true;
+                m_driven = dialog;
                 m_action(dialog);
                 return;
             }
         }
-        if (--m_remaining <= 0) {
-            // Never leave a test blocked in exec(): close whatever modal widget is up.
-            m_timer.stop();
+        if (!m_timedOut && --m_remaining <= 0) {
+            // Never leave a test blocked in exec(): close whatever modal widget is up, and go
+            // on watching for the dialog, which a loaded machine may show later still.
             m_timedOut = true;
-            if (QWidget *modal = QApplication::activeModalWidget())
+            if (QWidget *modal = QApplication::activeModalWidget()) {
+                m_timer.stop();
                 modal->close();
+            }
         }
     }
 
@@ -63,6 +82,8 @@ private:
     int m_remaining;
     bool m_ran = false;
     bool m_timedOut = false;
+    QPointer<Dialog> m_driven;
+    int m_grace = 2000 / kPollMs;
 };
 
 } // namespace welarik::test
