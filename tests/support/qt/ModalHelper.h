@@ -41,6 +41,8 @@ private:
 
     void poll()
     {
+        if (m_acting)
+            return; // a nested event loop of the action itself
         if (m_ran) {
             // The action has run: a dialog it left up (a failed check inside it returns early)
             // is closed after a grace period, so the test fails instead of waiting forever.
@@ -54,26 +56,20 @@ private:
         }
         if (auto *dialog = qobject_cast<Dialog *>(QApplication::activeModalWidget())) {
             if (dialog->isVisible()) {
-                if (m_timedOut) {
-                    // It came too late: closed unseen, and ran() stays false.
-                    m_timer.stop();
-                    dialog->close();
-                    return;
-                }
                 m_ran = true;
                 m_driven = dialog;
+                m_acting = true;
                 m_action(dialog);
+                m_acting = false;
                 return;
             }
         }
-        if (!m_timedOut && --m_remaining <= 0) {
-            // Never leave a test blocked in exec(): close whatever modal widget is up, and go
-            // on watching for the dialog, which a loaded machine may show later still.
+        if (--m_remaining <= 0) {
+            // Never leave a test blocked in exec(): close whatever modal widget is up.
+            m_timer.stop();
             m_timedOut = true;
-            if (QWidget *modal = QApplication::activeModalWidget()) {
-                m_timer.stop();
+            if (QWidget *modal = QApplication::activeModalWidget())
                 modal->close();
-            }
         }
     }
 
@@ -83,7 +79,8 @@ private:
     bool m_ran = false;
     bool m_timedOut = false;
     QPointer<Dialog> m_driven;
-    int m_grace = 2000 / kPollMs;
+    bool m_acting = false;
+    int m_grace = 5000 / kPollMs;
 };
 
 } // namespace welarik::test
