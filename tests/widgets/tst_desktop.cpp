@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -127,7 +128,11 @@ void TestDesktop::realFileDialog()
         QCOMPARE(d->nameFilters(), QStringList{QStringLiteral("Bazy danych (*.dbf)")});
         QCOMPARE(QDir(d->directory()).canonicalPath(), QDir(dir.path()).canonicalPath());
         QCOMPARE(d->acceptMode(), QFileDialog::AcceptOpen);
-        d->selectFile(QStringLiteral("FILMY.DBF"));
+        // Typed into the name box as a user would: selectFile() leaves the focused box alone and
+        // only selects in the list, which may still be loading.
+        auto *name = d->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        QVERIFY(name);
+        name->setText(QStringLiteral("FILMY.DBF"));
         static_cast<QDialog *>(d)->accept();
     });
     const QString chosen
