@@ -7,6 +7,7 @@
 #include "export.h"
 #include "importplan.h"
 #include "memfs.h"
+#include "testsupport.h"
 
 #include <gtest/gtest.h>
 
@@ -16,72 +17,6 @@ using namespace welarik;
 using namespace welarik::exchange;
 
 namespace {
-
-// Fails exactly the n-th write from now on (once), as a full disk or a lost network file would;
-// every other write goes through.
-class OneFailureFileSystem final : public FileSystem
-{
-public:
-    explicit OneFailureFileSystem(MemoryFileSystem &inner)
-        : m_inner(inner)
-    {}
-    void failWrite(std::optional<uint64_t> n)
-    {
-        m_failAt = n;
-        m_writes = 0;
-    }
-    bool failed() const { return m_failed; }
-
-    std::unique_ptr<File> open(const std::string &p, OpenMode m, ShareMode s) override
-    {
-        return std::make_unique<Wrapped>(*this, m_inner.open(p, m, s));
-    }
-    std::unique_ptr<File> create(const std::string &p, ShareMode s) override
-    {
-        return std::make_unique<Wrapped>(*this, m_inner.create(p, s));
-    }
-    bool exists(const std::string &p) override { return m_inner.exists(p); }
-    void remove(const std::string &p) override { m_inner.remove(p); }
-    std::optional<std::string> resolve(const std::string &p) override { return m_inner.resolve(p); }
-
-private:
-    class Wrapped final : public File
-    {
-    public:
-        Wrapped(OneFailureFileSystem &fs, std::unique_ptr<File> file)
-            : m_fs(fs)
-            , m_file(std::move(file))
-        {}
-        const std::string &path() const override { return m_file->path(); }
-        uint64_t size() const override { return m_file->size(); }
-        size_t readAt(uint64_t o, void *b, size_t n) override { return m_file->readAt(o, b, n); }
-        void writeAt(uint64_t o, const void *b, size_t n) override
-        {
-            m_fs.countWrite(path());
-            m_file->writeAt(o, b, n);
-        }
-        void truncate(uint64_t s) override { m_file->truncate(s); }
-        void flush() override { m_file->flush(); }
-        void sync() override { m_file->sync(); }
-
-    private:
-        OneFailureFileSystem &m_fs;
-        std::unique_ptr<File> m_file;
-    };
-
-    void countWrite(const std::string &path)
-    {
-        if (m_failAt && m_writes++ == *m_failAt) {
-            m_failed = true;
-            throw IoError(path, "write refused (test)");
-        }
-    }
-
-    MemoryFileSystem &m_inner;
-    std::optional<uint64_t> m_failAt;
-    uint64_t m_writes = 0;
-    bool m_failed = false;
-};
 
 FilmValues film(const std::string &number,
                 const std::string &title,
@@ -101,7 +36,7 @@ FilmValues film(const std::string &number,
 struct MemoryCatalogue
 {
     MemoryFileSystem memory;
-    OneFailureFileSystem fs{memory};
+    test::OneWriteFails fs{memory};
     Catalogue cat{fs};
     MemoryCatalogue()
     {

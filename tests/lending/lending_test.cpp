@@ -27,57 +27,6 @@ namespace {
 constexpr const char *kDir = "/cat";
 constexpr const char *kFilms = "/cat/FILMY.DBF";
 
-// A file system whose n-th write (counted over every file) fails once, the others succeed:
-// a write that fails in the middle of a command, the machine going on.
-class OneWriteFails final : public FileSystem
-{
-public:
-    explicit OneWriteFails(MemoryFileSystem &inner)
-        : m_inner(inner)
-    {}
-    std::optional<uint64_t> failAt; // 0-based write number that fails
-    uint64_t writes = 0;
-
-    std::unique_ptr<File> open(const std::string &p, OpenMode m, ShareMode s) override
-    {
-        return std::make_unique<Wrapped>(*this, m_inner.open(p, m, s));
-    }
-    std::unique_ptr<File> create(const std::string &p, ShareMode s) override
-    {
-        return std::make_unique<Wrapped>(*this, m_inner.create(p, s));
-    }
-    bool exists(const std::string &p) override { return m_inner.exists(p); }
-    void remove(const std::string &p) override { m_inner.remove(p); }
-    std::optional<std::string> resolve(const std::string &p) override { return m_inner.resolve(p); }
-
-private:
-    class Wrapped final : public File
-    {
-    public:
-        Wrapped(OneWriteFails &fs, std::unique_ptr<File> inner)
-            : m_fs(fs)
-            , m_file(std::move(inner))
-        {}
-        const std::string &path() const override { return m_file->path(); }
-        uint64_t size() const override { return m_file->size(); }
-        size_t readAt(uint64_t o, void *b, size_t n) override { return m_file->readAt(o, b, n); }
-        void writeAt(uint64_t o, const void *b, size_t n) override
-        {
-            if (m_fs.failAt && m_fs.writes++ == *m_fs.failAt)
-                throw IoError(path(), "write refused (test)");
-            m_file->writeAt(o, b, n);
-        }
-        void truncate(uint64_t s) override { m_file->truncate(s); }
-        void flush() override { m_file->flush(); }
-        void sync() override { m_file->sync(); }
-
-    private:
-        OneWriteFails &m_fs;
-        std::unique_ptr<File> m_file;
-    };
-    MemoryFileSystem &m_inner;
-};
-
 void addFilm(Table &films, int cd, const char *title, int flag)
 {
     films.insert();
@@ -301,17 +250,16 @@ TEST(Lending, EachFailedWriteLeavesAllThreeTablesAsBefore)
             ASSERT_LT(n, 200u) << "the command never completed";
             auto image = base->snapshot();
             const Snapshot before = snapshotOf(*image);
-            OneWriteFails fs(*image);
+            test::OneWriteFails fs(*image);
             {
                 Opened db(fs);
-                fs.failAt = n;
-                fs.writes = 0;
+                fs.failWrite(n);
                 try {
                     returning ? db.giveBack(1) : db.lend(1, 2);
                     completed = true;
                 } catch (const StorageError &) {
                     ++failures;
-                    fs.failAt.reset();
+                    fs.failWrite(std::nullopt);
                     EXPECT_EQ(db.films().state(), TableState::Browse);
                     EXPECT_EQ(db.friends().state(), TableState::Browse);
                 }

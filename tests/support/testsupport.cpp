@@ -2,6 +2,8 @@
 #include "testsupport.h"
 
 #include "demo.h"
+#include "errors.h"
+#include "memfs.h"
 #include "table.h"
 #include "tableengine.h"
 
@@ -12,6 +14,67 @@
 #include <sys/wait.h>
 
 namespace welarik::test {
+
+class OneWriteFails::Wrapped final : public File
+{
+public:
+    Wrapped(OneWriteFails &fs, std::unique_ptr<File> file)
+        : m_fs(fs)
+        , m_file(std::move(file))
+    {}
+    const std::string &path() const override { return m_file->path(); }
+    uint64_t size() const override { return m_file->size(); }
+    size_t readAt(uint64_t o, void *b, size_t n) override { return m_file->readAt(o, b, n); }
+    void writeAt(uint64_t o, const void *b, size_t n) override
+    {
+        m_fs.countWrite(path());
+        m_file->writeAt(o, b, n);
+    }
+    void truncate(uint64_t s) override { m_file->truncate(s); }
+    void flush() override { m_file->flush(); }
+    void sync() override { m_file->sync(); }
+
+private:
+    OneWriteFails &m_fs;
+    std::unique_ptr<File> m_file;
+};
+
+OneWriteFails::OneWriteFails(MemoryFileSystem &inner)
+    : m_inner(inner)
+{}
+
+std::unique_ptr<File> OneWriteFails::open(const std::string &p, OpenMode m, ShareMode s)
+{
+    return std::make_unique<Wrapped>(*this, m_inner.open(p, m, s));
+}
+
+std::unique_ptr<File> OneWriteFails::create(const std::string &p, ShareMode s)
+{
+    return std::make_unique<Wrapped>(*this, m_inner.create(p, s));
+}
+
+bool OneWriteFails::exists(const std::string &p)
+{
+    return m_inner.exists(p);
+}
+
+void OneWriteFails::remove(const std::string &p)
+{
+    m_inner.remove(p);
+}
+
+std::optional<std::string> OneWriteFails::resolve(const std::string &p)
+{
+    return m_inner.resolve(p);
+}
+
+void OneWriteFails::countWrite(const std::string &path)
+{
+    if (m_failAt && m_writes++ == *m_failAt) {
+        m_failed = true;
+        throw IoError(path, "write refused (test)");
+    }
+}
 
 TempDir::TempDir()
 {

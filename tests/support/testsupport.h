@@ -3,17 +3,51 @@
 // Helpers shared by the tests: folders, fixtures, builders of fields, tables and AVI headers.
 
 #include "field.h"
+#include "file.h"
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace welarik {
+class MemoryFileSystem;
 class Table;
-}
+} // namespace welarik
 
 namespace welarik::test {
+
+// A file system over an in-memory one whose n-th write from failWrite(n) on (counted over every
+// file, 0-based) fails once, as a full disk or a lost network file would; every other write
+// goes through and the program goes on. failed() tells whether the failure came.
+class OneWriteFails final : public FileSystem
+{
+public:
+    explicit OneWriteFails(MemoryFileSystem &inner);
+    void failWrite(std::optional<uint64_t> n)
+    {
+        m_failAt = n;
+        m_writes = 0;
+    }
+    bool failed() const { return m_failed; }
+
+    std::unique_ptr<File> open(const std::string &p, OpenMode m, ShareMode s) override;
+    std::unique_ptr<File> create(const std::string &p, ShareMode s) override;
+    bool exists(const std::string &p) override;
+    void remove(const std::string &p) override;
+    std::optional<std::string> resolve(const std::string &p) override;
+
+private:
+    class Wrapped;
+    void countWrite(const std::string &path);
+
+    MemoryFileSystem &m_inner;
+    std::optional<uint64_t> m_failAt;
+    uint64_t m_writes = 0;
+    bool m_failed = false;
+};
 
 // A fresh folder under the system's temporary folder, removed with the object.
 class TempDir
