@@ -5,6 +5,7 @@
 #include "coding.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <ctime>
 #include <unordered_set>
@@ -87,17 +88,15 @@ void writeDate(uint8_t *p)
 // pointer (rightmost child); its key is not stored on disk and is not kept here.
 struct MdxTag::Node
 {
-    // A key and the pointer stored beside it: a record number in a leaf, the page of a child
-    // in an interior node.
-    struct Entry
-    {
-        std::string key;
-        uint32_t pointer = 0;
-        uint32_t recno() const { return pointer; }     // leaf
-        uint32_t childPage() const { return pointer; } // interior node
-    };
+    // The entries as the block holds them, one item each: a u32 pointer (a record number in a
+    // leaf, the page of a child in an interior node) and the key, padded to the item length.
+    // An interior node's last item is its extra pointer (rightmost child); its key bytes are
+    // not written. Decoding a block is one copy, and a node is two allocations whatever its
+    // key count.
     bool leaf = true;
-    std::vector<Entry> entries;
+    uint16_t itemLength = 0;
+    uint16_t keyLength = 0;
+    std::vector<uint8_t> items;
     // Interior nodes, memory only: the record number of each child's highest entry (0 = not
     // known yet), so that equal keys do not send every insert down to the leaves.
     mutable std::vector<uint32_t> lastRecno;
@@ -105,6 +104,52 @@ struct MdxTag::Node
     // as two big-endian numbers, so that a search compares numbers in one array and reads a
     // whole key only where those bytes agree.
     mutable std::vector<uint64_t> heads; // two per entry
+
+    Node() = default;
+    Node(bool isLeaf, uint16_t item, uint16_t key)
+        : leaf(isLeaf)
+        , itemLength(item)
+        , keyLength(key)
+    {}
+    size_t size() const { return itemLength ? items.size() / itemLength : 0; }
+    bool empty() const { return items.empty(); }
+    const uint8_t *item(size_t i) const { return items.data() + i * itemLength; }
+    uint8_t *item(size_t i) { return items.data() + i * itemLength; }
+    std::string_view key(size_t i) const
+    {
+        return {reinterpret_cast<const char *>(item(i) + 4), keyLength};
+    }
+    uint32_t pointer(size_t i) const { return decodeLe32(item(i)); }
+    uint32_t recno(size_t i) const { return pointer(i); }     // leaf
+    uint32_t childPage(size_t i) const { return pointer(i); } // interior node
+    void setPointer(size_t i, uint32_t p) { encodeLe32(item(i), p); }
+    // The key's bytes (a shorter key padded with zeros, as the block would hold it).
+    void setKey(size_t i, std::string_view k)
+    {
+        uint8_t *at = item(i) + 4;
+        const size_t n = std::min<size_t>(keyLength, k.size());
+        if (n > 0)
+            std::memcpy(at, k.data(), n);
+        std::memset(at + n, 0, size_t(itemLength) - 4 - n);
+    }
+    void insert(size_t i, std::string_view k, uint32_t p)
+    {
+        items.insert(items.begin() + static_cast<std::ptrdiff_t>(i * itemLength), itemLength, 0);
+        setPointer(i, p);
+        setKey(i, k);
+    }
+    void push_back(std::string_view k, uint32_t p) { insert(size(), k, p); }
+    void erase(size_t i)
+    {
+        const auto at = items.begin() + static_cast<std::ptrdiff_t>(i * itemLength);
+        items.erase(at, at + itemLength);
+    }
+    void resize(size_t n) { items.resize(n * itemLength); }
+    // Appends entries [from, to) of another node of the same tag.
+    void append(const Node &other, size_t from, size_t to)
+    {
+        items.insert(items.end(), other.item(from), other.item(to));
+    }
 };
 
 namespace {
@@ -113,6 +158,13 @@ namespace {
 // the bytes do.
 uint64_t keyBytes(std::string_view key, size_t offset)
 {
+    if (offset + 8 <= key.size()) {
+        uint64_t word;
+        std::memcpy(&word, key.data() + offset, 8);
+        if constexpr (std::endian::native == std::endian::little)
+            word = __builtin_bswap64(word);
+        return word;
+    }
     uint64_t h = 0;
     for (size_t i = offset; i < offset + 8; ++i)
         h = (h << 8) | (i < key.size() ? static_cast<uint8_t>(key[i]) : 0u);
@@ -160,11 +212,8 @@ struct MdxFile::NodeCache
     static size_t footprint(const MdxTag::Node &nd)
     {
         size_t n = 2 * sizeof(Slot) + sizeof(MdxTag::Node) + 32 // table and control block
-                   + nd.entries.capacity() * sizeof(MdxTag::Node::Entry)
-                   + nd.lastRecno.capacity() * sizeof(uint32_t);
-        for (const MdxTag::Node::Entry &e : nd.entries)
-            if (e.key.capacity() > 15) // beyond the string's own small buffer
-                n += e.key.capacity() + 1;
+                   + nd.items.capacity() + nd.lastRecno.capacity() * sizeof(uint32_t)
+                   + nd.heads.capacity() * sizeof(uint64_t);
         return n;
     }
 
@@ -765,9 +814,9 @@ uint32_t MdxTag::edgeLeaf(bool last)
     uint32_t page = m_impl->root;
     for (uint32_t depth = 0;; ++depth) {
         const Node &n = node(page, depth);
-        if (n.leaf || n.entries.empty())
+        if (n.leaf || n.empty())
             return page;
-        page = last ? n.entries.back().childPage() : n.entries.front().childPage();
+        page = last ? n.childPage(n.size() - 1) : n.childPage(0);
     }
 }
 
@@ -802,21 +851,22 @@ const std::shared_ptr<MdxTag::Node> &MdxTag::sharedNode(uint32_t page, uint32_t 
     const uint64_t key = MdxFile::NodeCache::key(m_slot, page);
     if (const auto *cached = m_file.m_cache->find(key))
         return *cached;
-    std::vector<uint8_t> block;
-    const uint32_t n = readNodeBlock(page, block);
-    const uint8_t *b = block.data();
-    Node nd;
-    uint32_t extra = decodeLe32(b + 8 + n * m_itemLength);
-    nd.leaf = extra == 0;
-    nd.entries.resize(n + (nd.leaf ? 0 : 1));
-    for (uint32_t i = 0; i < n; ++i) {
-        const uint8_t *p = b + 8 + i * m_itemLength;
-        nd.entries[i].pointer = decodeLe32(p);
-        nd.entries[i].key.assign(reinterpret_cast<const char *>(p + 4), m_keyLength);
-    }
+    const uint32_t n = readNodeBlock(page, m_readBlock);
+    return m_file.m_cache->store(key, decodeNode(m_readBlock.data(), n));
+}
+
+MdxTag::Node MdxTag::decodeNode(const uint8_t *block, uint32_t n) const
+{
+    const uint32_t extra = decodeLe32(block + 8 + n * m_itemLength);
+    Node nd(extra == 0, m_itemLength, m_keyLength);
+    nd.items.reserve(size_t{m_maxKeys + 1u} * m_itemLength); // room for an insert in place
+    nd.items.assign(block + 8, block + 8 + size_t{n} * m_itemLength);
+    if (m_itemLength > m_keyLength + 4u) // padding as we write it: zeros
+        for (uint32_t i = 0; i < n; ++i)
+            std::memset(nd.item(i) + 4 + m_keyLength, 0, m_itemLength - 4u - m_keyLength);
     if (!nd.leaf)
-        nd.entries.back().pointer = extra;
-    return m_file.m_cache->store(key, std::move(nd));
+        nd.push_back({}, extra);
+    return nd;
 }
 
 void MdxTag::putNode(uint32_t page, Node nd)
@@ -827,23 +877,24 @@ void MdxTag::putNode(uint32_t page, Node nd)
     m_file.m_cache->store(MdxFile::NodeCache::key(m_slot, page), std::move(nd));
 }
 
+// The block of a node: the key count, the items, an interior node's extra pointer, zeros.
+void MdxTag::encodeNode(const Node &nd, uint8_t *b) const
+{
+    std::memset(b, 0, m_file.m_blockSize);
+    const uint32_t n = static_cast<uint32_t>(nd.size()) - (nd.leaf ? 0 : 1);
+    encodeLe32(b, n);
+    if (n > 0)
+        std::memcpy(b + 8, nd.items.data(), size_t{n} * m_itemLength);
+    if (!nd.leaf)
+        encodeLe32(b + 8 + n * m_itemLength, nd.pointer(n));
+}
+
 void MdxTag::writeNode(uint32_t page, const Node &nd)
 {
-    std::vector<uint8_t> &b = m_block;
-    b.assign(m_file.m_blockSize, 0);
-    uint32_t n = static_cast<uint32_t>(nd.entries.size()) - (nd.leaf ? 0 : 1);
-    encodeLe32(b.data(), n);
-    for (uint32_t i = 0; i < n; ++i) {
-        uint8_t *p = b.data() + 8 + i * m_itemLength;
-        encodeLe32(p, nd.entries[i].pointer);
-        std::memcpy(p + 4,
-                    nd.entries[i].key.data(),
-                    std::min<size_t>(m_keyLength, nd.entries[i].key.size()));
-    }
-    if (!nd.leaf)
-        encodeLe32(b.data() + 8 + n * m_itemLength, nd.entries.back().pointer);
+    m_block.resize(m_file.m_blockSize);
+    encodeNode(nd, m_block.data());
     ++m_generation; // cursors drop their pointers into the cache
-    m_file.writeBlock(page, b);
+    m_file.writeBlock(page, m_block);
 }
 
 uint32_t MdxTag::newNodePage()
@@ -879,20 +930,20 @@ IndexEntry MdxTag::subtreeLast(uint32_t page, uint32_t depth)
 {
     for (;; ++depth) {
         const Node &n = node(page, depth);
-        if (n.entries.empty())
+        if (n.empty())
             return {};
         if (n.leaf)
-            return {n.entries.back().key, n.entries.back().recno()};
-        page = n.entries.back().childPage();
+            return {std::string(n.key(n.size() - 1)), n.recno(n.size() - 1)};
+        page = n.childPage(n.size() - 1);
     }
 }
 
 uint32_t MdxTag::childLastRecno(const Node &n, size_t child, uint32_t depth)
 {
-    if (n.lastRecno.size() != n.entries.size())
-        n.lastRecno.assign(n.entries.size(), 0);
+    if (n.lastRecno.size() != n.size())
+        n.lastRecno.assign(n.size(), 0);
     if (n.lastRecno[child] == 0)
-        n.lastRecno[child] = subtreeLast(n.entries[child].childPage(), depth + 1).recno;
+        n.lastRecno[child] = subtreeLast(n.childPage(child), depth + 1).recno;
     return n.lastRecno[child];
 }
 
@@ -901,21 +952,30 @@ size_t MdxTag::childFor(const Node &n, std::string_view key, uint32_t recno, uin
 {
     // The first child whose highest entry is not before (key, recno); the highest record
     // number of a subtree is looked up only where the keys are equal.
-    const auto last = n.entries.end() - 1;
-    auto it = std::partition_point(n.entries.begin(), last, [&](const Node::Entry &e) {
-        const int c = cmpKey(e.key, key);
-        return c < 0 || (c == 0 && childLastRecno(n, size_t(&e - n.entries.data()), depth) < recno);
-    });
-    return static_cast<size_t>(it - n.entries.begin());
+    size_t lo = 0, hi = n.size() - 1;
+    while (lo < hi) {
+        const size_t mid = lo + (hi - lo) / 2;
+        const int c = cmpKey(n.key(mid), key);
+        if (c < 0 || (c == 0 && childLastRecno(n, mid, depth) < recno))
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo;
 }
 
 // The first leaf entry not before (key, recno).
 size_t MdxTag::leafPosition(const Node &n, std::string_view key, uint32_t recno) const
 {
-    auto it = std::partition_point(n.entries.begin(), n.entries.end(), [&](const Node::Entry &e) {
-        return cmpEntry(e.key, e.recno(), key, recno) < 0;
-    });
-    return static_cast<size_t>(it - n.entries.begin());
+    size_t lo = 0, hi = n.size();
+    while (lo < hi) {
+        const size_t mid = lo + (hi - lo) / 2;
+        if (cmpEntry(n.key(mid), n.recno(mid), key, recno) < 0)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo;
 }
 
 std::string MdxTag::keyFor(const uint8_t *record, size_t recordLength) const
@@ -962,9 +1022,9 @@ bool MdxTag::insert(std::string_view rawKey, uint32_t recno)
     insertAt(m_impl->root, key, recno, 0, split);
     if (split.happened) {
         uint32_t page = newNodePage();
-        Node root;
-        root.leaf = false;
-        root.entries = {{split.leftMax, m_impl->root}, {std::string(), split.rightPage}};
+        Node root(false, m_itemLength, m_keyLength);
+        root.push_back(split.leftMax, m_impl->root);
+        root.push_back({}, split.rightPage);
         putNode(page, std::move(root));
         m_impl->root = page;
     }
@@ -976,67 +1036,60 @@ void MdxTag::insertAt(
     uint32_t page, const std::string &key, uint32_t recno, uint32_t depth, Split &out)
 {
     const std::shared_ptr<Node> &shared = sharedNode(page, depth);
-    if (shared->leaf && shared.use_count() == 1 && shared->entries.size() < m_maxKeys) {
+    if (shared->leaf && shared.use_count() == 1 && shared->size() < m_maxKeys) {
         // A leaf nobody else holds (no cursor stands on it) that takes the entry without a
         // split changes in place, without copying its keys; a failed write takes it back.
         Node &leaf = *shared;
-        const auto at
-            = leaf.entries.begin() + static_cast<std::ptrdiff_t>(leafPosition(leaf, key, recno));
-        const auto added = leaf.entries.insert(at, {key, recno});
+        const size_t at = leafPosition(leaf, key, recno);
+        leaf.insert(at, key, recno);
         leaf.heads.clear();
         try {
             writeNode(page, leaf);
         } catch (...) {
-            leaf.entries.erase(added);
+            leaf.erase(at);
             throw;
         }
         m_file.m_cache->measure(MdxFile::NodeCache::key(m_slot, page));
         return;
     }
-    Node nd;
+    Node nd(shared->leaf, m_itemLength, m_keyLength);
     if (const Node &cached = *shared; cached.leaf) {
         const size_t j = leafPosition(cached, key, recno);
-        nd.entries.reserve(cached.entries.size() + 1);
-        nd.entries.assign(cached.entries.begin(),
-                          cached.entries.begin() + static_cast<std::ptrdiff_t>(j));
-        nd.entries.push_back({key, recno});
-        nd.entries.insert(nd.entries.end(),
-                          cached.entries.begin() + static_cast<std::ptrdiff_t>(j),
-                          cached.entries.end());
+        nd.items.reserve(cached.items.size() + m_itemLength);
+        nd.append(cached, 0, j);
+        nd.push_back(key, recno);
+        nd.append(cached, j, cached.size());
     } else {
         const size_t i = childFor(cached, key, recno, depth);
-        const uint32_t left = cached.entries[i].childPage();
+        const uint32_t left = cached.childPage(i);
         Split child;
         insertAt(left, key, recno, depth + 1, child);
         if (!child.happened) {
             // A child's highest key only grows when it is the last child; its highest record
             // number grows when the new entry has that key and a higher number.
             const Node &again = node(page, depth);
-            if (i + 1 < again.entries.size() && i < again.lastRecno.size()
-                && again.lastRecno[i] != 0 && again.lastRecno[i] < recno
-                && cmpKey(again.entries[i].key, key) == 0)
+            if (i + 1 < again.size() && i < again.lastRecno.size() && again.lastRecno[i] != 0
+                && again.lastRecno[i] < recno && cmpKey(again.key(i), key) == 0)
                 again.lastRecno[i] = recno;
             return;
         }
         nd = node(page, depth); // copied only when this node changes
-        nd.entries[i].pointer = child.rightPage;
-        nd.entries.insert(nd.entries.begin() + static_cast<std::ptrdiff_t>(i),
-                          {child.leftMax, left});
+        nd.setPointer(i, child.rightPage);
+        nd.insert(i, child.leftMax, left);
     }
     // A leaf holds up to maxKeys keys; an interior node up to maxKeys children, i.e. at most
     // maxKeys - 1 keys besides its extra pointer, so that it is never full (a full node would
     // be taken for a leaf). In memory both are entries.size() <= maxKeys.
-    if (nd.entries.size() <= m_maxKeys) {
+    if (nd.size() <= m_maxKeys) {
         putNode(page, std::move(nd));
         return;
     }
-    size_t mid = nd.entries.size() / 2;
-    Node right;
-    right.leaf = nd.leaf;
-    right.entries.assign(nd.entries.begin() + static_cast<std::ptrdiff_t>(mid), nd.entries.end());
-    nd.entries.resize(mid);
+    size_t mid = nd.size() / 2;
+    Node right(nd.leaf, m_itemLength, m_keyLength);
+    right.append(nd, mid, nd.size());
+    nd.resize(mid);
     out.happened = true;
-    out.leftMax = nd.entries.back().key;
+    out.leftMax = nd.key(nd.size() - 1);
     out.rightPage = newNodePage();
     putNode(out.rightPage, std::move(right));
     putNode(page, std::move(nd));
@@ -1055,9 +1108,9 @@ bool MdxTag::remove(std::string_view rawKey, uint32_t recno)
         return false;
     for (;;) {
         const Node &r = node(m_impl->root, 0);
-        if (r.leaf || r.entries.size() != 1)
+        if (r.leaf || r.size() != 1)
             break;
-        m_impl->root = r.entries[0].childPage(); // the old root is left unused
+        m_impl->root = r.childPage(0); // the old root is left unused
     }
     writeHeader();
     return true;
@@ -1068,52 +1121,52 @@ bool MdxTag::removeAt(uint32_t page, const std::string &key, uint32_t recno, uin
     Node nd = node(page, depth);
     if (nd.leaf) {
         const size_t j = leafPosition(nd, key, recno);
-        if (j == nd.entries.size() || nd.entries[j].recno() != recno
-            || cmpKey(nd.entries[j].key, key) != 0)
+        if (j == nd.size() || nd.recno(j) != recno || cmpKey(nd.key(j), key) != 0)
             return false;
-        nd.entries.erase(nd.entries.begin() + static_cast<std::ptrdiff_t>(j));
+        nd.erase(j);
         putNode(page, std::move(nd));
         return true;
     }
     size_t i = childFor(nd, key, recno, depth);
-    if (!removeAt(nd.entries[i].childPage(), key, recno, depth + 1))
+    if (!removeAt(nd.childPage(i), key, recno, depth + 1))
         return false;
-    size_t last = nd.entries.size() - 1;
-    const Node &child = node(nd.entries[i].childPage(), depth + 1);
-    if (i < last && !child.entries.empty())
-        nd.entries[i].key = child.leaf ? child.entries.back().key
-                                       : subtreeLast(nd.entries[i].childPage(), depth + 1).key;
-    size_t size = child.entries.size();
+    size_t last = nd.size() - 1;
+    const Node &child = node(nd.childPage(i), depth + 1);
+    if (i < last && !child.empty()) {
+        if (child.leaf)
+            nd.setKey(i, child.key(child.size() - 1));
+        else
+            nd.setKey(i, subtreeLast(nd.childPage(i), depth + 1).key);
+    }
+    size_t size = child.size();
     size_t capacity = m_maxKeys;
     bool underfull = child.leaf ? size < std::max<size_t>(1, capacity / 2)
                                 : size < std::max<size_t>(2, capacity / 2);
-    if (underfull && nd.entries.size() > 1) {
+    if (underfull && nd.size() > 1) {
         size_t l = i > 0 ? i - 1 : i;
         size_t r = l + 1;
-        Node a = node(nd.entries[l].childPage(), depth + 1);
-        Node b = node(nd.entries[r].childPage(), depth + 1);
+        Node a = node(nd.childPage(l), depth + 1);
+        Node b = node(nd.childPage(r), depth + 1);
         if (!a.leaf) // a's last child's key is a's highest key, which the parent holds
-            a.entries.back().key = nd.entries[l].key;
-        std::vector<Node::Entry> all = std::move(a.entries);
-        all.insert(all.end(), b.entries.begin(), b.entries.end());
-        bool rIsLast = r == nd.entries.size() - 1;
-        if (all.size() <= capacity) {
+            a.setKey(a.size() - 1, nd.key(l));
+        const bool rIsLast = r == nd.size() - 1;
+        if (a.size() + b.size() <= capacity) {
             // Merge b into a; b's page is left unused.
-            a.entries = std::move(all);
+            a.append(b, 0, b.size());
             if (!rIsLast)
-                nd.entries[l].key
-                    = a.leaf ? (a.entries.empty() ? nd.entries[r].key : a.entries.back().key)
-                             : nd.entries[r].key;
-            nd.entries.erase(nd.entries.begin() + static_cast<std::ptrdiff_t>(r));
-            putNode(nd.entries[l].childPage(), std::move(a));
+                nd.setKey(l, a.leaf && !a.empty() ? a.key(a.size() - 1) : nd.key(r));
+            nd.erase(r);
+            putNode(nd.childPage(l), std::move(a));
         } else {
             // Share the entries evenly.
-            size_t mid = all.size() / 2;
-            a.entries.assign(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(mid));
-            b.entries.assign(all.begin() + static_cast<std::ptrdiff_t>(mid), all.end());
-            nd.entries[l].key = a.entries.back().key;
-            putNode(nd.entries[l].childPage(), std::move(a));
-            putNode(nd.entries[r].childPage(), std::move(b));
+            a.append(b, 0, b.size());
+            const size_t mid = a.size() / 2;
+            Node left(a.leaf, m_itemLength, m_keyLength), right(a.leaf, m_itemLength, m_keyLength);
+            left.append(a, 0, mid);
+            right.append(a, mid, a.size());
+            nd.setKey(l, left.key(left.size() - 1));
+            putNode(nd.childPage(l), std::move(left));
+            putNode(nd.childPage(r), std::move(right));
         }
     }
     putNode(page, std::move(nd));
@@ -1167,28 +1220,28 @@ void MdxTag::build(std::vector<IndexEntry> entries)
     {
         size_t count = entries.size();
         size_t leaves = std::max<size_t>(1, (count + m_maxKeys - 1) / m_maxKeys);
-        std::vector<Node> level(leaves);
+        std::vector<Node> level(leaves, Node(true, m_itemLength, m_keyLength));
         for (size_t k = 0; k < leaves; ++k) {
             size_t from = count * k / leaves, to = count * (k + 1) / leaves;
-            level[k].entries.reserve(to - from);
+            level[k].items.reserve((to - from) * m_itemLength);
             for (size_t e = from; e < to; ++e)
-                level[k].entries.push_back({std::move(entries[e].key), entries[e].recno});
-            maxima.push_back(level[k].entries.empty() ? std::string()
-                                                      : level[k].entries.back().key);
+                level[k].push_back(entries[e].key, entries[e].recno);
+            maxima.push_back(level[k].empty() ? std::string()
+                                              : std::string(level[k].key(level[k].size() - 1)));
         }
+        entries = {};
         levels.push_back(std::move(level));
     }
     while (levels.back().size() > 1) {
         size_t count = levels.back().size();
         size_t fan = m_maxKeys; // children per interior node; keys = children - 1
         size_t nodes = (count + fan - 1) / fan;
-        std::vector<Node> level(nodes);
+        std::vector<Node> level(nodes, Node(false, m_itemLength, m_keyLength));
         std::vector<std::string> upper;
         for (size_t k = 0; k < nodes; ++k) {
             size_t from = count * k / nodes, to = count * (k + 1) / nodes;
-            level[k].leaf = false;
             for (size_t c = from; c < to; ++c)
-                level[k].entries.push_back({maxima[c], static_cast<uint32_t>(c)});
+                level[k].push_back(maxima[c], static_cast<uint32_t>(c));
             upper.push_back(maxima[to - 1]);
         }
         maxima = std::move(upper);
@@ -1217,17 +1270,9 @@ void MdxTag::build(std::vector<IndexEntry> entries)
         for (size_t k = 0; k < levels[lv].size(); ++k, ++at) {
             Node &nd = levels[lv][k];
             if (!nd.leaf)
-                for (auto &e : nd.entries)
-                    e.pointer = base[lv - 1] + e.pointer * factor;
-            uint8_t *b = run.data() + at * m_file.m_blockSize;
-            uint32_t n = static_cast<uint32_t>(nd.entries.size()) - (nd.leaf ? 0 : 1);
-            encodeLe32(b, n);
-            for (uint32_t i = 0; i < n; ++i) {
-                encodeLe32(b + 8 + i * m_itemLength, nd.entries[i].pointer);
-                std::memcpy(b + 12 + i * m_itemLength, nd.entries[i].key.data(), m_keyLength);
-            }
-            if (!nd.leaf)
-                encodeLe32(b + 8 + n * m_itemLength, nd.entries.back().pointer);
+                for (size_t i = 0; i < nd.size(); ++i)
+                    nd.setPointer(i, base[lv - 1] + nd.pointer(i) * factor);
+            encodeNode(nd, run.data() + at * m_file.m_blockSize);
         }
     }
     m_file.m_file->writeAt(uint64_t(first) * kMdxPageSize, run.data(), run.size());
@@ -1264,14 +1309,13 @@ void MdxTag::descend(MdxCursor &c, uint32_t page, bool toLast)
     for (;;) {
         uint32_t depth = static_cast<uint32_t>(c.m_path.size());
         const Node &n = node(page, depth);
-        uint32_t idx
-            = toLast && !n.entries.empty() ? static_cast<uint32_t>(n.entries.size() - 1) : 0;
+        uint32_t idx = toLast && !n.empty() ? static_cast<uint32_t>(n.size() - 1) : 0;
         c.m_path.push_back({page, idx});
         if (n.leaf)
             return;
-        if (n.entries.empty())
+        if (n.empty())
             return;
-        page = n.entries[idx].childPage();
+        page = n.childPage(idx);
     }
 }
 
@@ -1281,10 +1325,10 @@ bool MdxTag::settle(MdxCursor &c, bool forward)
     const auto &shared
         = sharedNode(c.m_path.back().page, static_cast<uint32_t>(c.m_path.size() - 1));
     const Node &leaf = *shared;
-    if (c.m_path.back().index < leaf.entries.size() && leaf.leaf) {
-        const Node::Entry &e = leaf.entries[c.m_path.back().index];
-        c.m_key = e.key;
-        c.m_recno = e.recno();
+    if (c.m_path.back().index < leaf.size() && leaf.leaf) {
+        const size_t i = c.m_path.back().index;
+        c.m_key.assign(leaf.key(i));
+        c.m_recno = leaf.recno(i);
         c.m_valid = true;
         c.m_leaf = shared;
         return true;
@@ -1315,7 +1359,7 @@ MdxCursor MdxTag::last()
     MdxCursor c = makeCursor();
     descend(c, m_impl->root, true);
     const Node &leaf = node(c.m_path.back().page, static_cast<uint32_t>(c.m_path.size() - 1));
-    if (leaf.entries.empty())
+    if (leaf.empty())
         c.step(false);
     else
         settle(c, false);
@@ -1327,7 +1371,7 @@ MdxCursor MdxTag::last()
 size_t MdxTag::prefixPosition(const Node &n, size_t count, std::string_view prefix) const
 {
     const auto slow = [&](size_t i) {
-        return cmpPrefix(n.entries[i].key, prefix) < 0;
+        return cmpPrefix(n.key(i), prefix) < 0;
     };
     size_t lo = 0, hi = count;
     if (m_keyType != 'C' || m_keyLength < 16 || prefix.empty()) {
@@ -1340,11 +1384,11 @@ size_t MdxTag::prefixPosition(const Node &n, size_t count, std::string_view pref
         }
         return lo;
     }
-    if (n.heads.size() != 2 * n.entries.size()) {
-        n.heads.resize(2 * n.entries.size());
-        for (size_t i = 0; i < n.entries.size(); ++i) {
-            n.heads[2 * i] = keyBytes(n.entries[i].key, 0);
-            n.heads[2 * i + 1] = keyBytes(n.entries[i].key, 8);
+    if (n.heads.size() != 2 * n.size()) {
+        n.heads.resize(2 * n.size());
+        for (size_t i = 0; i < n.size(); ++i) {
+            n.heads[2 * i] = keyBytes(n.key(i), 0);
+            n.heads[2 * i + 1] = keyBytes(n.key(i), 8);
         }
     }
     // The first min(16, prefix length) bytes compared as numbers; a whole key only on a tie.
@@ -1381,25 +1425,25 @@ void MdxTag::locate(MdxCursor &c, std::string_view key, uint32_t recno, bool pre
         if (n.leaf) {
             size_t j;
             if (prefix) {
-                j = prefixPosition(n, n.entries.size(), key);
+                j = prefixPosition(n, n.size(), key);
             } else {
                 j = leafPosition(n, key, recno);
             }
             c.m_path.push_back({page, static_cast<uint32_t>(j)});
             return;
         }
-        if (n.entries.empty()) {
+        if (n.empty()) {
             c.m_path.push_back({page, 0});
             return;
         }
         size_t i;
         if (prefix) {
-            i = prefixPosition(n, n.entries.size() - 1, key);
+            i = prefixPosition(n, n.size() - 1, key);
         } else {
             i = childFor(n, key, recno, depth);
         }
         c.m_path.push_back({page, static_cast<uint32_t>(i)});
-        page = n.entries[i].childPage();
+        page = n.childPage(i);
     }
 }
 
@@ -1510,7 +1554,7 @@ uint32_t MdxCursor::peekNext() const
         return 0;
     const auto *leaf = static_cast<const MdxTag::Node *>(m_leaf.get());
     const uint32_t next = m_path.back().index + 1;
-    return next < leaf->entries.size() ? leaf->entries[next].recno() : 0;
+    return next < leaf->size() ? leaf->recno(next) : 0;
 }
 
 bool MdxCursor::step(bool forward)
@@ -1530,9 +1574,8 @@ bool MdxCursor::step(bool forward)
         m_generation = t.m_generation;
         t.locate(*this, key, recno, false);
         const auto &leaf = t.node(m_path.back().page, static_cast<uint32_t>(m_path.size() - 1));
-        bool exact = m_path.back().index < leaf.entries.size()
-                     && leaf.entries[m_path.back().index].recno() == recno
-                     && t.cmpKey(leaf.entries[m_path.back().index].key, key) == 0;
+        bool exact = m_path.back().index < leaf.size() && leaf.recno(m_path.back().index) == recno
+                     && t.cmpKey(leaf.key(m_path.back().index), key) == 0;
         if (!exact && forward)
             return t.settle(*this, true);
     }
@@ -1542,10 +1585,10 @@ bool MdxCursor::step(bool forward)
     if (m_valid && m_leaf && m_generation == t.m_generation) {
         const auto *leaf = static_cast<const MdxTag::Node *>(m_leaf.get());
         uint32_t &idx = m_path.back().index;
-        if (forward ? idx + 1 < leaf->entries.size() : (idx > 0 && idx <= leaf->entries.size())) {
+        if (forward ? idx + 1 < leaf->size() : (idx > 0 && idx <= leaf->size())) {
             idx = forward ? idx + 1 : idx - 1;
-            m_key.assign(leaf->entries[idx].key);
-            m_recno = leaf->entries[idx].recno();
+            m_key.assign(leaf->key(idx));
+            m_recno = leaf->recno(idx);
             return true;
         }
     }
@@ -1560,18 +1603,18 @@ bool MdxCursor::step(bool forward)
             const auto &shared = t.sharedNode(m_path[level].page, static_cast<uint32_t>(level));
             const MdxTag::Node &n = *shared;
             uint32_t &idx = m_path[level].index;
-            size_t size = n.entries.size();
+            size_t size = n.size();
             if (forward ? (size > 0 && idx + 1 < size) : (idx > 0 && size > 0)) {
                 idx = forward ? idx + 1
                               : std::min<uint32_t>(idx - 1, static_cast<uint32_t>(size - 1));
                 if (n.leaf) {
                     m_path.resize(level + 1);
-                    m_key = n.entries[idx].key;
-                    m_recno = n.entries[idx].recno();
+                    m_key = n.key(idx);
+                    m_recno = n.recno(idx);
                     m_leaf = shared;
                     return m_valid = true;
                 }
-                uint32_t child = n.entries[idx].childPage();
+                uint32_t child = n.childPage(idx);
                 m_path.resize(level + 1);
                 t.descend(*this, child, !forward);
                 moved = true;
@@ -1585,10 +1628,10 @@ bool MdxCursor::step(bool forward)
         const auto &shared
             = t.sharedNode(m_path.back().page, static_cast<uint32_t>(m_path.size() - 1));
         const MdxTag::Node &leaf = *shared;
-        if (leaf.leaf && !leaf.entries.empty()) {
-            const MdxTag::Node::Entry &e = leaf.entries[m_path.back().index];
-            m_key = e.key;
-            m_recno = e.recno();
+        if (leaf.leaf && !leaf.empty()) {
+            const size_t i = m_path.back().index;
+            m_key.assign(leaf.key(i));
+            m_recno = leaf.recno(i);
             m_leaf = shared;
             return m_valid = true;
         }
@@ -1650,16 +1693,16 @@ struct MdxTag::Check
             return true;
         }
         // Another writer may fill interior nodes to the last slot; ours never do.
-        if (copy.entries.size() - 1 >= tag.m_maxKeys)
+        if (copy.size() - 1 >= tag.m_maxKeys)
             ++fullInterior;
-        for (size_t i = 0; i < copy.entries.size(); ++i) {
+        for (size_t i = 0; i < copy.size(); ++i) {
             IndexEntry top;
-            if (!visit(copy.entries[i].childPage(), depth + 1, &top))
+            if (!visit(copy.childPage(i), depth + 1, &top))
                 return false;
-            if (i + 1 < copy.entries.size() && top.key != copy.entries[i].key)
+            if (i + 1 < copy.size() && top.key != copy.key(i))
                 fault("interior key at page " + std::to_string(page)
                       + " is not the highest key of its subtree");
-            if (highest && i + 1 == copy.entries.size())
+            if (highest && i + 1 == copy.size())
                 *highest = top;
         }
         return true;
@@ -1671,11 +1714,11 @@ struct MdxTag::Check
             fault("leaves at different depths (page " + std::to_string(page) + ")");
         leafSeen = true;
         leafDepth = depth;
-        if (leaf.entries.empty() && page != tag.m_impl->root)
+        if (leaf.empty() && page != tag.m_impl->root)
             fault("empty leaf at page " + std::to_string(page));
-        for (const Node::Entry &e : leaf.entries)
-            walk.push_back({e.key, e.recno()});
-        if (highest && !leaf.entries.empty())
+        for (size_t i = 0; i < leaf.size(); ++i)
+            walk.push_back({std::string(leaf.key(i)), leaf.recno(i)});
+        if (highest && !leaf.empty())
             *highest = walk.back();
     }
 

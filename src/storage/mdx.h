@@ -227,6 +227,8 @@ private:
     const Node &node(uint32_t page, uint32_t depth);
     const std::shared_ptr<Node> &sharedNode(uint32_t page, uint32_t depth);
     uint32_t readNodeBlock(uint32_t page, std::vector<uint8_t> &block);
+    Node decodeNode(const uint8_t *block, uint32_t keys) const;
+    void encodeNode(const Node &nd, uint8_t *block) const;
     void putNode(uint32_t page, Node nd);
     void writeNode(uint32_t page, const Node &nd);
     uint32_t newNodePage();
@@ -260,7 +262,8 @@ private:
     bool m_evaluable = false;
     char m_keyType = 'C';
     uint16_t m_keyLength = 0;
-    std::vector<uint8_t> m_block; // a node being written
+    std::vector<uint8_t> m_block;     // a node being written
+    std::vector<uint8_t> m_readBlock; // a node being read
     uint16_t m_maxKeys = 0;
     uint16_t m_itemLength = 0;
     uint64_t m_generation = 0;
