@@ -857,16 +857,62 @@ const std::shared_ptr<MdxTag::Node> &MdxTag::sharedNode(uint32_t page, uint32_t 
 
 MdxTag::Node MdxTag::decodeNode(const uint8_t *block, uint32_t n) const
 {
-    const uint32_t extra = decodeLe32(block + 8 + n * m_itemLength);
-    Node nd(extra == 0, m_itemLength, m_keyLength);
+    Node nd;
     nd.items.reserve(size_t{m_maxKeys + 1u} * m_itemLength); // room for an insert in place
+    decodeNode(block, n, nd);
+    return nd;
+}
+
+// Decodes into nd, reusing its buffer.
+void MdxTag::decodeNode(const uint8_t *block, uint32_t n, Node &nd) const
+{
+    const uint32_t extra = decodeLe32(block + 8 + n * m_itemLength);
+    nd.leaf = extra == 0;
+    nd.itemLength = m_itemLength;
+    nd.keyLength = m_keyLength;
+    nd.lastRecno.clear();
+    nd.heads.clear();
     nd.items.assign(block + 8, block + 8 + size_t{n} * m_itemLength);
     if (m_itemLength > m_keyLength + 4u) // padding as we write it: zeros
         for (uint32_t i = 0; i < n; ++i)
             std::memset(nd.item(i) + 4 + m_keyLength, 0, m_itemLength - 4u - m_keyLength);
     if (!nd.leaf)
         nd.push_back({}, extra);
-    return nd;
+}
+
+// The node at the end of a cursor's path: the one the cursor holds when it is still that
+// page's, else from the cache, else read. A leaf read for a cursor is decoded into the
+// cursor's own buffer and not cached: a walk or a run of seeks passes most leaves once, and
+// caching them would only churn the cache and grow the heap.
+const MdxTag::Node &MdxTag::cursorLeaf(MdxCursor &c)
+{
+    const uint32_t page = c.m_path.back().page;
+    const uint32_t depth = static_cast<uint32_t>(c.m_path.size() - 1);
+    if (depth >= kMaxDepth)
+        sharedNode(page, depth); // raises
+    if (c.m_leaf && c.m_leafPage == page && c.m_generation == m_generation)
+        return *static_cast<const Node *>(c.m_leaf.get());
+    c.m_leaf.reset();
+    c.m_leafPage = page;
+    const uint64_t key = MdxFile::NodeCache::key(m_slot, page);
+    if (const auto *cached = m_file.m_cache->find(key)) {
+        c.m_leaf = *cached;
+        return **cached;
+    }
+    const uint32_t n = readNodeBlock(page, m_readBlock);
+    if (decodeLe32(m_readBlock.data() + 8 + n * m_itemLength) != 0) { // interior: cached
+        const auto &shared = m_file.m_cache->store(key, decodeNode(m_readBlock.data(), n));
+        c.m_leaf = shared;
+        return *shared;
+    }
+    auto own = std::static_pointer_cast<Node>(c.m_own);
+    if (!own || own.use_count() > 2) { // a copy of this cursor holds it
+        own = std::make_shared<Node>();
+        c.m_own = own;
+    }
+    decodeNode(m_readBlock.data(), n, *own);
+    c.m_leaf = own;
+    return *own;
 }
 
 void MdxTag::putNode(uint32_t page, Node nd)
@@ -1307,10 +1353,10 @@ uint64_t MdxTag::walkLimit() const
 void MdxTag::descend(MdxCursor &c, uint32_t page, bool toLast)
 {
     for (;;) {
-        uint32_t depth = static_cast<uint32_t>(c.m_path.size());
-        const Node &n = node(page, depth);
-        uint32_t idx = toLast && !n.empty() ? static_cast<uint32_t>(n.size() - 1) : 0;
-        c.m_path.push_back({page, idx});
+        c.m_path.push_back({page, 0});
+        const Node &n = cursorLeaf(c);
+        const uint32_t idx = toLast && !n.empty() ? static_cast<uint32_t>(n.size() - 1) : 0;
+        c.m_path.back().index = idx;
         if (n.leaf)
             return;
         if (n.empty())
@@ -1322,15 +1368,12 @@ void MdxTag::descend(MdxCursor &c, uint32_t page, bool toLast)
 bool MdxTag::settle(MdxCursor &c, bool forward)
 {
     // The cursor's leaf index may be past its leaf (or the leaf empty): move on.
-    const auto &shared
-        = sharedNode(c.m_path.back().page, static_cast<uint32_t>(c.m_path.size() - 1));
-    const Node &leaf = *shared;
+    const Node &leaf = cursorLeaf(c);
     if (c.m_path.back().index < leaf.size() && leaf.leaf) {
         const size_t i = c.m_path.back().index;
         c.m_key.assign(leaf.key(i));
         c.m_recno = leaf.recno(i);
         c.m_valid = true;
-        c.m_leaf = shared;
         return true;
     }
     return c.step(forward);
@@ -1358,7 +1401,7 @@ MdxCursor MdxTag::last()
     m_file.trimNodeCache();
     MdxCursor c = makeCursor();
     descend(c, m_impl->root, true);
-    const Node &leaf = node(c.m_path.back().page, static_cast<uint32_t>(c.m_path.size() - 1));
+    const Node &leaf = cursorLeaf(c);
     if (leaf.empty())
         c.step(false);
     else
@@ -1374,7 +1417,9 @@ size_t MdxTag::prefixPosition(const Node &n, size_t count, std::string_view pref
         return cmpPrefix(n.key(i), prefix) < 0;
     };
     size_t lo = 0, hi = count;
-    if (m_keyType != 'C' || m_keyLength < 16 || prefix.empty()) {
+    // A leaf is searched once or twice before the cursor moves on (and may be the cursor's
+    // own, decoded again next time): its heads would cost more than they save.
+    if (m_keyType != 'C' || m_keyLength < 16 || prefix.empty() || n.leaf) {
         while (lo < hi) {
             const size_t mid = lo + (hi - lo) / 2;
             if (slow(mid))
@@ -1420,29 +1465,20 @@ void MdxTag::locate(MdxCursor &c, std::string_view key, uint32_t recno, bool pre
 {
     uint32_t page = m_impl->root;
     for (;;) {
-        uint32_t depth = static_cast<uint32_t>(c.m_path.size());
-        const Node &n = node(page, depth);
+        const uint32_t depth = static_cast<uint32_t>(c.m_path.size());
+        c.m_path.push_back({page, 0});
+        const Node &n = cursorLeaf(c);
         if (n.leaf) {
-            size_t j;
-            if (prefix) {
-                j = prefixPosition(n, n.size(), key);
-            } else {
-                j = leafPosition(n, key, recno);
-            }
-            c.m_path.push_back({page, static_cast<uint32_t>(j)});
+            const size_t j
+                = prefix ? prefixPosition(n, n.size(), key) : leafPosition(n, key, recno);
+            c.m_path.back().index = static_cast<uint32_t>(j);
             return;
         }
-        if (n.empty()) {
-            c.m_path.push_back({page, 0});
+        if (n.empty())
             return;
-        }
-        size_t i;
-        if (prefix) {
-            i = prefixPosition(n, n.size() - 1, key);
-        } else {
-            i = childFor(n, key, recno, depth);
-        }
-        c.m_path.push_back({page, static_cast<uint32_t>(i)});
+        const size_t i
+            = prefix ? prefixPosition(n, n.size() - 1, key) : childFor(n, key, recno, depth);
+        c.m_path.back().index = static_cast<uint32_t>(i);
         page = n.childPage(i);
     }
 }
@@ -1573,7 +1609,7 @@ bool MdxCursor::step(bool forward)
         m_leaf.reset();
         m_generation = t.m_generation;
         t.locate(*this, key, recno, false);
-        const auto &leaf = t.node(m_path.back().page, static_cast<uint32_t>(m_path.size() - 1));
+        const MdxTag::Node &leaf = t.cursorLeaf(*this);
         bool exact = m_path.back().index < leaf.size() && leaf.recno(m_path.back().index) == recno
                      && t.cmpKey(leaf.key(m_path.back().index), key) == 0;
         if (!exact && forward)
@@ -1593,15 +1629,16 @@ bool MdxCursor::step(bool forward)
         }
     }
     m_valid = false;
-    m_leaf.reset();
-    // Move up until a level can move, then down to the nearest leaf entry.
+    // Move up until a level can move, then down to the nearest leaf entry. The bottom level
+    // is the node the cursor holds; the levels above come from the cache.
     for (;;) {
         size_t level = m_path.size();
         bool moved = false;
         while (level > 0) {
             --level;
-            const auto &shared = t.sharedNode(m_path[level].page, static_cast<uint32_t>(level));
-            const MdxTag::Node &n = *shared;
+            const MdxTag::Node &n = level + 1 == m_path.size()
+                                        ? t.cursorLeaf(*this)
+                                        : t.node(m_path[level].page, static_cast<uint32_t>(level));
             uint32_t &idx = m_path[level].index;
             size_t size = n.size();
             if (forward ? (size > 0 && idx + 1 < size) : (idx > 0 && size > 0)) {
@@ -1611,7 +1648,6 @@ bool MdxCursor::step(bool forward)
                     m_path.resize(level + 1);
                     m_key = n.key(idx);
                     m_recno = n.recno(idx);
-                    m_leaf = shared;
                     return m_valid = true;
                 }
                 uint32_t child = n.childPage(idx);
@@ -1625,14 +1661,11 @@ bool MdxCursor::step(bool forward)
             m_path.clear();
             return false;
         }
-        const auto &shared
-            = t.sharedNode(m_path.back().page, static_cast<uint32_t>(m_path.size() - 1));
-        const MdxTag::Node &leaf = *shared;
+        const MdxTag::Node &leaf = t.cursorLeaf(*this);
         if (leaf.leaf && !leaf.empty()) {
             const size_t i = m_path.back().index;
             m_key.assign(leaf.key(i));
             m_recno = leaf.recno(i);
-            m_leaf = shared;
             return m_valid = true;
         }
         if (++m_steps > t.walkLimit())

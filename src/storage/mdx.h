@@ -135,7 +135,11 @@ private:
     uint32_t m_recno = 0;
     uint64_t m_generation = 0;
     uint64_t m_steps = 0;
-    std::shared_ptr<const void> m_leaf; // the current leaf node while m_generation holds
+    // The node at the end of the path (the current leaf) while m_generation holds, and the
+    // buffer leaves read for this cursor alone are decoded into.
+    std::shared_ptr<const void> m_leaf;
+    uint32_t m_leafPage = 0;
+    std::shared_ptr<void> m_own;
     bool m_valid = false;
 };
 
@@ -225,9 +229,11 @@ private:
     void writeHeader();
     void requireWritable() const;
     const Node &node(uint32_t page, uint32_t depth);
+    const Node &cursorLeaf(MdxCursor &c);
     const std::shared_ptr<Node> &sharedNode(uint32_t page, uint32_t depth);
     uint32_t readNodeBlock(uint32_t page, std::vector<uint8_t> &block);
     Node decodeNode(const uint8_t *block, uint32_t keys) const;
+    void decodeNode(const uint8_t *block, uint32_t keys, Node &into) const;
     void encodeNode(const Node &nd, uint8_t *block) const;
     void putNode(uint32_t page, Node nd);
     void writeNode(uint32_t page, const Node &nd);
