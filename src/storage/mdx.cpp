@@ -1584,13 +1584,18 @@ bool MdxCursor::prior()
     return step(false);
 }
 
-uint32_t MdxCursor::peekNext() const
+uint32_t MdxCursor::peekAhead(uint32_t k) const
 {
     if (!m_valid || !m_leaf || !m_tag || m_generation != m_tag->m_generation || m_path.empty())
         return 0;
     const auto *leaf = static_cast<const MdxTag::Node *>(m_leaf.get());
-    const uint32_t next = m_path.back().index + 1;
-    return next < leaf->size() ? leaf->recno(next) : 0;
+    const size_t at = size_t{m_path.back().index} + k;
+    return at < leaf->size() ? leaf->recno(at) : 0;
+}
+
+bool MdxCursor::atLeafStart() const
+{
+    return m_valid && !m_path.empty() && m_path.back().index == 0;
 }
 
 bool MdxCursor::step(bool forward)
@@ -1615,9 +1620,9 @@ bool MdxCursor::step(bool forward)
         if (!exact && forward)
             return t.settle(*this, true);
     }
-    if (++m_steps > t.walkLimit())
-        t.m_file.corrupt("tag " + t.m_name + ": walk does not end (loop in the index pages)");
-    // Fast path: the next entry is in the same leaf.
+    ++m_steps;
+    // Fast path: the next entry is in the same leaf (a loop needs a move between nodes, so the
+    // step count is held against its limit only below).
     if (m_valid && m_leaf && m_generation == t.m_generation) {
         const auto *leaf = static_cast<const MdxTag::Node *>(m_leaf.get());
         uint32_t &idx = m_path.back().index;
@@ -1628,6 +1633,8 @@ bool MdxCursor::step(bool forward)
             return true;
         }
     }
+    if (m_steps > t.walkLimit())
+        t.m_file.corrupt("tag " + t.m_name + ": walk does not end (loop in the index pages)");
     m_valid = false;
     // Move up until a level can move, then down to the nearest leaf entry. The bottom level
     // is the node the cursor holds; the levels above come from the cache.

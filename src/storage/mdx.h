@@ -122,8 +122,10 @@ public:
     // Move one entry on / back in tag order; false (and invalid) past the end.
     bool next();
     bool prior();
-    // Record number of the entry after this one when it is in the same leaf, else 0.
-    uint32_t peekNext() const;
+    // Record number of the entry k on from this one when it is in the same leaf, else 0.
+    uint32_t peekAhead(uint32_t k) const;
+    // True on the first entry of a leaf (where a forward walk has just arrived).
+    bool atLeafStart() const;
 
 private:
     friend class MdxTag;

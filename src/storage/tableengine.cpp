@@ -110,6 +110,10 @@ int CheckReport::notes() const
 // Cursor: over the tag's tree, or over entries sorted in memory (an index left half written,
 // opened read-only, whose tree cannot be trusted and may not be rebuilt on disk).
 
+// Records fetched ahead when a walk arrives in a leaf: a leaf of 100-byte keys holds nine; the
+// cap keeps a leaf of short keys from fetching more than the processor's caches keep.
+constexpr uint32_t kReadAheadRecords = 16;
+
 struct TagCursor::Impl
 {
     MdxTag *tag = nullptr;
@@ -189,9 +193,14 @@ bool TagCursor::next()
     if (d->tag) {
         if (!d->cursor.valid() || !d->cursor.next())
             return false;
-        // The record after this one in tag order is likely read next: fetch it meanwhile.
-        if (d->dbf && d->readAhead)
-            d->dbf->prefetchRecord(d->cursor.peekNext());
+        // Arrived in a leaf, the records of its next entries are likely read next, one after
+        // another: they lie scattered over the table, and fetching them together lets their
+        // waits for memory overlap (one at a time, each step waited for its own).
+        if (d->dbf && d->readAhead && d->cursor.atLeafStart()) {
+            uint32_t recno = 0;
+            for (uint32_t k = 1; k <= kReadAheadRecords && (recno = d->cursor.peekAhead(k)); ++k)
+                d->dbf->prefetchRecord(recno);
+        }
         return true;
     }
     if (!d->memValid)
