@@ -297,13 +297,20 @@ struct Table::Impl
     {
         if (visibleValid && visible.size() == engine->recordCount())
             return;
-        ensureLiveRecords();
-        if (filterInForce() && !filter.needsRecord() && !findColumn(filter.offset())
-            && visibleFromTag()) {
-            visibleValid = true;
-            rowsValid = false;
-            return;
+        // A filter a tag answers reads only its own records, whose deletion flags say what the
+        // count would: it does not wait for the count open() left running. Once that count
+        // has kept the filter's column, the column answers.
+        if (filterInForce() && !filter.needsRecord()) {
+            const bool counting = countRunning();
+            if (!counting)
+                ensureLiveRecords();
+            if ((counting || !findColumn(filter.offset())) && visibleFromTag()) {
+                visibleValid = true;
+                rowsValid = false;
+                return;
+            }
         }
+        ensureLiveRecords();
         ensureLive();
         if (filterInForce() && filter.needsRecord()) {
             evaluateRecords();
@@ -399,7 +406,8 @@ struct Table::Impl
             prefix.pop_back();
         if (prefix.empty())
             return false;
-        visible.assign(live.size(), 0);
+        const uint32_t total = engine->recordCount();
+        visible.assign(total, 0);
         count = 0;
         TagCursor cursor = engine->cursor(tag);
         RecordBuffer record;
@@ -411,10 +419,10 @@ struct Table::Impl
             if (std::any_of(key.begin() + static_cast<std::ptrdiff_t>(prefix.size()),
                             key.end(),
                             [](char c) { return c != ' ' && c != '\0'; })
-                || r < 1 || r > live.size() || live[r - 1] == 0 || visible[r - 1] != 0)
+                || r < 1 || r > total || visible[r - 1] != 0)
                 continue;
             engine->readRecord(r, record);
-            if (filter.matchesValue(record.data() + filter.offset())) {
+            if (record[0] != '*' && filter.matchesValue(record.data() + filter.offset())) {
                 visible[r - 1] = 1;
                 ++count;
             }
