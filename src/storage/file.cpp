@@ -11,7 +11,6 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
-#include <csetjmp>
 #include <csignal>
 #include <cstdint>
 #include <cstring>
@@ -51,17 +50,34 @@ std::string systemError(const std::string &what)
     return what + ": " + std::strerror(errno);
 }
 
-// Copies out of a mapping survive the file being cut short under it: touching a mapped page
-// past the end of the file raises SIGBUS, which, inside a guarded copy, jumps back to the copy
-// and makes it fail. Outside a guarded copy the signal goes on to whoever handled it before.
-thread_local sigjmp_buf *t_copyGuard = nullptr;
+// Accesses to a mapping survive the file being cut short under it: touching a mapped page
+// past the end of the file raises SIGBUS. Inside a guarded access the handler puts a page of
+// zeros where the vanished one was and marks the access failed, so that the access runs to its
+// end and its caller goes back to the descriptor, which sees the real size (no jump out of the
+// handler: a guard costs a few stores instead of saving every register). Outside a guarded
+// access, or at an address it does not cover, the signal goes on to whoever handled it before.
+thread_local const uint8_t *t_guardFrom = nullptr; // the mapped bytes being accessed
+thread_local const uint8_t *t_guardTo = nullptr;
+thread_local volatile std::sig_atomic_t t_guardFailed = 0;
 struct sigaction g_previousSigbus;
+uintptr_t g_pageSize = 4096;
 
 void onSigbus(int signal, siginfo_t *info, void *context)
 {
-    if (sigjmp_buf *guard = t_copyGuard) {
-        t_copyGuard = nullptr;
-        siglongjmp(*guard, 1);
+    const auto *at = static_cast<const uint8_t *>(info->si_addr);
+    if (t_guardFrom && at >= t_guardFrom && at < t_guardTo) {
+        // NOLINTNEXTLINE(performance-no-int-to-ptr): the page holding the faulting address
+        void *page = reinterpret_cast<void *>(reinterpret_cast<uintptr_t>(at) & ~(g_pageSize - 1));
+        if (::mmap(page,
+                   g_pageSize,
+                   PROT_READ | PROT_WRITE,
+                   MAP_FIXED | MAP_PRIVATE | MAP_ANONYMOUS,
+                   -1,
+                   0)
+            != MAP_FAILED) {
+            t_guardFailed = 1;
+            return;
+        }
     }
     if (g_previousSigbus.sa_flags & SA_SIGINFO) {
         if (g_previousSigbus.sa_sigaction) {
@@ -82,39 +98,41 @@ void onSigbus(int signal, siginfo_t *info, void *context)
 
 bool installSigbusHandler()
 {
+    if (const long size = ::sysconf(_SC_PAGESIZE); size > 0) {
+        g_pageSize = static_cast<uintptr_t>(size);
+    }
     struct sigaction action;
     std::memset(&action, 0, sizeof action);
     action.sa_sigaction = onSigbus;
-    // No blocked signals: the jump out of the handler does not restore the signal mask.
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_SIGINFO | SA_NODEFER | SA_ONSTACK;
     return ::sigaction(SIGBUS, &action, &g_previousSigbus) == 0;
 }
 
-// Runs touch, which reads or writes mapped memory; false when a page of it is gone (SIGBUS:
-// the file was cut short under the mapping, or the disk has no room for a page written to).
+// Runs touch, which reads or writes the mapped bytes [from, from + n); false when a page of
+// them is gone (SIGBUS: the file was cut short under the mapping, or the disk has no room for
+// a page written to): what touch read of that page is zeros, what it wrote there is lost.
 template<typename Touch>
-bool guarded(Touch touch)
+bool guarded(const void *from, size_t n, Touch touch)
 {
     static const bool installed = installSigbusHandler();
     if (!installed) {
         return false;
     }
-    sigjmp_buf guard;
-    if (sigsetjmp(guard, 0) != 0) { // no signal mask saved: no system call on the normal path
-        return false;
-    }
-    t_copyGuard = &guard;
+    t_guardFailed = 0;
+    t_guardFrom = static_cast<const uint8_t *>(from);
+    t_guardTo = t_guardFrom + n;
     std::atomic_signal_fence(std::memory_order_seq_cst);
     touch();
     std::atomic_signal_fence(std::memory_order_seq_cst);
-    t_copyGuard = nullptr;
-    return true;
+    t_guardFrom = nullptr;
+    return t_guardFailed == 0;
 }
 
-bool guardedCopy(void *dst, const void *src, size_t n)
+// A copy out of the mapping (src mapped) or into it (dst mapped).
+bool guardedCopy(void *dst, const void *src, size_t n, const void *mapped)
 {
-    return guarded([&] { std::memcpy(dst, src, n); });
+    return guarded(mapped, n, [&] { std::memcpy(dst, src, n); });
 }
 
 // Files opened exclusively are also mapped, so that reads of records and index nodes are
@@ -260,7 +278,7 @@ public:
             std::memcpy(&word, bytes, sizeof word);
             // NOLINTNEXTLINE(cppcoreguidelines-pro-type-const-cast): mapped writable
             auto *target = reinterpret_cast<uint64_t *>(const_cast<uint8_t *>(m_base) + offset);
-            if (guarded([&] { __atomic_store_n(target, word, __ATOMIC_RELAXED); })) {
+            if (guarded(target, 8, [&] { __atomic_store_n(target, word, __ATOMIC_RELAXED); })) {
                 return;
             }
             stopViewing();
@@ -277,7 +295,7 @@ public:
         if (!bytes) {
             return false;
         }
-        if (guardedCopy(buffer, bytes, n)) {
+        if (guardedCopy(buffer, bytes, n, bytes)) {
             return true;
         }
         stopViewing();
@@ -328,7 +346,7 @@ private:
         }
         // NOLINTNEXTLINE(cppcoreguidelines-pro-type-const-cast): mapped writable
         auto *bytes = const_cast<uint8_t *>(m_base) + offset;
-        if (guardedCopy(bytes, buffer, n)) {
+        if (guardedCopy(bytes, buffer, n, bytes)) {
             return true;
         }
         stopViewing();
