@@ -880,10 +880,11 @@ void MdxTag::decodeNode(const uint8_t *block, uint32_t n, Node &nd) const
         nd.push_back({}, extra);
 }
 
-// The node at the end of a cursor's path: the one the cursor holds when it is still that
-// page's, else from the cache, else read. A leaf read for a cursor is decoded into the
-// cursor's own buffer and not cached: a walk or a run of seeks passes most leaves once, and
-// caching them would only churn the cache and grow the heap.
+// The node at the end of a cursor's path. A leaf is held by the cursor: the one it holds when
+// still that page's, else the cache's, else read and decoded into the cursor's own buffer and
+// not cached (a walk or a run of seeks passes most leaves once; caching them would only churn
+// the cache and grow the heap). An interior node is the cache's, read into it when missing,
+// and not held (nothing is evicted before the next operation starts).
 const MdxTag::Node &MdxTag::cursorLeaf(MdxCursor &c)
 {
     const uint32_t page = c.m_path.back().page;
@@ -892,19 +893,18 @@ const MdxTag::Node &MdxTag::cursorLeaf(MdxCursor &c)
         sharedNode(page, depth); // raises
     if (c.m_leaf && c.m_leafPage == page && c.m_generation == m_generation)
         return *static_cast<const Node *>(c.m_leaf.get());
-    c.m_leaf.reset();
-    c.m_leafPage = page;
     const uint64_t key = MdxFile::NodeCache::key(m_slot, page);
     if (const auto *cached = m_file.m_cache->find(key)) {
-        c.m_leaf = *cached;
+        if ((*cached)->leaf) {
+            c.m_leaf = *cached;
+            c.m_leafPage = page;
+        }
         return **cached;
     }
     const uint32_t n = readNodeBlock(page, m_readBlock);
-    if (decodeLe32(m_readBlock.data() + 8 + n * m_itemLength) != 0) { // interior: cached
-        const auto &shared = m_file.m_cache->store(key, decodeNode(m_readBlock.data(), n));
-        c.m_leaf = shared;
-        return *shared;
-    }
+    if (decodeLe32(m_readBlock.data() + 8 + n * m_itemLength) != 0) // interior
+        return *m_file.m_cache->store(key, decodeNode(m_readBlock.data(), n));
+    c.m_leaf.reset();
     auto own = std::static_pointer_cast<Node>(c.m_own);
     if (!own || own.use_count() > 2) { // a copy of this cursor holds it
         own = std::make_shared<Node>();
@@ -912,6 +912,7 @@ const MdxTag::Node &MdxTag::cursorLeaf(MdxCursor &c)
     }
     decodeNode(m_readBlock.data(), n, *own);
     c.m_leaf = own;
+    c.m_leafPage = page;
     return *own;
 }
 
