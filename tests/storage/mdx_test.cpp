@@ -350,6 +350,41 @@ TEST(MdxWrite, SmallNodeCacheKeepsTagsAndCursorsRight)
     EXPECT_LE(o.mdx->nodeCacheBytes(), 256u * 1024 + 16 * 1024);
 }
 
+// A walk decodes the leaves it passes into the cursor's own buffer, not into the cache, and a
+// copy of a cursor keeps its own leaf while the original walks on.
+TEST(MdxWrite, CursorsWalkOnLeavesOfTheirOwn)
+{
+    Built b;
+    build(b, {{"T_PL", "UPPER(T_PL)"}});
+    std::mt19937 rng(5);
+    std::vector<IndexEntry> titles;
+    for (int i = 1; i <= 3000; ++i) {
+        auto rec = b.record(i, randomTitle(rng) + " " + std::to_string(i));
+        titles.push_back(
+            {b.mdx->tag(0).keyFor(rec.data(), rec.size()), b.dbf->appendRecord(rec.data())});
+    }
+    MdxTag &t = b.mdx->tag(0);
+    t.build(titles);
+    std::vector<uint32_t> order;
+    for (MdxCursor c = t.first(); c.valid(); c.next())
+        order.push_back(c.recno());
+    ASSERT_EQ(order.size(), 3000u);
+    EXPECT_LT(b.mdx->nodeCacheBytes(), 40u * 1024); // the interior nodes, not 130 leaves
+    MdxCursor a = t.first();
+    for (int i = 0; i < 1000; ++i)
+        ASSERT_TRUE(a.next());
+    MdxCursor copy = a;
+    for (int i = 0; i < 500; ++i)
+        ASSERT_TRUE(a.next());
+    EXPECT_EQ(a.recno(), order[1500]);
+    std::vector<uint32_t> rest;
+    for (bool on = copy.valid(); on; on = copy.next())
+        rest.push_back(copy.recno());
+    EXPECT_EQ(rest, std::vector<uint32_t>(order.begin() + 1000, order.end()));
+    ASSERT_TRUE(a.next());
+    EXPECT_EQ(a.recno(), order[1501]);
+}
+
 TEST(MdxWrite, RefusesWhatItCannotKeep)
 {
     Built b;
