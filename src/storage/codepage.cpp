@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -283,10 +284,19 @@ std::string toUtf8(CodePage cp, std::string_view bytes)
 {
     const Table &t = table(cp);
     std::string out;
-    out.reserve(bytes.size());
-    // Runs of ASCII bytes are copied as they are, in one piece.
+    // Room for a few letters of two or three bytes, so that a field with some does not grow
+    // the string again.
+    out.reserve(bytes.size() + bytes.size() / 8 + 8);
+    // Runs of ASCII bytes are copied as they are, in one piece; a run is found eight bytes at
+    // a time.
     for (size_t i = 0; i < bytes.size();) {
         size_t j = i;
+        for (uint64_t word; j + 8 <= bytes.size(); j += 8) {
+            std::memcpy(&word, bytes.data() + j, 8);
+            if (word & 0x8080808080808080ull) {
+                break;
+            }
+        }
         while (j < bytes.size() && static_cast<uint8_t>(bytes[j]) < 0x80) {
             ++j;
         }
