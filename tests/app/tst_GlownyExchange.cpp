@@ -15,6 +15,7 @@
 #include "export.h"
 #include "testsupport.h"
 
+#include "../support/qt/DemoProgram.h"
 #include "../support/qt/ModalHelper.h"
 
 #include <QAction>
@@ -71,19 +72,11 @@ std::pair<int, int> darkRange(const QImage &img, bool row, int at, int from = 0,
 
 } // namespace
 
-class TestGlownyExchange : public QObject
+class TestGlownyExchange : public QObject, protected test::DemoProgram
 {
     Q_OBJECT
 
 private:
-    std::unique_ptr<test::TempDir> m_dir;
-    std::unique_ptr<ScopedScriptedDesktop> m_desktop;
-    std::unique_ptr<Program> m_program;
-    TfmGlowny *m_w = nullptr;
-    std::string m_films;
-
-    ScriptedDesktop &desktop() { return m_desktop->get(); }
-
     void open()
     {
         desktop().queueFileName(qs(m_films));
@@ -103,25 +96,11 @@ private:
 private slots:
     void init()
     {
-        m_dir = std::make_unique<test::TempDir>();
-        DemoOptions options;
-        options.films = 5;
-        EngineDemoWriter writer;
-        m_films = createDemoCatalogue(FileSystem::real(), m_dir->path().string(), options, writer)
-                      .filmsPath;
-        m_desktop = std::make_unique<ScopedScriptedDesktop>();
-        m_program = std::make_unique<Program>();
-        m_w = fmGlowny;
-        m_w->setProgramDir(qs(m_dir->path().string()));
-        m_w->show();
+        layOut(5);
+        startProgram();
     }
 
-    void cleanup()
-    {
-        m_program.reset();
-        m_desktop.reset();
-        m_dir.reset();
-    }
+    void cleanup() { tearDown(); }
 
     void commandsFollowTheCatalogue()
     {

@@ -20,6 +20,7 @@
 #include "lendcommand.h"
 #include "testsupport.h"
 
+#include "../support/qt/DemoProgram.h"
 #include "../support/qt/FakeClock.h"
 #include "../support/qt/ModalHelper.h"
 
@@ -49,19 +50,12 @@ QString qs(const std::string &s)
 
 } // namespace
 
-class TestGlownyLending : public QObject
+class TestGlownyLending : public QObject, protected test::DemoProgram
 {
     Q_OBJECT
 
 private:
-    std::unique_ptr<test::TempDir> m_dir;
-    std::unique_ptr<ScopedScriptedDesktop> m_desktop;
-    std::unique_ptr<Program> m_program;
     test::FakeClock m_clock{QDateTime(QDate(2026, 12, 1), QTime(10, 0))};
-    TfmGlowny *m_w = nullptr;
-    std::string m_films;
-
-    ScriptedDesktop &desktop() { return m_desktop->get(); }
 
     void gotoFilm(int cd)
     {
@@ -133,13 +127,7 @@ private:
 private slots:
     void init()
     {
-        m_dir = std::make_unique<test::TempDir>();
-        DemoOptions options;
-        options.films = 6;
-        EngineDemoWriter writer;
-        m_films = createDemoCatalogue(FileSystem::real(), m_dir->path().string(), options, writer)
-                      .filmsPath;
-        m_desktop = std::make_unique<ScopedScriptedDesktop>();
+        layOut(6);
         m_program = std::make_unique<Program>();
         m_w = fmGlowny;
         m_w->clock = &m_clock;
@@ -152,12 +140,7 @@ private slots:
         prepareCatalogue();
     }
 
-    void cleanup()
-    {
-        m_program.reset();
-        m_desktop.reset();
-        m_dir.reset();
-    }
+    void cleanup() { tearDown(); }
 
     // The demo's friend 2 is Agnieszka Wiśniewska, friend 1 Paweł Nowak.
     void lendFromThePopupAndReturnFromTheMenu()

@@ -18,6 +18,7 @@
 #include "demo.h"
 #include "testsupport.h"
 
+#include "../support/qt/DemoProgram.h"
 #include "../support/qt/ModalHelper.h"
 
 #include <QAction>
@@ -49,25 +50,13 @@ void fillPerson(TdlgODane *d, const QString &imie, const QString &nazwisko)
 
 } // namespace
 
-class TestGlownyPeople : public QObject
+class TestGlownyPeople : public QObject, protected test::DemoProgram
 {
     Q_OBJECT
 
 private:
-    std::unique_ptr<test::TempDir> m_dir;
-    std::unique_ptr<ScopedScriptedDesktop> m_desktop;
-    std::unique_ptr<Program> m_program;
-    TfmGlowny *m_w = nullptr;
-    std::string m_films;
     QTemporaryDir m_config;
 
-    void start()
-    {
-        m_program = std::make_unique<Program>();
-        m_w = fmGlowny;
-        m_w->setProgramDir(qs(m_dir->path().string()));
-        m_w->show();
-    }
     void open()
     {
         m_desktop->get().queueFileName(qs(m_films));
@@ -104,21 +93,13 @@ private slots:
     void init()
     {
         QFile::remove(Settings::filePath());
-        m_dir = std::make_unique<test::TempDir>();
-        DemoOptions options;
-        options.films = 5;
-        EngineDemoWriter writer;
-        m_films = createDemoCatalogue(FileSystem::real(), m_dir->path().string(), options, writer)
-                      .filmsPath;
-        m_desktop = std::make_unique<ScopedScriptedDesktop>();
-        start();
+        layOut(5);
+        startProgram();
     }
 
     void cleanup()
     {
-        m_program.reset();
-        m_desktop.reset();
-        m_dir.reset();
+        tearDown();
         QFile::remove(Settings::filePath());
     }
 
@@ -214,12 +195,12 @@ private slots:
         QVERIFY(QFile::exists(Settings::filePath()));
 
         m_program.reset();
-        start();
+        startProgram();
         QVERIFY(!m_w->Autouzupelnienie1->isChecked());
         open();
         m_w->Autouzupelnienie1->trigger();
         m_program.reset();
-        start();
+        startProgram();
         QVERIFY(m_w->Autouzupelnienie1->isChecked());
     }
 };

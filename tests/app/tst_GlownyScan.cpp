@@ -10,6 +10,7 @@
 #include "demo.h"
 #include "testsupport.h"
 
+#include "../support/qt/DemoProgram.h"
 #include "../support/qt/ModalHelper.h"
 
 #include <QAction>
@@ -43,19 +44,12 @@ fs::path media(const char *name)
 
 } // namespace
 
-class TestGlownyScan : public QObject
+class TestGlownyScan : public QObject, protected test::DemoProgram
 {
     Q_OBJECT
 
 private:
-    std::unique_ptr<test::TempDir> m_dir;
-    std::unique_ptr<ScopedScriptedDesktop> m_desktop;
-    std::unique_ptr<Program> m_program;
-    TfmGlowny *m_w = nullptr;
-    std::string m_films;
     fs::path m_disc;
-
-    ScriptedDesktop &desktop() { return m_desktop->get(); }
 
     void setPool(std::initializer_list<int> numbers)
     {
@@ -85,31 +79,17 @@ private:
 private slots:
     void init()
     {
-        m_dir = std::make_unique<test::TempDir>();
-        DemoOptions options;
-        options.films = 5; // numbers 1..5
-        EngineDemoWriter writer;
-        m_films = createDemoCatalogue(FileSystem::real(), m_dir->path().string(), options, writer)
-                      .filmsPath;
+        layOut(5); // numbers 1..5
         m_disc = m_dir->path() / "dysk";
         fs::create_directories(m_disc / "Matrix");
         fs::copy_file(media("h264_aac.mp4"), m_disc / "Matrix" / "Matrix.1999.DVDRip.cd1.mp4");
         fs::copy_file(media("h264_aac.mp4"), m_disc / "Matrix" / "Matrix.1999.DVDRip.cd2.mp4");
         fs::copy_file(media("h264_ac3.mkv"), m_disc / "Seksmisja.1984.PL.mkv");
         fs::copy_file(media("vp9_opus.webm"), m_disc / "Rejs.1970.webm");
-        m_desktop = std::make_unique<ScopedScriptedDesktop>();
-        m_program = std::make_unique<Program>();
-        m_w = fmGlowny;
-        m_w->setProgramDir(qs(m_dir->path().string()));
-        m_w->show();
+        startProgram();
     }
 
-    void cleanup()
-    {
-        m_program.reset();
-        m_desktop.reset();
-        m_dir.reset();
-    }
+    void cleanup() { tearDown(); }
 
     void scanPreviewEditAndAdd()
     {

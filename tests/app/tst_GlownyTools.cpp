@@ -15,6 +15,7 @@
 #include "tableengine.h"
 #include "testsupport.h"
 
+#include "../support/qt/DemoProgram.h"
 #include "../support/qt/ModalHelper.h"
 
 #include <QAction>
@@ -46,19 +47,11 @@ uint32_t physicalRecords(const std::string &path)
 
 } // namespace
 
-class TestGlownyTools : public QObject
+class TestGlownyTools : public QObject, protected test::DemoProgram
 {
     Q_OBJECT
 
 private:
-    std::unique_ptr<test::TempDir> m_dir;
-    std::unique_ptr<ScopedScriptedDesktop> m_desktop;
-    std::unique_ptr<Program> m_program;
-    TfmGlowny *m_w = nullptr;
-    std::string m_films;
-
-    ScriptedDesktop &desktop() { return m_desktop->get(); }
-
     // Opens a top menu from the menu bar and walks it with the keyboard, the way a user picks
     // an item that has no shortcut.
     void pickFromMenu(QMenu *menu, std::initializer_list<Qt::Key> keys)
@@ -82,28 +75,16 @@ private:
 private slots:
     void init()
     {
-        m_dir = std::make_unique<test::TempDir>();
         DemoOptions options;
         options.films = 60;
         options.churn = 40;
-        EngineDemoWriter writer;
-        m_films = createDemoCatalogue(FileSystem::real(), m_dir->path().string(), options, writer)
-                      .filmsPath;
-        m_desktop = std::make_unique<ScopedScriptedDesktop>();
-        m_program = std::make_unique<Program>();
-        m_w = fmGlowny;
-        m_w->setProgramDir(qs(m_dir->path().string()));
-        m_w->show();
+        layOut(options);
+        startProgram();
         m_w->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(m_w));
     }
 
-    void cleanup()
-    {
-        m_program.reset();
-        m_desktop.reset();
-        m_dir.reset();
-    }
+    void cleanup() { tearDown(); }
 
     void newCatalogueAddsTheExtensionRefusesAnExistingFileAndOpensTheNewOne()
     {
